@@ -1,0 +1,44 @@
+/* Karvel seat-control library: the C interface.
+ *
+ * One process-wide seat controller stands behind every function. Strings are
+ * NUL-terminated UTF-8 (dotted-quad IPv4 text for addresses) and are copied
+ * before the call returns; booleans are one byte, 1 = true. No function throws
+ * or blocks on the seat: a true result means the request was validated and the
+ * local socket and worker were set up, not that the hardware moved. */
+#ifndef KARVEL_H
+#define KARVEL_H
+
+#include <stdbool.h>
+
+#if defined(_WIN32)
+#define KARVEL_EXPORT __declspec(dllexport)
+#else
+#define KARVEL_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Log levels handed to the callback. */
+enum { KARVEL_LOG_DEBUG = 0, KARVEL_LOG_INFO = 1, KARVEL_LOG_ERROR = 2 };
+
+/* Receives every library log line (at most 1023 characters, no line end).
+ * It may be called from any library thread, also from several at once. */
+typedef void (*LogCallback)(int level, const char* message);
+
+KARVEL_EXPORT bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int enableEffects,
+                                           const char* relayIp, int relayPort, const char* speedIp, int speedPort);
+KARVEL_EXPORT bool Ridova_SetUdpEndpoint(const char* ip, int port);
+KARVEL_EXPORT void Ridova_Release(void);
+KARVEL_EXPORT void Ridova_SendSeatPosture(float pitch, float roll, float yaw, float height);
+KARVEL_EXPORT void Ridova_SendPostureCommand(float x, float y, float z, float angle);
+KARVEL_EXPORT void Ridova_ResetPosition(void);
+KARVEL_EXPORT const char* Ridova_GetVersion(void);
+KARVEL_EXPORT void Ridova_SetLogCallback(LogCallback callback);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
