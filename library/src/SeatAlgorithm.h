@@ -1,0 +1,47 @@
+// Seat kinematics: postures and axis positions to the four pulse targets of a
+// motion frame. Pure computation on constants; the float widths of each step
+// are part of the result, so keep single and double steps as they are.
+#pragma once
+
+#include <cstdint>
+
+namespace karvel {
+
+struct SeatModelParams {
+    float linkLength;
+    float crankRadius;
+    float pulsesPerHalfTurn;
+    float rotationRatio;
+    float homeYaw;
+    float homeX, homeY, homeZ; // signed unit positions, -1 bottom .. 1 top
+};
+
+struct AxisPositions {
+    float x, y, z; // normalised, 0 bottom .. 1 top
+};
+
+struct PulseTargets {
+    std::int32_t x, y, z, u;
+};
+
+class SeatAlgorithm {
+public:
+    static constexpr std::int32_t kOrvidaModel = 1; // every other code selects the Tamsel record
+
+    static const SeatModelParams& modelParams(std::int32_t seatType);
+
+    static AxisPositions calculateAxes(float pitch, float roll, float height);
+    static std::int32_t calculatePulse(float normPos, std::int32_t seatType);
+    static std::int32_t calculateRotationPulse(float uTurns, std::int32_t seatType);
+    static double lengthToPulse(double position, float linkLength, float crankRadius, float pulsesPerHalfTurn);
+
+    // The three callers' whole computations, X, Y, Z then U (so their log lines come in that order).
+    static PulseTargets postureTargets(float pitch, float roll, float yaw, float height, std::int32_t seatType);
+    static PulseTargets commandTargets(float x, float y, float z, float angle, std::int32_t seatType);
+    static PulseTargets homeTargets(std::int32_t seatType);
+
+    // Truncation toward zero; values beyond the 32-bit range saturate and a NaN gives 0.
+    static std::int32_t truncateToPulse(double value);
+};
+
+} // namespace karvel
