@@ -1,0 +1,184 @@
+// The seat controller and the exported C functions. No exception crosses an
+// export: a failure inside becomes a false result (or nothing) and an ERROR line.
+#include "SeatController.h"
+
+#include <cmath>
+#include <exception>
+
+#include "SeatAlgorithm.h"
+
+namespace karvel {
+namespace {
+
+bool allFinite(float a, float b, float c, float d) {
+    return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
+}
+
+std::string ownedText(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
+
+// Runs one export's body; an escaping exception is logged and turned into `fallback`.
+template <typename Result, typename Body>
+Result guarded(const char* exportName, Result fallback, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::exception& error) {
+        logLine(kLogError, "[Ridova][ERROR] %s failed: %s", exportName, error.what());
+    } catch (...) {
+        logLine(kLogError, "[Ridova][ERROR] %s failed: unknown error", exportName);
+    }
+    return fallback;
+}
+
+template <typename Body>
+void guarded(const char* exportName, Body&& body) noexcept {
+    guarded(exportName, 0, [&body] {
+        body();
+        return 0;
+    });
+}
+
+} // namespace
+
+void logLine(int level, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    SeatController::instance().sink().vlog(level, format, arguments);
+    va_end(arguments);
+}
+
+SeatController& SeatController::instance() {
+    static SeatController controller;
+    return controller;
+}
+
+SeatController::~SeatController() { release(); }
+
+bool SeatController::setConfiguration(std::int32_t newSeatType, const std::string& udpIp, int udpPort,
+                                      bool enableEffects) {
+    std::lock_guard<std::mutex> lock(controllerMutex);
+    seatType = newSeatType;
+    logLine(kLogInfo, "[Ridova][INFO] setConfiguration called: seatType=%d, udpIp=%s, udpPort=%d, enableEffects=%d",
+            newSeatType, udpIp.c_str(), udpPort, enableEffects ? 1 : 0);
+    // The old transport is closed (its worker joined, port 8410 freed) before the new one binds.
+    transport.reset();
+    transport = std::make_unique<UDPTransportLayer>();
+    if (!transport->initialize(udpIp, udpPort)) {
+        logLine(kLogError, "[Ridova][ERROR] UDP initialization failed for IP: %s:%d", udpIp.c_str(), udpPort);
+        transport.reset();
+        return false;
+    }
+    logLine(kLogInfo, "[Ridova][INFO] UDP initialized successfully for IP: %s:%d", udpIp.c_str(), udpPort);
+    return true;
+}
+
+bool SeatController::setUdpEndpoint(const std::string& ip, int port) {
+    std::lock_guard<std::mutex> lock(controllerMutex);
+    if (!transport) {
+        logLine(kLogError, "[Ridova][ERROR] setUdpEndpoint called before UDP initialization");
+        return false;
+    }
+    return transport->setTarget(ip, port);
+}
+
+void SeatController::sendSeatPosture(float pitch, float roll, float yaw, float height) {
+    if (!transport) return;
+    const std::int32_t type = seatType;
+    if (!allFinite(pitch, roll, yaw, height)) {
+        // A NaN would be limited to full deflection: with a rider on the seat, send nothing.
+        logLine(kLogError,
+                "[Ridova][ERROR] sendSeatPosture rejected non-finite input: pitch=%.2f, roll=%.2f, yaw=%.2f, "
+                "height=%.2f",
+                pitch, roll, yaw, height);
+        return;
+    }
+    logLine(kLogDebug, "[Ridova][DEBUG] sendSeatPosture: pitch=%.2f, roll=%.2f, yaw=%.2f, height=%.2f, type=%d", pitch,
+            roll, yaw, height, type);
+    const PulseTargets t = SeatAlgorithm::postureTargets(pitch, roll, yaw, height, type);
+    transport->sendAxes(t.x, t.y, t.z, t.u);
+}
+
+void SeatController::sendPostureCommand(float x, float y, float z, float angle) {
+    if (!transport) return;
+    const std::int32_t type = seatType;
+    if (!allFinite(x, y, z, angle)) {
+        logLine(kLogError,
+                "[Ridova][ERROR] sendPostureCommand rejected non-finite input: x=%.2f, y=%.2f, z=%.2f, angle=%.2f", x,
+                y, z, angle);
+        return;
+    }
+    logLine(kLogDebug, "[Ridova][DEBUG] sendPostureCommand: x=%.2f, y=%.2f, z=%.2f, angle=%.2f, type=%d", x, y, z,
+            angle, type);
+    const PulseTargets t = SeatAlgorithm::commandTargets(x, y, z, angle, type);
+    transport->sendAxes(t.x, t.y, t.z, t.u);
+}
+
+void SeatController::resetPosition() {
+    const std::int32_t type = seatType;
+    logLine(kLogDebug, "[Ridova][DEBUG] resetPosition called for type: %d", type);
+    if (!transport) return;
+    const PulseTargets t = SeatAlgorithm::homeTargets(type);
+    transport->sendAxes(t.x, t.y, t.z, t.u);
+}
+
+void SeatController::release() {
+    std::lock_guard<std::mutex> lock(controllerMutex);
+    logLine(kLogInfo, "[Ridova][INFO] SeatController::release called");
+    // The effects side, when there is one, is released here, before the motion side.
+    if (transport) {
+        transport->close();
+        transport.reset();
+        logLine(kLogInfo, "[Ridova][INFO] UDPTransportLayer released");
+    }
+}
+
+} // namespace karvel
+
+using karvel::SeatController;
+
+extern "C" {
+
+bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int enableEffects, const char* relayIp,
+                             int relayPort, const char* speedIp, int speedPort) {
+    return karvel::guarded("Ridova_SetConfiguration", false, [&] {
+        SeatController& controller = SeatController::instance();
+        const std::string ip = karvel::ownedText(udpIp);
+        (void)relayIp, (void)relayPort, (void)speedIp, (void)speedPort;
+        return controller.setConfiguration(seatType, ip, udpPort, enableEffects != 0);
+    });
+}
+
+bool Ridova_SetUdpEndpoint(const char* ip, int port) {
+    return karvel::guarded("Ridova_SetUdpEndpoint", false, [&] {
+        SeatController& controller = SeatController::instance();
+        if (ip == nullptr) return false;
+        return controller.setUdpEndpoint(ip, port);
+    });
+}
+
+void Ridova_Release(void) {
+    karvel::guarded("Ridova_Release", [] { SeatController::instance().release(); });
+}
+
+void Ridova_SendSeatPosture(float pitch, float roll, float yaw, float height) {
+    karvel::guarded("Ridova_SendSeatPosture",
+                    [&] { SeatController::instance().sendSeatPosture(pitch, roll, yaw, height); });
+}
+
+void Ridova_SendPostureCommand(float x, float y, float z, float angle) {
+    karvel::guarded("Ridova_SendPostureCommand", [&] { SeatController::instance().sendPostureCommand(x, y, z, angle); });
+}
+
+void Ridova_ResetPosition(void) {
+    karvel::guarded("Ridova_ResetPosition", [] { SeatController::instance().resetPosition(); });
+}
+
+const char* Ridova_GetVersion(void) {
+    SeatController::instance();
+    return SeatController::kVersion;
+}
+
+void Ridova_SetLogCallback(LogCallback callback) {
+    karvel::guarded("Ridova_SetLogCallback", [&] { SeatController::instance().setLogCallback(callback); });
+}
+
+} // extern "C"
