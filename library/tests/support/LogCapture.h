@@ -1,0 +1,39 @@
+// Collects the library's log lines through a plain callback, from any thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace karvel::test {
+
+struct LogEntry {
+    int level;
+    std::string text;
+};
+
+class LogCapture {
+public:
+    static LogCapture& instance();
+    // The function to register as the library's log callback.
+    static void callback(int level, const char* message);
+
+    void clear();
+    std::vector<LogEntry> entries() const;
+    std::vector<std::string> texts() const;
+    // Lines that begin with the given text.
+    std::vector<std::string> linesStartingWith(const std::string& prefix) const;
+    bool contains(const std::string& text) const;
+    // Waits until a line beginning with `prefix` has been logged `count` times.
+    bool waitFor(const std::string& prefix, std::size_t count = 1,
+                 std::chrono::milliseconds deadline = std::chrono::seconds(10)) const;
+
+private:
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::vector<LogEntry> entries_;
+};
+
+} // namespace karvel::test

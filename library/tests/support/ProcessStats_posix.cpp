@@ -1,0 +1,23 @@
+#include <dirent.h>
+
+#include "ProcessStats.h"
+
+namespace karvel::test {
+namespace {
+
+int entriesIn(const char* directory) {
+    DIR* listing = ::opendir(directory);
+    if (listing == nullptr) return -1;
+    int count = 0;
+    while (const dirent* entry = ::readdir(listing))
+        if (entry->d_name[0] != '.') ++count;
+    ::closedir(listing);
+    return count;
+}
+
+} // namespace
+
+int threadCount() { return entriesIn("/proc/self/task"); }
+int openHandleCount() { return entriesIn("/proc/self/fd"); }
+
+} // namespace karvel::test

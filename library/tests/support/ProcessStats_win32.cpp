@@ -1,0 +1,26 @@
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include "ProcessStats.h"
+
+namespace karvel::test {
+
+int threadCount() {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    const DWORD self = ::GetCurrentProcessId();
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == self) ++count;
+    ::CloseHandle(snapshot);
+    return count;
+}
+
+int openHandleCount() {
+    DWORD count = 0;
+    return ::GetProcessHandleCount(::GetCurrentProcess(), &count) ? static_cast<int>(count) : -1;
+}
+
+} // namespace karvel::test
