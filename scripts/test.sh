@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is needed, then builds and runs the whole test suite: plain
+# (warnings as errors), under AddressSanitizer with UndefinedBehaviorSanitizer,
+# and under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+for preset in ci asan tsan; do
+  echo "=== ${preset}: build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  echo "=== ${preset}: test"
+  ctest --preset "$preset"
+done
