@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Karvel needs.
+# `install-deps.sh` alone: the native build. `install-deps.sh windows`: the
+# cross build of Karvel.dll with mingw-w64 and wine to run its tests.
 # Skips apt when everything is already there, so repeated runs are quick.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev)
+case "${1:-native}" in
+  native) packages=(cmake ninja-build g++ libgtest-dev) ;;
+  # googletest: its sources, built with the cross compiler. wine64 runs 64-bit
+  # programs; without the 32-bit side (no i386 architecture) wine says so once
+  # while it prepares a prefix, which is harmless here.
+  windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64) ;;
+  *) echo "usage: $0 [native|windows]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
