@@ -51,7 +51,9 @@ SeatController& SeatController::instance() {
     return controller;
 }
 
-SeatController::~SeatController() { release(); }
+SeatController::~SeatController() {
+    if (!abandoned) release();
+}
 
 bool SeatController::setConfiguration(std::int32_t newSeatType, const std::string& udpIp, int udpPort,
                                       bool enableEffects) {
@@ -129,6 +131,12 @@ void SeatController::release() {
         transport.reset();
         logLine(kLogInfo, "[Ridova][INFO] UDPTransportLayer released");
     }
+}
+
+void SeatController::abandon() noexcept {
+    abandoned = true;
+    // Closing would join a thread that no longer runs and take locks it may have held.
+    static_cast<void>(transport.release());
 }
 
 } // namespace karvel

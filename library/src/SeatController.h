@@ -28,6 +28,11 @@ public:
     void sendPostureCommand(float x, float y, float z, float angle);
     void resetPosition();
     void release();
+    // For the process's end, when every other thread was stopped wherever it
+    // was (perhaps holding this controller's lock or the host's log lock):
+    // takes no lock, logs nothing, joins nothing, and makes the destructor do
+    // nothing either. The system takes back the socket and the memory.
+    void abandon() noexcept;
 
     void setLogCallback(LogCallback target) { logSink.setCallback(target); }
     const LogSink& sink() const { return logSink; }
@@ -42,6 +47,7 @@ private:
     std::unique_ptr<UDPTransportLayer> transport;
     std::mutex controllerMutex;
     LogSink logSink;
+    bool abandoned = false;
 };
 
 } // namespace karvel
