@@ -9,7 +9,6 @@
 
 #include "Karvel.h"
 #include "SeatAlgorithm.h"
-#include "platform/SocketServices.h"
 #include "support/LoadedKarvel.h"
 #include "support/ProcessStats.h"
 #include "support/UdpReceiver.h"
@@ -17,6 +16,7 @@
 using karvel::test::Datagram;
 using karvel::test::expectedFrame;
 using karvel::test::LogCapture;
+using karvel::test::PortHolder;
 using karvel::test::UdpReceiver;
 
 namespace {
@@ -61,20 +61,6 @@ protected:
         EXPECT_EQ(datagram->bytes.size(), 50u);
         return datagram->bytes;
     }
-};
-
-// Holds a UDP port on the wildcard address, as another program would.
-class PortHolder {
-public:
-    explicit PortHolder(std::uint16_t port) : socket_(karvel::net::openUdpSocket()) {
-        bound_ = karvel::net::bindAnyAddress(socket_, port);
-    }
-    ~PortHolder() { karvel::net::closeSocket(socket_); }
-    bool bound() const { return bound_; }
-
-private:
-    karvel::net::SocketHandle socket_;
-    bool bound_ = false;
 };
 
 } // namespace

@@ -1,0 +1,93 @@
+// Loading and unloading the real shared library by path, as the engine plugin
+// does with every game instance. These tests bind the fixed source port 8410
+// and never keep the library loaded between tests.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "KarvelLibrary.h"
+#include "support/LoadedKarvel.h"
+#include "support/ProcessStats.h"
+#include "support/UdpReceiver.h"
+
+using karvel::host::KarvelLibrary;
+using karvel::test::expectedFrame;
+using karvel::test::LogCapture;
+using karvel::test::PortHolder;
+using karvel::test::UdpReceiver;
+
+namespace {
+
+std::unique_ptr<KarvelLibrary> load() {
+    auto library = std::make_unique<KarvelLibrary>(karvel::test::libraryPath());
+    EXPECT_TRUE(library->bound()) << library->error();
+    return library;
+}
+
+// Registers a Tamsel seat aimed at the receiver and checks that the home frame arrives.
+::testing::AssertionResult configureAndHome(KarvelLibrary& library, UdpReceiver& receiver) {
+    if (!library.SetConfiguration(0, "127.0.0.1", receiver.port(), 0, "", 0, "", 0))
+        return ::testing::AssertionFailure() << "configuration failed";
+    library.ResetPosition();
+    const std::optional<karvel::test::Datagram> frame = receiver.receive();
+    if (!frame || frame->bytes != expectedFrame(0, 0, 0, 0)) return ::testing::AssertionFailure() << "no home frame";
+    return ::testing::AssertionSuccess();
+}
+
+class LibraryLifecycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(karvel::test::libraryLoaded(karvel::test::libraryPath()));
+        threadsBefore = karvel::test::threadCount();
+        LogCapture::instance().clear();
+    }
+
+    // Nothing of the library is left: not mapped, no thread, port 8410 free.
+    void expectNothingLeft() {
+        EXPECT_FALSE(karvel::test::libraryLoaded(karvel::test::libraryPath()));
+        EXPECT_EQ(karvel::test::threadCount(), threadsBefore);
+        EXPECT_TRUE(PortHolder(8410).bound());
+    }
+
+    UdpReceiver receiver;
+    int threadsBefore = 0;
+};
+
+} // namespace
+
+TEST_F(LibraryLifecycle, LoadConfigureReleaseUnloadFiftyTimes) {
+    // No SCOPED_TRACE or ASSERT_NO_FATAL_FAILURE: on Windows GoogleTest starts a
+    // thread of its own when a thread first uses its per-thread state.
+    for (int i = 0; i < 50; ++i) {
+        {
+            const std::unique_ptr<KarvelLibrary> library = load();
+            ASSERT_TRUE(library->bound()) << "cycle " << i;
+            library->SetLogCallback(&LogCapture::callback);
+            ASSERT_TRUE(configureAndHome(*library, receiver)) << "cycle " << i;
+            library->Release();
+            ASSERT_TRUE(PortHolder(8410).bound()) << "port 8410 still taken after release, cycle " << i;
+        }
+        ASSERT_FALSE(karvel::test::libraryLoaded(karvel::test::libraryPath())) << "cycle " << i;
+    }
+    expectNothingLeft();
+    // The unload releases again, and so does the controller's destructor; with nothing left
+    // to release both write only their first line (the explicit release wrote the others).
+    EXPECT_GE(LogCapture::instance().linesStartingWith("[Ridova][INFO] SeatController::release called").size(),
+              2u * 50u);
+    EXPECT_EQ(LogCapture::instance().linesStartingWith("[Ridova][INFO] UDPTransportLayer released").size(), 50u);
+}
+
+TEST_F(LibraryLifecycle, UnloadWithoutReleaseNeitherHangsNorLeaks) {
+    {
+        const std::unique_ptr<KarvelLibrary> library = load();
+        ASSERT_TRUE(library->bound());
+        ASSERT_TRUE(configureAndHome(*library, receiver));
+    } // unloaded while the transport is open and its worker waits for frames
+    {
+        // A later host releases whatever is left (on Windows: the same, still loaded controller).
+        const std::unique_ptr<KarvelLibrary> library = load();
+        ASSERT_TRUE(library->bound());
+        library->Release();
+    }
+    expectNothingLeft();
+}
