@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs the whole test suite: plain
 # (warnings as errors), under AddressSanitizer with UndefinedBehaviorSanitizer,
-# and under ThreadSanitizer.
+# under ThreadSanitizer, and last as the Windows x64 build (Karvel.dll,
+# cross-built with mingw-w64) under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
-for preset in ci asan tsan; do
+run_preset() {
+  local preset=$1 start=$SECONDS
   echo "=== ${preset}: build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   echo "=== ${preset}: test"
   ctest --preset "$preset"
+  echo "=== ${preset}: $((SECONDS - start)) s"
+}
+
+for preset in ci asan tsan; do
+  run_preset "$preset"
 done
+bash scripts/install-deps.sh windows
+run_preset windows
