@@ -156,12 +156,14 @@ TEST_F(MotionApi, ConfigurationLogsAndReplacesTheTransport) {
         "[Ridova][DEBUG] UDPTransportLayer::close called",
         "[Ridova][INFO] UDPTransportLayer::initialize dst=127.0.0.1:" + port + " sourcePort=8410",
         "[Ridova][INFO] UDP initialized successfully for IP: 127.0.0.1:" + port,
+        "[Ridova][INFO] Effects disabled.",
         "[Ridova][INFO] setConfiguration called: seatType=1, udpIp=127.0.0.1, udpPort=" + port + ", enableEffects=0",
         "[Ridova][DEBUG] UDPTransportLayer::close called",
         "[Ridova][DEBUG] UDPTransportLayer closing socket",
         "[Ridova][DEBUG] UDPTransportLayer::close called",
         "[Ridova][INFO] UDPTransportLayer::initialize dst=127.0.0.1:" + port + " sourcePort=8410",
         "[Ridova][INFO] UDP initialized successfully for IP: 127.0.0.1:" + port,
+        "[Ridova][INFO] Effects disabled.",
     };
     lib().Release();
     log().clear();
