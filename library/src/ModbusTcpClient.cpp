@@ -101,7 +101,17 @@ Bytes ModbusTcpClient::sendRequest(const Bytes& pdu) {
     return {};
 }
 
+void ModbusTcpClient::discardStaleInput() {
+    // Bytes that arrived after the last accepted reply (a device that sent more
+    // than it should) belong to no request: never read them as the next reply.
+    std::uint8_t stale[256];
+    while (net::waitReadable(socket, 0) > 0) {
+        if (net::receiveSome(socket, stale, sizeof stale) <= 0) return;
+    }
+}
+
 ModbusTcpClient::Attempt ModbusTcpClient::exchange(const Bytes& pdu, int retry, Bytes& reply) {
+    discardStaleInput();
     const Bytes frame = rtuOverTcp ? modbus::rtuRequest(pdu)
                                    : modbus::mbapRequest(static_cast<std::uint16_t>(transactionCounter.fetch_add(1)), pdu);
     if (!net::sendAll(socket, frame.data(), frame.size())) {

@@ -44,6 +44,7 @@ private:
 
     bool connectLocked(const std::string& host, int port);
     void disconnectLocked();
+    void discardStaleInput();
     Attempt exchange(const modbus::Bytes& pdu, int retry, modbus::Bytes& reply);
     Attempt readMbapReply(int retry, modbus::Bytes& reply);
     bool readBytes(std::uint8_t* buffer, int length);

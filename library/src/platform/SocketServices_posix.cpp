@@ -80,8 +80,9 @@ std::string formatIpv4(const std::uint8_t (&octets)[4]) {
     return text;
 }
 
-SocketHandle openUdpSocket() { return wrap(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)); }
-SocketHandle openTcpSocket() { return wrap(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)); }
+// Close-on-exec: a program the host starts must not inherit port 8410 or a device connection.
+SocketHandle openUdpSocket() { return wrap(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP)); }
+SocketHandle openTcpSocket() { return wrap(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP)); }
 
 void closeSocket(SocketHandle socket) {
     if (socket != kInvalidSocket) ::close(native(socket));
@@ -183,7 +184,7 @@ SocketHandle acceptConnection(SocketHandle listener, int timeoutMs) {
     if (waitFor(listener, POLLIN, timeoutMs) <= 0) return kInvalidSocket;
     int fd;
     do {
-        fd = ::accept(native(listener), nullptr, nullptr);
+        fd = ::accept4(native(listener), nullptr, nullptr, SOCK_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     return wrap(fd);
 }
