@@ -19,7 +19,8 @@ namespace karvel::test {
 namespace {
 
 int remainingMs(std::chrono::steady_clock::time_point end) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
