@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
