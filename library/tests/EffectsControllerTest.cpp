@@ -119,7 +119,7 @@ TEST_F(EffectsControllerTest, InitializeTwiceAndReconfigureWhileStopped) {
     // The same endpoints again: nothing to do, no new connection.
     log().clear();
     EXPECT_TRUE(effects.reconfigure(devices.endpoints(), error));
-    EXPECT_TRUE(log().texts().empty());
+    EXPECT_TRUE(log().callerTexts().empty());
     EXPECT_EQ(devices.relay.connectionsAccepted(), 1);
     effects.shutdown();
     effects.shutdown();
@@ -168,7 +168,7 @@ TEST_F(EffectsControllerTest, SwitchTurnsTheOldPairOffAndMovesTheJobs) {
     EXPECT_EQ(devices.speed.holdingRegister(3), 0);
     EXPECT_EQ(next.relay.requestCount(), 0u);
     EXPECT_EQ(next.speed.requestCount(), 0u);
-    EXPECT_EQ(log().texts().back(), "[Ridova][INFO] EffectsController endpoints switched: relay=127.0.0.1:" +
+    EXPECT_EQ(log().callerTexts().back(), "[Ridova][INFO] EffectsController endpoints switched: relay=127.0.0.1:" +
                                         std::to_string(next.relay.port()) + " speed=127.0.0.1:" +
                                         std::to_string(next.speed.port()));
     effects.setHeater(true);
