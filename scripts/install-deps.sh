@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev)
+# The virtual seat, the command-line host and their tests.
+packages+=(pkg-config libmodbus-dev libcpp-httplib-dev nlohmann-json3-dev libcli11-dev curl chromium chromium-driver)
 
 missing=()
 for package in "${packages[@]}"; do
