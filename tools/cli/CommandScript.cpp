@@ -109,7 +109,7 @@ int runScript(SeatSession& seat, std::istream& input, const std::string& source,
             if (!interactive) break;
         }
     }
-    return status;
+    return interrupted() ? 130 : status;
 }
 
 } // namespace karvel::cli

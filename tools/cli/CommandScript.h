@@ -19,7 +19,7 @@ namespace karvel::cli {
 bool runCommand(SeatSession& seat, const std::string& line);
 
 // Runs every line of `input`; `source` names it in messages. Stops at the first
-// bad line unless `interactive`. Returns the exit status: 0, or 2 after bad input.
+// bad line unless `interactive`. Returns the exit status: 0, 2 after bad input, 130 when interrupted.
 int runScript(SeatSession& seat, std::istream& input, const std::string& source, bool interactive);
 
 } // namespace karvel::cli

@@ -14,10 +14,10 @@ def drive(t):
     yaw = 40.0 * math.sin(2 * math.pi * t / 12.0)
     pitch = 6.0 * math.sin(2 * math.pi * t / 10.0) + 1.5 * math.sin(2 * math.pi * t * 1.7)
     height = 0.5 + 0.08 * math.sin(2 * math.pi * t * 3.1) + 0.05 * math.sin(2 * math.pi * t * 0.5)
-    wind = 1 if t < 4 else (2 if t < 8 else 3)
-    mist = 1 if 5 <= t < 7 else 0
-    scent = 2 if t >= 9 else 0
-    heater = 1 if t < 3 else 0
+    wind = 1 if t < 2 else (2 if t < 4 else 3)
+    mist = 1 if 2.5 <= t < 3.5 else 0
+    scent = 2 if t >= 4.5 else 0
+    heater = 1 if t < 1.5 else 0
     return pitch, roll, yaw, height, wind, mist, scent, heater
 
 
@@ -44,6 +44,6 @@ def write(name, header, function, seconds, rate, comment):
 
 
 write("country-road.csv", ["time", "pitch", "roll", "yaw", "height", "wind", "mist", "scent", "heater"],
-      drive, 12.0, 20, "a 12-second country-road drive with effects, 20 rows a second")
+      drive, 6.0, 20, "a 6-second country-road drive with effects, 20 rows a second")
 write("axis-sweep.csv", ["time", "pitch", "roll", "yaw", "height"], sweep, 16.0, 10,
       "each axis swept through its range in turn, 10 rows a second")
