@@ -9,12 +9,6 @@ VirtualSeat::VirtualSeat(const SeatOptions& options) : model_(*options.model) {
     speed_ = std::make_unique<ModbusDevice>(Framing::RtuOverTcp, kSpeedControllerMap, options.speedPort, onChange);
 }
 
-VirtualSeat::~VirtualSeat() {
-    speed_.reset();
-    relay_.reset();
-    motion_.reset();
-}
-
 void VirtualSeat::changed() {
     {
         std::lock_guard<std::mutex> lock(versionMutex_);

@@ -29,7 +29,6 @@ public:
 
     // Throws std::runtime_error when a port cannot be opened.
     explicit VirtualSeat(const SeatOptions& options);
-    ~VirtualSeat();
     VirtualSeat(const VirtualSeat&) = delete;
     VirtualSeat& operator=(const VirtualSeat&) = delete;
 
@@ -52,7 +51,7 @@ private:
     std::uint64_t version_ = 0;
     int httpPort_ = 0;
 
-    // Declared last: their threads call changed() until they are destroyed.
+    // Declared last, so destroyed (their threads stopped) first: the threads call changed().
     std::unique_ptr<MotionEndpoint> motion_;
     std::unique_ptr<ModbusDevice> relay_;
     std::unique_ptr<ModbusDevice> speed_;
