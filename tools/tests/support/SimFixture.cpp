@@ -32,7 +32,6 @@ sim::SimSnapshot LibraryAgainstSim::waitForFrames(std::uint64_t frames) {
 }
 
 std::string cliPath() { return KARVEL_CLI_PATH; }
-std::string simPath() { return KARVEL_SIM_PATH; }
 std::string motionFile(const std::string& name) { return std::string(KARVEL_MOTION_DIR) + "/" + name; }
 
 } // namespace karvel::tools::test

@@ -33,7 +33,6 @@ protected:
 };
 
 std::string cliPath();
-std::string simPath();
 std::string motionFile(const std::string& name);
 
 } // namespace karvel::tools::test
