@@ -7,6 +7,8 @@ packages=(cmake ninja-build g++ libgtest-dev)
 # Independent Modbus peers for the effects tests. pymodbus's server module
 # imports the serial packages, which it only recommends.
 packages+=(python3 python3-pymodbus python3-serial python3-serial-asyncio libmodbus-dev pkg-config)
+# The virtual seat, the command-line host and their tests.
+packages+=(pkg-config libmodbus-dev libcpp-httplib-dev nlohmann-json3-dev libcli11-dev curl chromium chromium-driver)
 
 missing=()
 for package in "${packages[@]}"; do
