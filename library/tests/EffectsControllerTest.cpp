@@ -120,7 +120,7 @@ TEST_F(EffectsControllerTest, InitializeTwiceAndReconfigureWhileStopped) {
     log().clear();
     EXPECT_TRUE(effects.reconfigure(devices.endpoints(), error));
     EXPECT_TRUE(log().callerTexts().empty());
-    EXPECT_EQ(devices.relay.connectionsAccepted(), 1);
+    EXPECT_TRUE(devices.relay.waitUntil([&] { return devices.relay.connectionsAccepted() == 1; }));
     effects.shutdown();
     effects.shutdown();
     effects.setHeater(true); // stopped: discarded

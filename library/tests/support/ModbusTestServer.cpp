@@ -85,16 +85,16 @@ bool ModbusTestServer::waitForRequests(std::size_t count, int timeoutMs) const {
 bool ModbusTestServer::waitUntil(const std::function<bool()>& condition, int timeoutMs) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        std::size_t seen;
+        std::uint64_t seen;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            seen = requests_.size();
+            seen = changes_;
         }
         if (condition()) return true;
         bool changed;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            changed = changed_.wait_until(lock, deadline, [&] { return requests_.size() != seen; });
+            changed = changed_.wait_until(lock, deadline, [&] { return changes_ != seen; });
         }
         if (!changed) return condition();
     }
@@ -112,7 +112,9 @@ void ModbusTestServer::serve() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ++connections_;
+            ++changes_;
         }
+        changed_.notify_all();
         serveConnection(connection);
         net::closeSocket(connection);
     }
@@ -166,6 +168,7 @@ void ModbusTestServer::serveConnection(net::SocketHandle connection) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back(request);
+            ++changes_;
         }
         changed_.notify_all();
         const Bytes reply = frame(request, std::move(replyPdu), behaviour);

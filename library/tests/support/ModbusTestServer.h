@@ -56,7 +56,7 @@ public:
     std::uint16_t holdingRegister(int address) const;
     // Waits until `count` requests have arrived.
     bool waitForRequests(std::size_t count, int timeoutMs = 10000) const;
-    // Waits until `condition` (which may read this server) holds, re-testing after every request.
+    // Waits until `condition` (which may read this server) holds, re-testing after every request and connection.
     bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) const;
 
 private:
@@ -81,6 +81,7 @@ private:
     Behaviour behaviour_ = Behaviour::Normal;
     int misbehaviours_ = 0;
     int connections_ = 0;
+    std::uint64_t changes_ = 0; // requests and connections seen, to wake waiters
     std::thread thread_;
 };
 
