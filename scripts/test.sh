@@ -13,3 +13,6 @@ for preset in ci asan tsan; do
   echo "=== ${preset}: test"
   ctest --preset "$preset"
 done
+
+echo "=== the main job, headless"
+bash scripts/demo-sim.sh --headless
