@@ -11,6 +11,8 @@
 #include "support/UdpReceiver.h"
 
 using karvel::test::Bytes;
+using karvel::test::mbapPdu;
+using karvel::test::rtuPdu;
 using karvel::test::LogCapture;
 using karvel::test::ModbusTestServer;
 using karvel::test::UdpReceiver;
@@ -42,8 +44,6 @@ protected:
     ModbusTestServer speed{Framing::Rtu};
 };
 
-Bytes mbapPdu(const Bytes& request) { return Bytes(request.begin() + 7, request.end()); }
-Bytes rtuPdu(const Bytes& request) { return Bytes(request.begin() + 1, request.end() - 2); }
 
 } // namespace
 

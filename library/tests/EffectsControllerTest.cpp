@@ -12,6 +12,8 @@
 using karvel::EffectsController;
 using karvel::EffectsEndpoints;
 using karvel::test::Bytes;
+using karvel::test::mbapPdu;
+using karvel::test::rtuPdu;
 using karvel::test::LogCapture;
 using karvel::test::ModbusTestServer;
 using Behaviour = ModbusTestServer::Behaviour;
@@ -42,10 +44,6 @@ protected:
     EffectsController effects;
 };
 
-// The PDU of a socket-framing request (function code first).
-Bytes mbapPdu(const Bytes& request) { return Bytes(request.begin() + 7, request.end()); }
-// The PDU of an RTU request.
-Bytes rtuPdu(const Bytes& request) { return Bytes(request.begin() + 1, request.end() - 2); }
 
 std::vector<bool> bits(std::initializer_list<int> values) {
     std::vector<bool> result;
@@ -220,6 +218,8 @@ TEST_F(EffectsControllerTest, ShutdownStopsAtTheFirstFailedJob) {
     const auto start = std::chrono::steady_clock::now();
     effects.shutdown();
     // One job's two attempts, not five jobs' ten.
-    EXPECT_LE(devices.relay.requestCount(), 2u);
+    const std::vector<Bytes> requests = devices.relay.requests();
+    EXPECT_LE(requests.size(), 2u);
+    for (const Bytes& request : requests) EXPECT_EQ(mbapPdu(request)[0], 0x05) << requests.size();
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 8.0);
 }

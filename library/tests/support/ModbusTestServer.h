@@ -85,6 +85,10 @@ private:
     std::thread thread_;
 };
 
+// The PDU (function code first) of a request as a device received it.
+inline Bytes mbapPdu(const Bytes& request) { return Bytes(request.begin() + 7, request.end()); }
+inline Bytes rtuPdu(const Bytes& request) { return Bytes(request.begin() + 1, request.end() - 2); }
+
 // A loopback port that nothing listens on: a connect there is refused.
 int unusedTcpPort();
 
