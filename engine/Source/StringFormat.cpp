@@ -17,10 +17,10 @@ bool IsConversion(TCHAR Char)
 
 // Formats one number with the C library, from the ASCII spelling of the flags, width and precision.
 template <typename ValueType>
-std::u16string FormatNumber(const std::string& Spec, ValueType Value)
+std::u16string FormatNumber(const std::string& PrintfFormat, ValueType Value)
 {
 	char Buffer[128];
-	const int Written = std::snprintf(Buffer, sizeof(Buffer), Spec.c_str(), Value);
+	const int Written = std::snprintf(Buffer, sizeof(Buffer), PrintfFormat.c_str(), Value);
 	return Utf8ToUtf16(std::string_view(Buffer, Written > 0 ? static_cast<size_t>(Written) : 0));
 }
 
@@ -53,12 +53,12 @@ std::u16string FormatOne(TCHAR Conversion, const std::string& FlagsWidthPrecisio
 	default:
 	{
 		const bool bSigned = Conversion == u'd' || Conversion == u'i';
-		const std::string Spec = "%" + FlagsWidthPrecision + "ll" + static_cast<char>(Conversion);
+		const std::string PrintfFormat = "%" + FlagsWidthPrecision + "ll" + static_cast<char>(Conversion);
 		if (Arg.Kind == EKind::Floating)
 		{
-			return FormatNumber(Spec, static_cast<long long>(Arg.Floating));
+			return FormatNumber(PrintfFormat, static_cast<long long>(Arg.Floating));
 		}
-		return bSigned ? FormatNumber(Spec, Arg.Signed) : FormatNumber(Spec, Arg.Unsigned);
+		return bSigned ? FormatNumber(PrintfFormat, Arg.Signed) : FormatNumber(PrintfFormat, Arg.Unsigned);
 	}
 	}
 }
@@ -83,25 +83,25 @@ std::u16string FormatPrintf(const TCHAR* Format, std::initializer_list<FFormatAr
 		}
 		// Collect flags, width and precision; length modifiers are dropped since arguments carry their own size.
 		std::string FlagsWidthPrecision;
-		const TCHAR* Spec = Cursor + 1;
-		while (*Spec && !IsConversion(*Spec))
+		const TCHAR* PrintfFormat = Cursor + 1;
+		while (*PrintfFormat && !IsConversion(*PrintfFormat))
 		{
-			if (std::u16string_view(u"hlLzjt").find(*Spec) == std::u16string_view::npos)
+			if (std::u16string_view(u"hlLzjt").find(*PrintfFormat) == std::u16string_view::npos)
 			{
-				FlagsWidthPrecision += static_cast<char>(*Spec);
+				FlagsWidthPrecision += static_cast<char>(*PrintfFormat);
 			}
-			++Spec;
+			++PrintfFormat;
 		}
-		if (!*Spec || NextArg == Args.end())
+		if (!*PrintfFormat || NextArg == Args.end())
 		{
 			// Nothing to format with: keep the directive as written.
-			const TCHAR* End = *Spec ? Spec + 1 : Spec;
+			const TCHAR* End = *PrintfFormat ? PrintfFormat + 1 : PrintfFormat;
 			Result.append(Cursor, End);
 			Cursor = End - 1;
 			continue;
 		}
-		Result += FormatOne(*Spec, FlagsWidthPrecision, *NextArg++);
-		Cursor = Spec;
+		Result += FormatOne(*PrintfFormat, FlagsWidthPrecision, *NextArg++);
+		Cursor = PrintfFormat;
 	}
 	return Result;
 }

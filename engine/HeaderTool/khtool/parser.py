@@ -7,7 +7,7 @@ from .declarations import join_type, split_declarator, split_top_level, take_sta
 from .errors import HeaderError
 from .lexer import tokenize
 from .model import Enum, Enumerator, Function, Header, Property, Struct
-from .specifiers import parse_specifiers
+from .marker_arguments import parse_specifiers
 
 _MARKERS = ("UENUM", "USTRUCT", "UCLASS", "UPROPERTY", "UFUNCTION")
 _API_MACRO = re.compile(r"[A-Z0-9_]+_API$")
