@@ -9,6 +9,8 @@ packages=(cmake ninja-build g++ libgtest-dev)
 packages+=(python3 python3-pymodbus python3-serial python3-serial-asyncio libmodbus-dev pkg-config)
 # The virtual seat, the command-line host and their tests.
 packages+=(pkg-config libmodbus-dev libcpp-httplib-dev nlohmann-json3-dev libcli11-dev curl chromium chromium-driver)
+# The fuzzers: clang with its libFuzzer runtime.
+packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -14,5 +14,8 @@ for preset in ci asan tsan; do
   ctest --preset "$preset"
 done
 
+echo "=== fuzzers, 30 s each"
+bash fuzz/run.sh 30
+
 echo "=== the main job, headless"
 bash scripts/demo-sim.sh --headless
