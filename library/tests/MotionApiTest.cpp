@@ -387,3 +387,20 @@ TEST_F(MotionApi, PosturesRacingWithTargetSwitches) {
     ASSERT_TRUE(last);
     EXPECT_EQ(last->bytes, expectedFrame(65177, 65177, 65177, 0));
 }
+
+TEST_F(MotionApi, UnreachableTargetDoesNotStopTheStream) {
+    int silentPort;
+    {
+        UdpReceiver gone; // a port nobody listens on once this closes
+        silentPort = gone.port();
+    }
+    UdpReceiver receiver;
+    ASSERT_TRUE(lib().SetConfiguration(kTamsel, kLoopback, silentPort, 0, "", 0, "", 0));
+    for (int i = 0; i < 50; ++i) lib().SendPostureCommand(0, 0, 0, static_cast<float>(i));
+    ASSERT_TRUE(lib().SetUdpEndpoint(kLoopback, receiver.port()));
+    lib().ResetPosition();
+    EXPECT_EQ(nextFrame(receiver), expectedFrame(0, 0, 0, 0));
+    // Whatever the system made of the port-unreachable answers, it was logged, not fatal.
+    for (const std::string& line : log().linesStartingWith("[Ridova][ERROR]"))
+        EXPECT_EQ(line.rfind("[Ridova][ERROR] UDPTransportLayer sendto error: ", 0), 0u) << line;
+}
