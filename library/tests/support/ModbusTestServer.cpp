@@ -57,6 +57,11 @@ std::size_t ModbusTestServer::requestCount() const {
     return requests_.size();
 }
 
+int ModbusTestServer::openConnections() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connections_ - closed_;
+}
+
 int ModbusTestServer::connectionsAccepted() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return connections_;
@@ -117,6 +122,12 @@ void ModbusTestServer::serve() {
         changed_.notify_all();
         serveConnection(connection);
         net::closeSocket(connection);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++closed_;
+            ++changes_;
+        }
+        changed_.notify_all();
     }
 }
 
