@@ -157,16 +157,18 @@ void EffectsController::turnOffInstalledLinks() {
 
 void EffectsController::shutdown() {
     std::lock_guard<std::mutex> lifecycle(lifecycleMutex);
-    bool linksInstalled;
+    bool wasRunning;
     {
-        std::lock_guard<std::mutex> clients(clientsMutex);
-        linksInstalled = relayClient || speedClient;
-    }
-    {
+        // Stop first: a job in progress holds the clients lock for up to its
+        // time-outs, and no further job may start as if nothing had happened.
         std::lock_guard<std::mutex> queue(queueMutex);
-        if (!running && !linksInstalled) return;
+        wasRunning = running;
         running = false;
         switching = false;
+    }
+    if (!wasRunning) {
+        std::lock_guard<std::mutex> clients(clientsMutex);
+        if (!relayClient && !speedClient) return; // nothing to stop
     }
     queueCondition.notify_all();
     // The worker runs what was queued before the stop (turn-off jobs among
