@@ -36,6 +36,14 @@ bool AllFinite(std::initializer_list<double> Values)
 	return true;
 }
 
+void ClearEffects(FSeatCurrentState& State)
+{
+	State.WindLevel = 0;
+	State.WaterMistType = 0;
+	State.ScentType = 0;
+	State.bHeaterOn = false;
+}
+
 bool IsValidPort(int32 Port)
 {
 	return Port >= 1 && Port <= 65535;
@@ -303,10 +311,7 @@ bool USeatDeviceManager::SetEffectsEndpoints(FString RelayIp, int32 RelayPort, F
 		ActiveConfig->SpeedIp = SpeedIp;
 		ActiveConfig->SpeedPort = SpeedPort;
 	}
-	CurrentState.WindLevel = 0;
-	CurrentState.WaterMistType = 0;
-	CurrentState.ScentType = 0;
-	CurrentState.bHeaterOn = false;
+	ClearEffects(CurrentState);
 	UE_LOG(LogTemp, Log, TEXT("[Karvel] Effects Endpoints atomically switched successfully (Relay: %s:%d, Speed: %s:%d)"),
 		*RelayIp, RelayPort, *SpeedIp, SpeedPort);
 	return true;
@@ -353,9 +358,6 @@ void USeatDeviceManager::TurnOffAllEffects()
 	if (CanCommand())
 	{
 		Backend->TurnOffAllEffects();
-		CurrentState.WindLevel = 0;
-		CurrentState.WaterMistType = 0;
-		CurrentState.ScentType = 0;
-		CurrentState.bHeaterOn = false;
+		ClearEffects(CurrentState);
 	}
 }
