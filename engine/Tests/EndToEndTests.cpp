@@ -29,6 +29,8 @@ Bytes NextFrame(UdpReceiver& Receiver)
 	return Datagram->bytes;
 }
 
+constexpr const char* PortHint = "if UDP port 8410 was taken by another checkout's tests, run again";
+
 // Lines whose moment depends on the library's worker threads are left out of exact checks.
 bool IsTimingLine(const std::string& Text)
 {
@@ -71,8 +73,7 @@ TEST_F(SeatEndToEnd, AnOrvidaSeatFromRegistrationToShutdown)
 		USeatDeviceManager& Manager = Game.Manager();
 		ASSERT_TRUE(IsLoaded(LibraryPath));
 		EXPECT_EQ(ToUtf8(Manager.GetSDKVersion()), "Karvel-PC v0.6.0");
-		ASSERT_TRUE(Manager.RegisterSeatWithParameters(Orvida()))
-			<< "if UDP port 8410 was taken by another checkout's tests, run again";
+		ASSERT_TRUE(Manager.RegisterSeatWithParameters(Orvida())) << PortHint;
 
 		Manager.SendRotation(FRotator(367.5, -270.0, -7.5));
 		EXPECT_EQ(NextFrame(Motion), expectedFrame(65177, 120000, 44994, 420000));
@@ -145,7 +146,8 @@ TEST_F(SeatEndToEnd, ATamselSeatStreamsAndSwitchesTarget)
 	UdpReceiver Second;
 	FTestGameInstance Game;
 	USeatDeviceManager& Manager = Game.Manager();
-	ASSERT_TRUE(Manager.RegisterTamselSeat(TEXT("127.0.0.1"), Motion.port()));
+	ASSERT_TRUE(Manager.RegisterTamselSeat(TEXT("127.0.0.1"), Motion.port()))
+		<< PortHint;
 	Manager.SendPosture(7.5f, -7.5f, 90.0f, 0.5f);
 	EXPECT_EQ(NextFrame(Motion), expectedFrame(103002, 180000, 73604, 420000));
 	ASSERT_TRUE(Manager.SetUdpEndpoint(TEXT("127.0.0.1"), Second.port()));
