@@ -11,7 +11,12 @@ for preset in ci asan tsan; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   echo "=== ${preset}: test"
-  ctest --preset "$preset"
+  if [ "$preset" = ci ]; then
+    ctest --preset "$preset"
+  else
+    # The browser test drives Chromium against the sanitized simulator; too slow there, it runs in ci.
+    ctest --preset "$preset" -E LiveViewInBrowser
+  fi
 done
 
 echo "=== fuzzers, 30 s each"
