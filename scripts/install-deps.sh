@@ -6,7 +6,16 @@
 set -euo pipefail
 
 case "${1:-native}" in
-  native) packages=(cmake ninja-build g++ libgtest-dev) ;;
+  native)
+    packages=(cmake ninja-build g++ libgtest-dev)
+    # Independent Modbus peers for the effects tests. pymodbus's server module
+    # imports the serial packages, which it only recommends.
+    packages+=(python3 python3-pymodbus python3-serial python3-serial-asyncio libmodbus-dev pkg-config)
+    # The virtual seat, the command-line host and their tests.
+    packages+=(libcpp-httplib-dev nlohmann-json3-dev libcli11-dev curl chromium chromium-driver)
+    # The fuzzers: clang with its libFuzzer runtime.
+    packages+=(clang libclang-rt-14-dev)
+    ;;
   # googletest: its sources, built with the cross compiler. wine64 runs 64-bit
   # programs; without the 32-bit side (no i386 architecture) wine says so once
   # while it prepares a prefix, which is harmless here.

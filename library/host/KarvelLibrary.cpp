@@ -21,6 +21,12 @@ KarvelLibrary::KarvelLibrary(const std::string& path) : library_(path) {
     bind(ResetPosition, "Ridova_ResetPosition");
     bind(GetVersion, "Ridova_GetVersion");
     bind(SetLogCallback, "Ridova_SetLogCallback");
+    bind(SetEffectsEndpoints, "Ridova_SetEffectsEndpoints");
+    bind(SetWindSpeed, "Ridova_SetWindSpeed");
+    bind(SetWaterMist, "Ridova_SetWaterMist");
+    bind(SetScent, "Ridova_SetScent");
+    bind(SetHeater, "Ridova_SetHeater");
+    bind(TurnOffAllEffects, "Ridova_TurnOffAllEffects");
     bound_ = error_.empty();
 }
 

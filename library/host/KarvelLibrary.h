@@ -42,6 +42,12 @@ public:
     decltype(&::Ridova_ResetPosition) ResetPosition = nullptr;
     decltype(&::Ridova_GetVersion) GetVersion = nullptr;
     decltype(&::Ridova_SetLogCallback) SetLogCallback = nullptr;
+    decltype(&::Ridova_SetEffectsEndpoints) SetEffectsEndpoints = nullptr;
+    decltype(&::Ridova_SetWindSpeed) SetWindSpeed = nullptr;
+    decltype(&::Ridova_SetWaterMist) SetWaterMist = nullptr;
+    decltype(&::Ridova_SetScent) SetScent = nullptr;
+    decltype(&::Ridova_SetHeater) SetHeater = nullptr;
+    decltype(&::Ridova_TurnOffAllEffects) TurnOffAllEffects = nullptr;
 
 private:
     template <typename Function>

@@ -37,6 +37,15 @@ KARVEL_EXPORT void Ridova_ResetPosition(void);
 KARVEL_EXPORT const char* Ridova_GetVersion(void);
 KARVEL_EXPORT void Ridova_SetLogCallback(LogCallback callback);
 
+/* Effects (a seat configured with enableEffects). Each effect call queues one
+ * device request and returns at once; the requests run in call order. */
+KARVEL_EXPORT bool Ridova_SetEffectsEndpoints(const char* relayIp, int relayPort, const char* speedIp, int speedPort);
+KARVEL_EXPORT void Ridova_SetWindSpeed(int level);
+KARVEL_EXPORT void Ridova_SetWaterMist(int level);
+KARVEL_EXPORT void Ridova_SetScent(int level);
+KARVEL_EXPORT void Ridova_SetHeater(int on);
+KARVEL_EXPORT void Ridova_TurnOffAllEffects(void);
+
 #ifdef __cplusplus
 }
 #endif

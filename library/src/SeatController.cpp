@@ -56,7 +56,7 @@ SeatController::~SeatController() {
 }
 
 bool SeatController::setConfiguration(std::int32_t newSeatType, const std::string& udpIp, int udpPort,
-                                      bool enableEffects) {
+                                      bool enableEffects, const EffectsEndpoints& endpoints) {
     std::lock_guard<std::mutex> lock(controllerMutex);
     seatType = newSeatType;
     logLine(kLogInfo, "[Ridova][INFO] setConfiguration called: seatType=%d, udpIp=%s, udpPort=%d, enableEffects=%d",
@@ -70,7 +70,110 @@ bool SeatController::setConfiguration(std::int32_t newSeatType, const std::strin
         return false;
     }
     logLine(kLogInfo, "[Ridova][INFO] UDP initialized successfully for IP: %s:%d", udpIp.c_str(), udpPort);
+    startEffects(enableEffects, endpoints);
     return true;
+}
+
+void SeatController::startEffects(bool enableEffects, const EffectsEndpoints& endpoints) {
+    if (!enableEffects) {
+        logLine(kLogInfo, "[Ridova][INFO] Effects disabled.");
+        std::atomic_store(&effects, std::shared_ptr<EffectsController>());
+        return;
+    }
+    // Dropping the previous controller shuts it down, unless an endpoint switch still holds it.
+    std::atomic_store(&effects, std::shared_ptr<EffectsController>());
+    const auto started = std::make_shared<EffectsController>();
+    std::atomic_store(&effects, started);
+    if (started->initialize(endpoints)) {
+        logLine(kLogInfo, "[Ridova][INFO] Effects initialized successfully.");
+    } else {
+        logLine(kLogError,
+                "[Ridova][ERROR] Effects initialization failed; endpoints can still be corrected with "
+                "setEffectsEndpoints. RelayIP=%s, RelayPort=%d",
+                endpoints.relayIp.c_str(), endpoints.relayPort);
+    }
+}
+
+void SeatController::releaseEffects() {
+    const std::shared_ptr<EffectsController> installed = installedEffects();
+    if (!installed) return;
+    installed->shutdown();
+    std::atomic_store(&effects, std::shared_ptr<EffectsController>());
+    logLine(kLogInfo, "[Ridova][INFO] EffectsController released");
+}
+
+bool SeatController::setEffectsEndpoints(const std::string& relayIp, int relayPort, const std::string& speedIp,
+                                         int speedPort) {
+    if (relayPort < 1 || relayPort > 65535 || speedPort < 1 || speedPort > 65535) {
+        logLine(kLogError, "[Ridova][ERROR] setEffectsEndpoints invalid port: relay=%d speed=%d", relayPort, speedPort);
+        return false;
+    }
+    std::uint8_t octets[4];
+    if (relayIp.empty() || !net::parseIpv4(relayIp.c_str(), octets) || speedIp.empty() ||
+        !net::parseIpv4(speedIp.c_str(), octets)) {
+        logLine(kLogError, "[Ridova][ERROR] setEffectsEndpoints invalid IP: relay=%s speed=%s", relayIp.c_str(),
+                speedIp.c_str());
+        return false;
+    }
+    if (relayIp == speedIp && relayPort == speedPort) {
+        logLine(kLogError,
+                "[Ridova][ERROR] setEffectsEndpoints requires distinct relay/speed endpoints (MBAP vs RTU-over-TCP)");
+        return false;
+    }
+    std::shared_ptr<EffectsController> target;
+    {
+        std::lock_guard<std::mutex> lock(controllerMutex);
+        target = installedEffects();
+    }
+    // The switch runs outside the controller lock; the reference keeps the
+    // effects controller alive even if a configuration replaces it meanwhile.
+    if (!target) {
+        logLine(kLogError, "[Ridova][ERROR] setEffectsEndpoints called while effects are disabled");
+        return false;
+    }
+    std::string error;
+    const bool switched = target->reconfigure(EffectsEndpoints{relayIp, relayPort, speedIp, speedPort}, error);
+    if (!switched)
+        logLine(kLogError, "[Ridova][ERROR] setEffectsEndpoints failed: %s", error.empty() ? "unknown error" : error.c_str());
+    return switched;
+}
+
+void SeatController::setWindSpeed(int level) {
+    if (const auto installed = installedEffects()) {
+        logLine(kLogDebug, "[Ridova][DEBUG] setWindSpeed: %d", level);
+        installed->setWindSpeed(level);
+    }
+}
+
+void SeatController::setWaterMist(int level) {
+    if (const auto installed = installedEffects()) {
+        logLine(kLogDebug, "[Ridova][DEBUG] setWaterMist: %d", level);
+        installed->setWaterMist(level);
+    }
+}
+
+void SeatController::setScent(int level) {
+    if (const auto installed = installedEffects()) {
+        logLine(kLogDebug, "[Ridova][DEBUG] setScent: %d", level);
+        installed->setScent(level);
+    }
+}
+
+void SeatController::setHeater(bool on) {
+    if (const auto installed = installedEffects()) {
+        logLine(kLogDebug, "[Ridova][DEBUG] setHeater: %d", on ? 1 : 0);
+        installed->setHeater(on);
+    }
+}
+
+void SeatController::turnOffAllEffects() {
+    if (const auto installed = installedEffects()) {
+        logLine(kLogDebug, "[Ridova][DEBUG] turnOffAllEffects called");
+        installed->setWindSpeed(0);
+        installed->setWaterMist(0);
+        installed->setScent(0);
+        installed->setHeater(false);
+    }
 }
 
 bool SeatController::setUdpEndpoint(const std::string& ip, int port) {
@@ -125,7 +228,7 @@ void SeatController::resetPosition() {
 void SeatController::release() {
     std::lock_guard<std::mutex> lock(controllerMutex);
     logLine(kLogInfo, "[Ridova][INFO] SeatController::release called");
-    // The effects side, when there is one, is released here, before the motion side.
+    releaseEffects(); // the effects side always goes before the motion side
     if (transport) {
         transport->close();
         transport.reset();
@@ -135,8 +238,10 @@ void SeatController::release() {
 
 void SeatController::abandon() noexcept {
     abandoned = true;
-    // Closing would join a thread that no longer runs and take locks it may have held.
+    // Destroying either would join a thread that no longer runs and take locks
+    // it may have held: both are left to the system with the rest of the process.
     static_cast<void>(transport.release());
+    static_cast<void>(std::make_unique<std::shared_ptr<EffectsController>>(std::move(effects)).release());
 }
 
 } // namespace karvel
@@ -150,8 +255,9 @@ bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int e
     return karvel::guarded("Ridova_SetConfiguration", false, [&] {
         SeatController& controller = SeatController::instance();
         const std::string ip = karvel::ownedText(udpIp);
-        (void)relayIp, (void)relayPort, (void)speedIp, (void)speedPort;
-        return controller.setConfiguration(seatType, ip, udpPort, enableEffects != 0);
+        const karvel::EffectsEndpoints endpoints{karvel::ownedText(relayIp), relayPort, karvel::ownedText(speedIp),
+                                                 speedPort};
+        return controller.setConfiguration(seatType, ip, udpPort, enableEffects != 0, endpoints);
     });
 }
 
@@ -187,6 +293,34 @@ const char* Ridova_GetVersion(void) {
 
 void Ridova_SetLogCallback(LogCallback callback) {
     karvel::guarded("Ridova_SetLogCallback", [&] { SeatController::instance().setLogCallback(callback); });
+}
+
+bool Ridova_SetEffectsEndpoints(const char* relayIp, int relayPort, const char* speedIp, int speedPort) {
+    return karvel::guarded("Ridova_SetEffectsEndpoints", false, [&] {
+        SeatController& controller = SeatController::instance();
+        if (relayIp == nullptr || speedIp == nullptr) return false;
+        return controller.setEffectsEndpoints(relayIp, relayPort, speedIp, speedPort);
+    });
+}
+
+void Ridova_SetWindSpeed(int level) {
+    karvel::guarded("Ridova_SetWindSpeed", [&] { SeatController::instance().setWindSpeed(level); });
+}
+
+void Ridova_SetWaterMist(int level) {
+    karvel::guarded("Ridova_SetWaterMist", [&] { SeatController::instance().setWaterMist(level); });
+}
+
+void Ridova_SetScent(int level) {
+    karvel::guarded("Ridova_SetScent", [&] { SeatController::instance().setScent(level); });
+}
+
+void Ridova_SetHeater(int on) {
+    karvel::guarded("Ridova_SetHeater", [&] { SeatController::instance().setHeater(on != 0); });
+}
+
+void Ridova_TurnOffAllEffects(void) {
+    karvel::guarded("Ridova_TurnOffAllEffects", [] { SeatController::instance().turnOffAllEffects(); });
 }
 
 } // extern "C"

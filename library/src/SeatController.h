@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "EffectsController.h"
 #include "LogSink.h"
 #include "UDPTransportLayer.h"
 
@@ -22,7 +23,8 @@ public:
     SeatController(const SeatController&) = delete;
     SeatController& operator=(const SeatController&) = delete;
 
-    bool setConfiguration(std::int32_t seatType, const std::string& udpIp, int udpPort, bool enableEffects);
+    bool setConfiguration(std::int32_t seatType, const std::string& udpIp, int udpPort, bool enableEffects,
+                          const EffectsEndpoints& endpoints);
     bool setUdpEndpoint(const std::string& ip, int port);
     void sendSeatPosture(float pitch, float roll, float yaw, float height);
     void sendPostureCommand(float x, float y, float z, float angle);
@@ -34,6 +36,13 @@ public:
     // nothing either. The system takes back the socket and the memory.
     void abandon() noexcept;
 
+    bool setEffectsEndpoints(const std::string& relayIp, int relayPort, const std::string& speedIp, int speedPort);
+    void setWindSpeed(int level);
+    void setWaterMist(int level);
+    void setScent(int level);
+    void setHeater(bool on);
+    void turnOffAllEffects();
+
     void setLogCallback(LogCallback target) { logSink.setCallback(target); }
     const LogSink& sink() const { return logSink; }
 
@@ -41,10 +50,17 @@ private:
     SeatController() = default;
     ~SeatController();
 
+    void startEffects(bool enableEffects, const EffectsEndpoints& endpoints);
+    void releaseEffects();
+    // The installed effects controller, or none. Effect calls take no lock;
+    // the atomic access keeps a stray overlap with configuration defined.
+    std::shared_ptr<EffectsController> installedEffects() const { return std::atomic_load(&effects); }
+
     // Written only by setConfiguration; read by posture calls, which the host
     // keeps apart from configuration. Atomic so that a stray overlap stays defined.
     std::atomic<std::int32_t> seatType{0};
     std::unique_ptr<UDPTransportLayer> transport;
+    std::shared_ptr<EffectsController> effects;
     std::mutex controllerMutex;
     LogSink logSink;
     bool abandoned = false;

@@ -11,6 +11,7 @@
 
 #include "KarvelLibrary.h"
 #include "support/LoadedKarvel.h"
+#include "support/ModbusTestServer.h"
 #include "support/UdpReceiver.h"
 
 namespace {
@@ -20,16 +21,22 @@ std::mutex hostLogMutex;
 
 void lockingLog(int, const char*) { std::lock_guard<std::mutex> lock(hostLogMutex); }
 
-// In the child process: a configured seat with its worker running, a host
+// In the child process: a configured seat with both workers running (motion and effects), a host
 // thread that holds the log lock when the process ends, then ExitProcess.
 [[noreturn]] void exitWhileAHostThreadHoldsTheLogLock() {
     karvel::host::KarvelLibrary library(karvel::test::libraryPath()); // never freed
     karvel::test::UdpReceiver receiver;
+    karvel::test::ModbusTestServer relay(karvel::test::ModbusTestServer::Framing::Mbap);
+    karvel::test::ModbusTestServer speed(karvel::test::ModbusTestServer::Framing::Rtu);
     if (!library.bound()) ::ExitProcess(2);
     library.SetLogCallback(&lockingLog);
-    if (!library.SetConfiguration(0, "127.0.0.1", receiver.port(), 0, "", 0, "", 0)) ::ExitProcess(3);
+    if (!library.SetConfiguration(1, "127.0.0.1", receiver.port(), 1, "127.0.0.1", relay.port(), "127.0.0.1",
+                                  speed.port()))
+        ::ExitProcess(3);
     library.ResetPosition();
     if (!receiver.receive()) ::ExitProcess(4);
+    library.SetWindSpeed(1);
+    if (!speed.waitForRequests(1)) ::ExitProcess(6);
 
     std::mutex stateMutex;
     std::condition_variable changed;

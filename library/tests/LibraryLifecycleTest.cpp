@@ -7,12 +7,14 @@
 
 #include "KarvelLibrary.h"
 #include "support/LoadedKarvel.h"
+#include "support/ModbusTestServer.h"
 #include "support/ProcessStats.h"
 #include "support/UdpReceiver.h"
 
 using karvel::host::KarvelLibrary;
 using karvel::test::expectedFrame;
 using karvel::test::LogCapture;
+using karvel::test::ModbusTestServer;
 using karvel::test::PortHolder;
 using karvel::test::UdpReceiver;
 
@@ -24,13 +26,27 @@ std::unique_ptr<KarvelLibrary> load() {
     return library;
 }
 
-// Registers a Tamsel seat aimed at the receiver and checks that the home frame arrives.
-::testing::AssertionResult configureAndHome(KarvelLibrary& library, UdpReceiver& receiver) {
-    if (!library.SetConfiguration(0, "127.0.0.1", receiver.port(), 0, "", 0, "", 0))
+constexpr int kOrvida = 1;
+
+// The two effects devices an Orvida seat drives.
+struct Devices {
+    ModbusTestServer relay{ModbusTestServer::Framing::Mbap};
+    ModbusTestServer speed{ModbusTestServer::Framing::Rtu};
+};
+
+// Registers an Orvida seat with effects aimed at the receiver and the devices,
+// and checks that the home frame and a fan speed arrive: both workers run.
+::testing::AssertionResult configureAndHome(KarvelLibrary& library, UdpReceiver& receiver, Devices& devices) {
+    if (!library.SetConfiguration(kOrvida, "127.0.0.1", receiver.port(), 1, "127.0.0.1", devices.relay.port(),
+                                  "127.0.0.1", devices.speed.port()))
         return ::testing::AssertionFailure() << "configuration failed";
     library.ResetPosition();
     const std::optional<karvel::test::Datagram> frame = receiver.receive();
-    if (!frame || frame->bytes != expectedFrame(0, 0, 0, 0)) return ::testing::AssertionFailure() << "no home frame";
+    if (!frame || frame->bytes != expectedFrame(65177, 65177, 65177, 0))
+        return ::testing::AssertionFailure() << "no home frame";
+    const std::size_t requests = devices.speed.requestCount();
+    library.SetWindSpeed(2);
+    if (!devices.speed.waitForRequests(requests + 1)) return ::testing::AssertionFailure() << "no fan speed request";
     return ::testing::AssertionSuccess();
 }
 
@@ -43,7 +59,7 @@ protected:
             // first thread (ThreadSanitizer's background thread does).
             const std::unique_ptr<KarvelLibrary> library = load();
             ASSERT_TRUE(library->bound());
-            ASSERT_TRUE(configureAndHome(*library, receiver));
+            ASSERT_TRUE(configureAndHome(*library, receiver, devices));
             library->Release();
         }
         threadsBefore = karvel::test::threadCount();
@@ -58,6 +74,7 @@ protected:
     }
 
     UdpReceiver receiver;
+    Devices devices;
     int threadsBefore = 0;
 };
 
@@ -71,7 +88,7 @@ TEST_F(LibraryLifecycle, LoadConfigureReleaseUnloadFiftyTimes) {
             const std::unique_ptr<KarvelLibrary> library = load();
             ASSERT_TRUE(library->bound()) << "cycle " << i;
             library->SetLogCallback(&LogCapture::callback);
-            ASSERT_TRUE(configureAndHome(*library, receiver)) << "cycle " << i;
+            ASSERT_TRUE(configureAndHome(*library, receiver, devices)) << "cycle " << i;
             library->Release();
             ASSERT_TRUE(PortHolder(8410).bound()) << "port 8410 still taken after release, cycle " << i;
         }
@@ -83,14 +100,15 @@ TEST_F(LibraryLifecycle, LoadConfigureReleaseUnloadFiftyTimes) {
     EXPECT_GE(LogCapture::instance().linesStartingWith("[Ridova][INFO] SeatController::release called").size(),
               2u * 50u);
     EXPECT_EQ(LogCapture::instance().linesStartingWith("[Ridova][INFO] UDPTransportLayer released").size(), 50u);
+    EXPECT_EQ(LogCapture::instance().linesStartingWith("[Ridova][INFO] EffectsController released").size(), 50u);
 }
 
 TEST_F(LibraryLifecycle, UnloadWithoutReleaseNeitherHangsNorLeaks) {
     {
         const std::unique_ptr<KarvelLibrary> library = load();
         ASSERT_TRUE(library->bound());
-        ASSERT_TRUE(configureAndHome(*library, receiver));
-    } // unloaded while the transport is open and its worker waits for frames
+        ASSERT_TRUE(configureAndHome(*library, receiver, devices));
+    } // unloaded while the transport and the effects are open, their workers waiting
     {
         // A later host releases whatever is left (on Windows: the same, still loaded controller).
         const std::unique_ptr<KarvelLibrary> library = load();

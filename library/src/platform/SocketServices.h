@@ -70,6 +70,10 @@ long receiveFrom(SocketHandle socket, std::uint8_t* buffer, std::size_t size, in
 // Asks for a large receive buffer (test peers and tools that must not drop a burst).
 void setReceiveBufferSize(SocketHandle socket, int bytes);
 
+// Waits until the socket can be read (data, a connection or the peer's close):
+// 1 ready, 0 time-out, -1 error.
+int waitReadable(SocketHandle socket, int timeoutMs);
+
 // Stream sockets.
 void setReceiveTimeout(SocketHandle socket, int milliseconds);
 void setSendTimeout(SocketHandle socket, int milliseconds);

@@ -83,8 +83,9 @@ std::string formatIpv4(const std::uint8_t (&octets)[4]) {
     return text;
 }
 
-SocketHandle openUdpSocket() { return wrap(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)); }
-SocketHandle openTcpSocket() { return wrap(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)); }
+// Close-on-exec: a program the host starts must not inherit port 8410 or a device connection.
+SocketHandle openUdpSocket() { return wrap(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP)); }
+SocketHandle openTcpSocket() { return wrap(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP)); }
 
 void closeSocket(SocketHandle socket) {
     if (socket != kInvalidSocket) ::close(native(socket));
@@ -128,6 +129,8 @@ void setReceiveBufferSize(SocketHandle socket, int bytes) {
     if (::setsockopt(native(socket), SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
         ::setsockopt(native(socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
+
+int waitReadable(SocketHandle socket, int timeoutMs) { return waitFor(socket, POLLIN, timeoutMs); }
 
 void setReceiveTimeout(SocketHandle socket, int milliseconds) { setTimeout(socket, SO_RCVTIMEO, milliseconds); }
 void setSendTimeout(SocketHandle socket, int milliseconds) { setTimeout(socket, SO_SNDTIMEO, milliseconds); }
@@ -184,7 +187,7 @@ SocketHandle acceptConnection(SocketHandle listener, int timeoutMs) {
     if (waitFor(listener, POLLIN, timeoutMs) <= 0) return kInvalidSocket;
     int fd;
     do {
-        fd = ::accept(native(listener), nullptr, nullptr);
+        fd = ::accept4(native(listener), nullptr, nullptr, SOCK_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     return wrap(fd);
 }

@@ -134,6 +134,8 @@ void setReceiveBufferSize(SocketHandle socket, int bytes) {
     ::setsockopt(native(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
 }
 
+int waitReadable(SocketHandle socket, int timeoutMs) { return waitFor(socket, POLLRDNORM, timeoutMs); }
+
 void setReceiveTimeout(SocketHandle socket, int milliseconds) { setTimeout(socket, SO_RCVTIMEO, milliseconds); }
 void setSendTimeout(SocketHandle socket, int milliseconds) { setTimeout(socket, SO_SNDTIMEO, milliseconds); }
 

@@ -37,6 +37,13 @@ std::vector<std::string> LogCapture::texts() const {
     return result;
 }
 
+std::vector<std::string> LogCapture::callerTexts() const {
+    std::vector<std::string> result;
+    for (const LogEntry& entry : entries())
+        if (entry.text.find("worker thread") == std::string::npos) result.push_back(entry.text);
+    return result;
+}
+
 std::vector<std::string> LogCapture::linesStartingWith(const std::string& prefix) const {
     std::vector<std::string> result;
     for (const LogEntry& entry : entries())

@@ -23,6 +23,8 @@ public:
     void clear();
     std::vector<LogEntry> entries() const;
     std::vector<std::string> texts() const;
+    // The texts without the workers' start and exit lines, whose moment is the scheduler's.
+    std::vector<std::string> callerTexts() const;
     // Lines that begin with the given text.
     std::vector<std::string> linesStartingWith(const std::string& prefix) const;
     bool contains(const std::string& text) const;

@@ -2,14 +2,13 @@
 
 #include <stdexcept>
 
+#include "support/SocketLibrary.h"
+
 namespace karvel::test {
 namespace {
 
-// The test process's own start of the socket library, never undone: the
-// library's clean-up when it is unloaded must not close the tests' sockets.
 net::SocketHandle openTestSocket() {
-    static const bool started = (net::startSocketLibrary(), true);
-    static_cast<void>(started);
+    useSocketLibrary();
     return net::openUdpSocket();
 }
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+using int8 = std::int8_t;
+using int16 = std::int16_t;
+using int32 = std::int32_t;
+using int64 = std::int64_t;
+using uint8 = std::uint8_t;
+using uint16 = std::uint16_t;
+using uint32 = std::uint32_t;
+using uint64 = std::uint64_t;
+
+using ANSICHAR = char;
+using UTF8CHAR = char;
+// Engine text is UTF-16 as on Windows, so conversions here exercise the same surrogate handling.
+using TCHAR = char16_t;
+
+#define UE_STANDIN_TEXT_PASTE(x) u##x
+#define TEXT(x) UE_STANDIN_TEXT_PASTE(x)

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Subsystems/GameInstanceSubsystem.h"
+
+#include <vector>
+
+// Creates one of every game-instance subsystem class at Init and deinitialises them at Shutdown.
+class UGameInstance : public UObject
+{
+	UE_STANDIN_ENGINE_CLASS(UGameInstance, UObject)
+
+	virtual void Init();
+	virtual void Shutdown();
+
+	UGameInstanceSubsystem* GetSubsystemBase(const UClass* SubsystemClass) const;
+	template <typename T>
+	T* GetSubsystem() const
+	{
+		return static_cast<T*>(GetSubsystemBase(T::StaticClass()));
+	}
+
+	virtual void AddReferencedObjects(FReferenceCollector& Collector) const override;
+
+private:
+	FSubsystemCollectionBase Collection;
+	std::vector<UGameInstanceSubsystem*> Subsystems;
+};

@@ -1,0 +1,5 @@
+#pragma once
+
+#include "Windows/WindowsPlatformProcess.h"
+
+using FPlatformProcess = FWindowsPlatformProcess;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "Containers/UnrealString.h"
+
+#include <initializer_list>
+
+class FPaths
+{
+public:
+	// The directory that relative paths are resolved against (the process's working directory here).
+	static FString BaseDir();
+	static FString ProjectDir();
+	static FString ProjectPluginsDir();
+
+	static bool FileExists(const FString& Filename);
+	static bool IsRelative(const FString& Path);
+	static FString ConvertRelativePathToFull(const FString& Path);
+
+	template <typename... PathTypes>
+	static FString Combine(const PathTypes&... Paths)
+	{
+		return CombineInternal({FString(Paths)...});
+	}
+
+	static FString CombineInternal(std::initializer_list<FString> Paths);
+};

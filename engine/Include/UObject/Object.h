@@ -1,0 +1,70 @@
+#pragma once
+
+#include "CoreTypes.h"
+#include "UObject/Class.h"
+#include "UObject/ObjectMacros.h"
+#include "UObject/ObjectPtr.h"
+
+#include <vector>
+
+class FReferenceCollector
+{
+public:
+	void AddReferencedObject(UObject* Object)
+	{
+		if (Object)
+		{
+			Objects.push_back(Object);
+		}
+	}
+	const std::vector<UObject*>& GetObjects() const { return Objects; }
+
+private:
+	std::vector<UObject*> Objects;
+};
+
+namespace UE::StandIn
+{
+class FObjectStore;
+}
+
+// Declares StaticClass for the engine's own classes, which are described by hand in the stand-in.
+#define UE_STANDIN_ENGINE_CLASS(ClassName, SuperName) \
+public:                                               \
+	using Super = SuperName;                          \
+	using ThisClass = ClassName;                      \
+	static UClass* StaticClass();
+
+class UObject
+{
+public:
+	UObject() = default;
+	virtual ~UObject() = default;
+	UObject(const UObject&) = delete;
+	UObject& operator=(const UObject&) = delete;
+
+	static UClass* StaticClass();
+
+	UClass* GetClass() const { return ClassPrivate; }
+	UObject* GetOuter() const { return OuterPrivate; }
+	uint32 GetUniqueID() const { return UniqueID; }
+	bool IsA(const UClass* Class) const { return ClassPrivate && ClassPrivate->IsChildOf(Class); }
+
+	// Rooted objects, and everything they reach, survive garbage collection.
+	void AddToRoot() { bRooted = true; }
+	void RemoveFromRoot() { bRooted = false; }
+	bool IsRooted() const { return bRooted; }
+
+	// References the reflected properties cannot show, such as engine-owned containers.
+	virtual void AddReferencedObjects(FReferenceCollector&) const {}
+
+private:
+	friend class UE::StandIn::FObjectStore;
+
+	UClass* ClassPrivate = nullptr;
+	UObject* OuterPrivate = nullptr;
+	uint32 UniqueID = 0;
+	bool bRooted = false;
+};
+
+#include "UObject/UObjectGlobals.h"

@@ -1,0 +1,71 @@
+#include "Windows/WindowsPlatformProcess.h"
+
+#include "Containers/StringConv.h"
+#include "StandIn/StandInControl.h"
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+namespace
+{
+struct FSleepLog
+{
+	std::mutex Mutex;
+	std::vector<float> Requests;
+};
+
+FSleepLog& GetSleepLog()
+{
+	static FSleepLog Log;
+	return Log;
+}
+}
+
+// Paths are loaded exactly as given: a "Karvel.dll" here is a shared object under the Windows name.
+void* FWindowsPlatformProcess::GetDllHandle(const TCHAR* Filename)
+{
+	return Filename ? dlopen(TCHAR_TO_UTF8(Filename), RTLD_NOW | RTLD_LOCAL) : nullptr;
+}
+
+void* FWindowsPlatformProcess::GetDllExport(void* DllHandle, const TCHAR* ProcName)
+{
+	return DllHandle && ProcName ? dlsym(DllHandle, TCHAR_TO_UTF8(ProcName)) : nullptr;
+}
+
+void FWindowsPlatformProcess::FreeDllHandle(void* DllHandle)
+{
+	if (DllHandle)
+	{
+		dlclose(DllHandle);
+	}
+}
+
+void FWindowsPlatformProcess::Sleep(float Seconds)
+{
+	{
+		FSleepLog& Log = GetSleepLog();
+		std::lock_guard<std::mutex> Lock(Log.Mutex);
+		Log.Requests.push_back(Seconds);
+	}
+	std::this_thread::sleep_for(std::chrono::duration<float>(Seconds));
+}
+
+namespace UE::StandIn
+{
+std::vector<float> GetSleepRequests()
+{
+	FSleepLog& Log = GetSleepLog();
+	std::lock_guard<std::mutex> Lock(Log.Mutex);
+	return Log.Requests;
+}
+
+void ClearSleepRequests()
+{
+	FSleepLog& Log = GetSleepLog();
+	std::lock_guard<std::mutex> Lock(Log.Mutex);
+	Log.Requests.clear();
+}
+}

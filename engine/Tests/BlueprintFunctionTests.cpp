@@ -1,0 +1,120 @@
+#include "SeatDeviceManager.h"
+#include "TestSupport.h"
+
+namespace
+{
+struct FExpectedParameter
+{
+	const char* Name;
+	const char* CppType;
+	const char* Default = nullptr; // CPP_Default_ text, if any
+};
+
+enum class EKind
+{
+	Callable,
+	Pure,
+	PureConst
+};
+
+struct FExpectedFunction
+{
+	const char* Name;
+	const char* Category;
+	EKind Kind;
+	std::vector<FExpectedParameter> Parameters;
+	const char* Result = nullptr; // C++ type of ReturnValue
+};
+
+// In registration order, which is sorted by name.
+const std::vector<FExpectedFunction> FunctionTable = {
+	{"GetActiveConfig", "Registration", EKind::PureConst, {}, "USeatDeviceConfig*"},
+	{"GetCurrentState", "State", EKind::PureConst, {}, "const FSeatCurrentState&"},
+	{"GetSDKVersion", "Info", EKind::Pure, {}, "FString"},
+	{"IsSeatReady", "Registration", EKind::PureConst, {}, "bool"},
+	{"RegisterSeatWithParameters", "Registration", EKind::Callable, {{"ConnectParams", "FSeatConnectParams"}}, "bool"},
+	{"RegisterTamselSeat", "Registration", EKind::Callable, {{"UdpIp", "FString", "192.168.15.211"}, {"UdpPort", "int32", "7408"}}, "bool"},
+	{"ResetPosition", "Action", EKind::Callable, {}},
+	{"SendPosture", "Action", EKind::Callable, {{"Pitch", "float"}, {"Roll", "float"}, {"Yaw", "float"}, {"Height", "float", "0.500000"}}},
+	{"SendRotation", "Action", EKind::Callable,
+		{{"Rotation", "FRotator"}, {"Height", "float", "0.500000"}, {"PitchSign", "float", "1.000000"}, {"RollSign", "float", "1.000000"}, {"YawSign", "float", "1.000000"}}},
+	{"SetEffectsEndpoints", "Effects", EKind::Callable,
+		{{"RelayIp", "FString", "192.168.15.7"}, {"RelayPort", "int32", "8234"}, {"SpeedIp", "FString", "192.168.15.8"}, {"SpeedPort", "int32", "8234"}}, "bool"},
+	{"SetHeater", "Effects", EKind::Callable, {{"bOn", "bool"}}},
+	{"SetScent", "Effects", EKind::Callable, {{"Level", "ESeatScentLevel"}}},
+	{"SetUdpEndpoint", "Endpoint", EKind::Callable, {{"UdpIp", "FString", "192.168.15.251"}, {"UdpPort", "int32", "7408"}}, "bool"},
+	{"SetWaterMist", "Effects", EKind::Callable, {{"Level", "ESeatWaterMistLevel"}}},
+	{"SetWindSpeed", "Effects", EKind::Callable, {{"Level", "ESeatWindLevel"}}},
+	{"TurnOffAllEffects", "Effects", EKind::Callable, {}},
+	{"UnregisterSeat", "Registration", EKind::Callable, {}},
+};
+
+const UClass& ManagerClass()
+{
+	return *USeatDeviceManager::StaticClass();
+}
+}
+
+TEST(BlueprintFunctionTable, ManagerIsAGameInstanceSubsystemInTheKarvelPackage)
+{
+	EXPECT_EQ(ManagerClass().GetSuperClass(), UGameInstanceSubsystem::StaticClass());
+	EXPECT_EQ(NamesOf(KarvelPackage().GetClasses()), (std::vector<std::string>{"USeatDeviceConfig", "USeatDeviceManager"}));
+}
+
+// Only ActiveConfig is reflected, with no specifiers: the garbage collector sees it, editor and Blueprints do not.
+TEST(BlueprintFunctionTable, ActiveConfigIsTheOnlyReflectedProperty)
+{
+	const std::vector<const FProperty*> Properties = ManagerClass().GetProperties();
+	ASSERT_EQ(Properties.size(), 1u);
+	EXPECT_EQ(Properties[0]->GetName(), "ActiveConfig");
+	EXPECT_EQ(Properties[0]->GetKind(), EPropertyKind::Object);
+	EXPECT_EQ(Properties[0]->GetTypeName(), "USeatDeviceConfig");
+	EXPECT_EQ(Properties[0]->GetPropertyFlags(), CPF_None);
+}
+
+TEST(BlueprintFunctionTable, FunctionsInRegistrationOrder)
+{
+	std::vector<std::string> Expected;
+	for (const FExpectedFunction& Function : FunctionTable)
+	{
+		Expected.push_back(Function.Name);
+	}
+	EXPECT_EQ(NamesOf(ManagerClass().GetFunctions()), Expected);
+	EXPECT_EQ(ManagerClass().FindFunctionByName("RegisterSeatConfig"), nullptr) << "native callers only";
+}
+
+TEST(BlueprintFunctionTable, CategoriesKindsParametersAndDefaults)
+{
+	for (const FExpectedFunction& Row : FunctionTable)
+	{
+		SCOPED_TRACE(Row.Name);
+		const UFunction* Function = ManagerClass().FindFunctionByName(Row.Name);
+		ASSERT_NE(Function, nullptr);
+		EXPECT_EQ(Function->GetMetaData("Category"), std::string("SeatDevice|") + Row.Category);
+		EXPECT_FALSE(Function->GetMetaData("ToolTip").empty());
+		EXPECT_TRUE(Function->HasAllFunctionFlags(FUNC_Public | FUNC_Native | FUNC_Final | FUNC_BlueprintCallable));
+		EXPECT_EQ(Function->HasAnyFunctionFlags(FUNC_BlueprintPure), Row.Kind != EKind::Callable);
+		EXPECT_EQ(Function->HasAnyFunctionFlags(FUNC_Const), Row.Kind == EKind::PureConst);
+
+		const std::vector<const FProperty*> Properties = Function->GetProperties();
+		const size_t ResultCount = Row.Result ? 1 : 0;
+		ASSERT_EQ(Properties.size(), Row.Parameters.size() + ResultCount);
+		for (size_t Index = 0; Index < Row.Parameters.size(); ++Index)
+		{
+			const FExpectedParameter& Expected = Row.Parameters[Index];
+			EXPECT_EQ(Properties[Index]->GetName(), Expected.Name);
+			EXPECT_EQ(Properties[Index]->GetCPPType(), Expected.CppType) << Expected.Name;
+			EXPECT_EQ(Properties[Index]->GetPropertyFlags(), CPF_Parm) << Expected.Name << " is passed by value";
+			const std::string DefaultKey = std::string("CPP_Default_") + Expected.Name;
+			EXPECT_EQ(Function->FindMetaData(DefaultKey) ? Function->GetMetaData(DefaultKey) : "<none>", Expected.Default ? Expected.Default : "<none>");
+		}
+		const FProperty* Result = Function->GetReturnProperty();
+		ASSERT_EQ(Result != nullptr, Row.Result != nullptr);
+		if (Result)
+		{
+			EXPECT_EQ(Result, Properties.back());
+			EXPECT_EQ(Result->GetName(), "ReturnValue");
+			EXPECT_EQ(Result->GetCPPType(), Row.Result);
+		}
+	}
+}

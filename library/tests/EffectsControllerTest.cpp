@@ -1,0 +1,227 @@
+// The effects controller against two loopback test devices: a relay board in
+// the socket framing and a fan speed controller in the RTU framing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "EffectsController.h"
+#include "Karvel.h"
+#include "support/LogCapture.h"
+#include "support/ModbusTestServer.h"
+
+using karvel::EffectsController;
+using karvel::EffectsEndpoints;
+using karvel::test::Bytes;
+using karvel::test::mbapPdu;
+using karvel::test::rtuPdu;
+using karvel::test::LogCapture;
+using karvel::test::ModbusTestServer;
+using Behaviour = ModbusTestServer::Behaviour;
+using Framing = ModbusTestServer::Framing;
+
+namespace {
+
+// A relay board and a fan speed controller.
+struct Devices {
+    ModbusTestServer relay{Framing::Mbap};
+    ModbusTestServer speed{Framing::Rtu};
+    EffectsEndpoints endpoints() const { return {"127.0.0.1", relay.port(), "127.0.0.1", speed.port()}; }
+};
+
+class EffectsControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Ridova_SetLogCallback(&LogCapture::callback);
+        log().clear();
+    }
+    void TearDown() override {
+        effects.shutdown();
+        Ridova_SetLogCallback(nullptr);
+    }
+    static LogCapture& log() { return LogCapture::instance(); }
+
+    Devices devices;
+    EffectsController effects;
+};
+
+
+std::vector<bool> bits(std::initializer_list<int> values) {
+    std::vector<bool> result;
+    for (int v : values) result.push_back(v != 0);
+    return result;
+}
+
+} // namespace
+
+TEST_F(EffectsControllerTest, DeviceMap) {
+    ASSERT_TRUE(effects.initialize(devices.endpoints()));
+    const int windLevels[] = {1, 2, 3, 5, -1, 0};
+    const std::uint16_t fanValues[] = {50, 70, 100, 0, 0, 0};
+    for (std::size_t i = 0; i < 6; ++i) {
+        effects.setWindSpeed(windLevels[i]);
+        ASSERT_TRUE(devices.speed.waitForRequests(i + 1));
+        EXPECT_EQ(rtuPdu(devices.speed.requests()[i]), (Bytes{0x06, 0x00, 0x03, 0x00, static_cast<std::uint8_t>(fanValues[i])}))
+            << "level " << windLevels[i];
+    }
+    struct CoilCase {
+        void (EffectsController::*call)(int);
+        int level;
+        int firstCoil;
+        std::vector<bool> states;
+    };
+    const CoilCase cases[] = {
+        {&EffectsController::setWaterMist, 1, 4, bits({1, 1, 0, 0})}, {&EffectsController::setWaterMist, 2, 4, bits({1, 0, 1, 0})},
+        {&EffectsController::setWaterMist, 3, 4, bits({1, 0, 0, 1})}, {&EffectsController::setWaterMist, 9, 4, bits({1, 0, 0, 0})},
+        {&EffectsController::setWaterMist, 0, 4, bits({0, 0, 0, 0})}, {&EffectsController::setScent, 1, 8, bits({1, 0, 1})},
+        {&EffectsController::setScent, 2, 8, bits({0, 1, 1})},        {&EffectsController::setScent, 3, 8, bits({0, 0, 1})},
+        {&EffectsController::setScent, 0, 8, bits({0, 0, 0})},
+    };
+    std::size_t sent = 0;
+    for (const CoilCase& c : cases) {
+        (effects.*c.call)(c.level);
+        ASSERT_TRUE(devices.relay.waitForRequests(++sent));
+        const Bytes pdu = mbapPdu(devices.relay.requests().back());
+        EXPECT_EQ(pdu[0], 0x0F);
+        EXPECT_EQ(pdu[2], c.firstCoil);
+        EXPECT_EQ(pdu[4], c.states.size());
+        EXPECT_EQ(devices.relay.coils(c.firstCoil, static_cast<int>(c.states.size())), c.states) << "level " << c.level;
+    }
+    effects.setHeater(true);
+    ASSERT_TRUE(devices.relay.waitForRequests(++sent));
+    EXPECT_EQ(mbapPdu(devices.relay.requests().back()), (Bytes{0x05, 0x00, 0x0F, 0xFF, 0x00}));
+    EXPECT_TRUE(devices.relay.coil(15));
+}
+
+TEST_F(EffectsControllerTest, JobsRunInCallOrderAndABurstEndsInTheLastState) {
+    ASSERT_TRUE(effects.initialize(devices.endpoints()));
+    for (int i = 0; i < 1000; ++i) {
+        effects.setWindSpeed(i % 4);
+        effects.setHeater(i % 2 == 0);
+    }
+    ASSERT_TRUE(devices.speed.waitForRequests(1000, 60000));
+    ASSERT_TRUE(devices.relay.waitForRequests(1000, 60000));
+    const std::vector<Bytes> wind = devices.speed.requests();
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(rtuPdu(wind[i])[4], EffectsController::fanSpeedForLevel(i % 4)) << "job " << i;
+    EXPECT_EQ(devices.speed.holdingRegister(3), 100);
+    EXPECT_FALSE(devices.relay.coil(15));
+}
+
+TEST_F(EffectsControllerTest, InitializeTwiceAndReconfigureWhileStopped) {
+    std::string error;
+    EXPECT_FALSE(effects.reconfigure(devices.endpoints(), error));
+    EXPECT_EQ(error, "effects are not enabled");
+    ASSERT_TRUE(effects.initialize(devices.endpoints()));
+    EXPECT_TRUE(effects.initialize({"127.0.0.1", 1, "127.0.0.1", 2}));
+    EXPECT_TRUE(log().contains("[Ridova][DEBUG] EffectsController::initialize ignored: already running"));
+    // The same endpoints again: nothing to do, no new connection.
+    log().clear();
+    EXPECT_TRUE(effects.reconfigure(devices.endpoints(), error));
+    EXPECT_TRUE(log().callerTexts().empty());
+    EXPECT_TRUE(devices.relay.waitUntil([&] { return devices.relay.connectionsAccepted() == 1; }));
+    effects.shutdown();
+    effects.shutdown();
+    effects.setHeater(true); // stopped: discarded
+    ASSERT_TRUE(effects.initialize(devices.endpoints()));
+    effects.setHeater(true);
+    ASSERT_TRUE(devices.relay.waitForRequests(1));
+}
+
+TEST_F(EffectsControllerTest, UnreachableOrInvalidEndpointsRunWithoutLinks) {
+    const int refused = karvel::test::unusedTcpPort();
+    EXPECT_FALSE(effects.initialize({"127.0.0.1", refused, "127.0.0.1", devices.speed.port()}));
+    EXPECT_TRUE(log().contains("[Ridova][ERROR] EffectsController connection failed: relay=0 speed=0"));
+    EXPECT_EQ(devices.speed.connectionsAccepted(), 0); // the speed link is tried only after the relay link
+    effects.setWindSpeed(3);                           // no link: nothing happens
+    std::string error;
+    ASSERT_TRUE(effects.reconfigure(devices.endpoints(), error)) << error;
+    effects.setWindSpeed(3);
+    ASSERT_TRUE(devices.speed.waitForRequests(1));
+    EXPECT_EQ(devices.speed.holdingRegister(3), 100);
+    effects.shutdown();
+
+    EffectsController badPorts;
+    EXPECT_FALSE(badPorts.initialize({"127.0.0.1", 0, "127.0.0.1", 70000}));
+    EXPECT_TRUE(log().contains("[Ridova][ERROR] EffectsController invalid port: relay=0 speed=70000"));
+}
+
+TEST_F(EffectsControllerTest, SwitchTurnsTheOldPairOffAndMovesTheJobs) {
+    ASSERT_TRUE(effects.initialize(devices.endpoints()));
+    effects.setWaterMist(1);
+    effects.setScent(2);
+    effects.setHeater(true);
+    effects.setWindSpeed(3);
+    ASSERT_TRUE(devices.relay.waitForRequests(3));
+    ASSERT_TRUE(devices.speed.waitForRequests(1));
+    Devices next;
+    std::string error;
+    log().clear();
+    ASSERT_TRUE(effects.reconfigure(next.endpoints(), error)) << error;
+    const std::vector<Bytes> relay = devices.relay.requests();
+    ASSERT_EQ(relay.size(), 6u);
+    EXPECT_EQ(mbapPdu(relay[3]), (Bytes{0x0F, 0x00, 0x04, 0x00, 0x04, 0x01, 0x00}));
+    EXPECT_EQ(mbapPdu(relay[4]), (Bytes{0x0F, 0x00, 0x08, 0x00, 0x03, 0x01, 0x00}));
+    EXPECT_EQ(mbapPdu(relay[5]), (Bytes{0x05, 0x00, 0x0F, 0x00, 0x00}));
+    EXPECT_EQ(devices.relay.coils(4, 12), std::vector<bool>(12, false));
+    EXPECT_EQ(devices.speed.holdingRegister(3), 0);
+    EXPECT_EQ(next.relay.requestCount(), 0u);
+    EXPECT_EQ(next.speed.requestCount(), 0u);
+    EXPECT_EQ(log().callerTexts().back(), "[Ridova][INFO] EffectsController endpoints switched: relay=127.0.0.1:" +
+                                        std::to_string(next.relay.port()) + " speed=127.0.0.1:" +
+                                        std::to_string(next.speed.port()));
+    effects.setHeater(true);
+    ASSERT_TRUE(next.relay.waitForRequests(1));
+    EXPECT_TRUE(next.relay.coil(15));
+    // Nothing stays connected to the old pair.
+    EXPECT_TRUE(devices.relay.waitUntil([&] { return devices.relay.openConnections() == 0; }));
+    EXPECT_TRUE(devices.speed.waitUntil([&] { return devices.speed.openConnections() == 0; }));
+    EXPECT_EQ(next.relay.openConnections(), 1);
+}
+
+TEST_F(EffectsControllerTest, FailedSwitchKeepsThePairAndItsQueuedJobs) {
+    ASSERT_TRUE(effects.initialize(devices.endpoints()));
+    // Hold the worker in a slow exchange so that later jobs wait in the queue.
+    devices.relay.misbehave(Behaviour::Silent, 1);
+    effects.setHeater(true);
+    ASSERT_TRUE(devices.relay.waitForRequests(1));
+    effects.setWaterMist(3);
+    effects.setScent(1);
+    std::string error;
+    EXPECT_FALSE(effects.reconfigure({"127.0.0.1", karvel::test::unusedTcpPort(), "127.0.0.1", 1}, error));
+    EXPECT_EQ(error, "relay controller connection failed");
+    EXPECT_TRUE(log().contains("[Ridova][ERROR] EffectsController reconfigure failed: relay controller connection failed"));
+    Devices other;
+    EXPECT_FALSE(effects.reconfigure({"127.0.0.1", other.relay.port(), "127.0.0.1", karvel::test::unusedTcpPort()}, error));
+    EXPECT_EQ(error, "speed controller connection failed");
+    ASSERT_TRUE(devices.relay.waitUntil([&] { return devices.relay.coils(4, 7) == bits({1, 0, 0, 1, 1, 0, 1}); }));
+    EXPECT_TRUE(devices.relay.coil(15));
+}
+
+TEST_F(EffectsControllerTest, ShutdownRunsTheTurnOffJobsQueuedBeforeIt) {
+    ASSERT_TRUE(effects.initialize(devices.endpoints()));
+    effects.setHeater(true);
+    effects.setWaterMist(2);
+    effects.setWindSpeed(3);
+    effects.setHeater(false);
+    effects.setWaterMist(0);
+    effects.setWindSpeed(0);
+    effects.shutdown();
+    EXPECT_EQ(devices.relay.requestCount(), 4u);
+    EXPECT_EQ(devices.speed.requestCount(), 2u);
+    EXPECT_FALSE(devices.relay.coil(15));
+    EXPECT_EQ(devices.relay.coils(4, 4), bits({0, 0, 0, 0}));
+    EXPECT_EQ(devices.speed.holdingRegister(3), 0);
+}
+
+TEST_F(EffectsControllerTest, ShutdownStopsAtTheFirstFailedJob) {
+    ASSERT_TRUE(effects.initialize(devices.endpoints()));
+    devices.relay.misbehave(Behaviour::Silent, 1000);
+    for (int i = 0; i < 5; ++i) effects.setHeater(i % 2 == 0);
+    const auto start = std::chrono::steady_clock::now();
+    effects.shutdown();
+    // One job's two attempts, not five jobs' ten.
+    const std::vector<Bytes> requests = devices.relay.requests();
+    EXPECT_LE(requests.size(), 2u);
+    for (const Bytes& request : requests) EXPECT_EQ(mbapPdu(request)[0], 0x05) << requests.size();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 8.0);
+}

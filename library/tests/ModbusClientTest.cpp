@@ -1,0 +1,225 @@
+// The Modbus client against loopback test devices in both framings.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "Karvel.h"
+#include "ModbusFraming.h"
+#include "ModbusTcpClient.h"
+#include "support/LogCapture.h"
+#include "support/ModbusTestServer.h"
+
+using karvel::ModbusTcpClient;
+using karvel::test::Bytes;
+using karvel::test::LogCapture;
+using karvel::test::ModbusTestServer;
+using Behaviour = ModbusTestServer::Behaviour;
+using Framing = ModbusTestServer::Framing;
+
+namespace {
+
+class ModbusClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Ridova_SetLogCallback(&LogCapture::callback);
+        log().clear();
+    }
+    void TearDown() override { Ridova_SetLogCallback(nullptr); }
+    static LogCapture& log() { return LogCapture::instance(); }
+    static std::size_t errorLines() { return log().linesStartingWith("[Ridova][ERROR]").size(); }
+};
+
+Bytes withCrc(Bytes frame) {
+    const std::uint16_t crc = karvel::modbus::crc16(frame.data(), frame.size());
+    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return frame;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
+
+TEST_F(ModbusClientTest, SocketFramingOnTheWire) {
+    ModbusTestServer server(Framing::Mbap);
+    ModbusTcpClient client(false);
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port()));
+    const bool mist[] = {true, false, true, false};
+    EXPECT_TRUE(client.writeSingleCoil(15, true));
+    EXPECT_TRUE(client.writeSingleRegister(3, 70));
+    EXPECT_TRUE(client.writeMultipleCoils(4, mist, 4));
+    const std::vector<Bytes> expected = {
+        {0x00, 0x00, 0x00, 0x00, 0x00, 0x06, 0x01, 0x05, 0x00, 0x0F, 0xFF, 0x00},
+        {0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x06, 0x00, 0x03, 0x00, 0x46},
+        {0x00, 0x02, 0x00, 0x00, 0x00, 0x08, 0x01, 0x0F, 0x00, 0x04, 0x00, 0x04, 0x01, 0x05},
+    };
+    EXPECT_EQ(server.requests(), expected);
+    EXPECT_TRUE(server.coil(15));
+    EXPECT_EQ(server.holdingRegister(3), 70);
+    EXPECT_EQ(server.coils(4, 4), (std::vector<bool>{true, false, true, false}));
+    const int port = server.port();
+    EXPECT_EQ(log().texts().at(0), "[Ridova][DEBUG] ModbusTcpClient connecting to 127.0.0.1:" + std::to_string(port) +
+                                       " (Modbus-TCP)");
+    EXPECT_TRUE(log().contains("[Ridova][INFO] ModbusTcpClient connected to 127.0.0.1:" + std::to_string(port) +
+                               " (Modbus-TCP)"));
+    EXPECT_TRUE(log().contains("[Ridova][DEBUG] ModbusTcpClient sendRequest slave=1 pduLen=7 (Modbus-TCP)"));
+    EXPECT_TRUE(log().contains("[Ridova][DEBUG] ModbusTcpClient reply received dataLen=5"));
+    EXPECT_EQ(errorLines(), 0u);
+}
+
+TEST_F(ModbusClientTest, RtuFramingOnTheWire) {
+    ModbusTestServer server(Framing::Rtu);
+    ModbusTcpClient client(true);
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port()));
+    const bool scent[] = {true, false, true};
+    EXPECT_TRUE(client.writeSingleRegister(3, 50));
+    EXPECT_EQ(client.sendRequest(karvel::modbus::writeSingleRegisterPdu(3, 50)),
+              (Bytes{0x01, 0x06, 0x00, 0x03, 0x00, 0x32}));
+    EXPECT_TRUE(client.writeSingleCoil(15, false));
+    EXPECT_TRUE(client.writeMultipleCoils(8, scent, 3));
+    const std::vector<Bytes> requests = server.requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0], (Bytes{0x01, 0x06, 0x00, 0x03, 0x00, 0x32, 0xF8, 0x1F}));
+    EXPECT_EQ(requests[2], withCrc({0x01, 0x05, 0x00, 0x0F, 0x00, 0x00}));
+    EXPECT_EQ(requests[3], withCrc({0x01, 0x0F, 0x00, 0x08, 0x00, 0x03, 0x01, 0x05}));
+    EXPECT_EQ(server.holdingRegister(3), 50);
+    EXPECT_EQ(server.coils(8, 3), (std::vector<bool>{true, false, true}));
+    EXPECT_TRUE(log().contains("[Ridova][DEBUG] ModbusTcpClient sendRequest slave=1 pduLen=5 (RTU-over-TCP)"));
+    EXPECT_EQ(errorLines(), 0u);
+}
+
+TEST_F(ModbusClientTest, RetryGoesOverAFreshConnectionWithTheNextTransaction) {
+    ModbusTestServer server(Framing::Mbap);
+    ModbusTcpClient client(false);
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port()));
+    server.misbehave(Behaviour::Silent);
+    EXPECT_TRUE(client.writeSingleRegister(3, 100));
+    const std::vector<Bytes> requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0][1], 0x00);
+    EXPECT_EQ(requests[1][1], 0x01);
+    EXPECT_EQ(server.connectionsAccepted(), 2);
+    EXPECT_TRUE(log().contains("[Ridova][ERROR] ModbusTcpClient readBytes header error. Retry=0"));
+    EXPECT_TRUE(log().contains("[Ridova][DEBUG] ModbusTcpClient disconnecting from 127.0.0.1:" +
+                               std::to_string(server.port())));
+}
+
+TEST_F(ModbusClientTest, MultipleCoilsCountOutsideTheByteCountIsNotSent) {
+    ModbusTestServer server(Framing::Rtu);
+    ModbusTcpClient client(true);
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port()));
+    static bool many[1969] = {};
+    EXPECT_FALSE(client.writeMultipleCoils(0, many, 0));
+    EXPECT_FALSE(client.writeMultipleCoils(0, many, 1969));
+    EXPECT_FALSE(client.writeMultipleCoils(0, nullptr, 4));
+    EXPECT_EQ(server.requestCount(), 0u);
+    // Outside the device's map: an exception reply, a false write, no retry.
+    EXPECT_FALSE(client.writeMultipleCoils(0, many, 1968));
+    ASSERT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(server.requests()[0][6], 246);
+    EXPECT_EQ(errorLines(), 0u);
+}
+
+TEST_F(ModbusClientTest, RefusedAndVanishedDevices) {
+    ModbusTcpClient client(false);
+    const int refused = karvel::test::unusedTcpPort();
+    EXPECT_FALSE(client.connect("127.0.0.1", refused));
+    EXPECT_EQ(log().linesStartingWith("[Ridova][ERROR] ModbusTcpClient connect failed to 127.0.0.1:" +
+                                      std::to_string(refused) + " (error: ")
+                  .size(),
+              1u);
+    EXPECT_FALSE(client.connect("999.1.1.1", 502));
+    EXPECT_TRUE(log().contains("[Ridova][ERROR] ModbusTcpClient invalid IP: 999.1.1.1"));
+
+    auto server = std::make_unique<ModbusTestServer>(Framing::Mbap);
+    const int port = server->port();
+    ASSERT_TRUE(client.connect("127.0.0.1", port));
+    EXPECT_TRUE(client.writeSingleCoil(15, true));
+    server.reset(); // the device goes away
+    log().clear();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.writeSingleCoil(15, false));
+    EXPECT_LT(secondsSince(start), 10.0);
+    // A failed attempt, a reconnect, and the retry's own connect, without pause.
+    EXPECT_EQ(log().linesStartingWith("[Ridova][DEBUG] ModbusTcpClient connecting to").size(), 2u);
+    EXPECT_EQ(log().texts().back(), "[Ridova][ERROR] ModbusTcpClient not connected, reconnect failed");
+    EXPECT_FALSE(client.connected());
+}
+
+// One misbehaviour of a device and what the client makes of it.
+struct Misbehaviour {
+    const char* name;
+    Framing framing;
+    Behaviour behaviour;
+    int count;                // requests that misbehave
+    bool accepted;            // the write's result
+    const char* errorLine;    // a line the client must write, or empty for none at all
+    std::size_t requestsSent; // requests the device saw for the one write
+};
+
+class MisbehavingDevice : public ModbusClientTest, public ::testing::WithParamInterface<Misbehaviour> {};
+
+TEST_P(MisbehavingDevice, EndsInAClearResultAndTheNextWriteSucceeds) {
+    const Misbehaviour& c = GetParam();
+    ModbusTestServer server(c.framing);
+    ModbusTcpClient client(c.framing == Framing::Rtu);
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port()));
+    server.misbehave(c.behaviour, c.count);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.writeSingleRegister(3, 70), c.accepted);
+    // Two attempts of a one-second receive time-out and a reconnect at most.
+    EXPECT_LT(secondsSince(start), 8.0);
+    EXPECT_EQ(server.requestCount(), c.requestsSent);
+    if (*c.errorLine != '\0') {
+        EXPECT_FALSE(log().linesStartingWith(c.errorLine).empty()) << c.errorLine;
+    } else {
+        EXPECT_EQ(errorLines(), 0u);
+    }
+    // The device is well again: the next write goes through, never confused by
+    // what was left of a late or broken reply.
+    log().clear();
+    EXPECT_TRUE(client.writeSingleRegister(3, 100));
+    EXPECT_EQ(server.holdingRegister(3), 100);
+    EXPECT_TRUE(client.writeSingleCoil(15, true));
+    EXPECT_TRUE(server.coil(15));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Client, MisbehavingDevice,
+    ::testing::Values(
+        Misbehaviour{"MbapSilent", Framing::Mbap, Behaviour::Silent, 2, false,
+                     "[Ridova][ERROR] ModbusTcpClient readBytes header error. Retry=1", 2},
+        Misbehaviour{"MbapLate", Framing::Mbap, Behaviour::LateReply, 2, false,
+                     "[Ridova][ERROR] ModbusTcpClient readBytes header error. Retry=1", 2},
+        Misbehaviour{"MbapCloseMidReply", Framing::Mbap, Behaviour::CloseMidReply, 2, false,
+                     "[Ridova][ERROR] ModbusTcpClient readBytes header error. Retry=1", 2},
+        Misbehaviour{"MbapTruncated", Framing::Mbap, Behaviour::Truncated, 2, false,
+                     "[Ridova][ERROR] ModbusTcpClient readBytes header error. Retry=1", 2},
+        Misbehaviour{"MbapSilentOnce", Framing::Mbap, Behaviour::Silent, 1, true,
+                     "[Ridova][ERROR] ModbusTcpClient readBytes header error. Retry=0", 2},
+        Misbehaviour{"MbapException", Framing::Mbap, Behaviour::Exception, 1, false, "", 1},
+        Misbehaviour{"MbapWrongFunction", Framing::Mbap, Behaviour::WrongFunction, 1, false, "", 1},
+        Misbehaviour{"MbapWrongUnitIsAccepted", Framing::Mbap, Behaviour::WrongUnit, 1, true, "", 1},
+        Misbehaviour{"MbapBadLength", Framing::Mbap, Behaviour::BadLength, 1, false,
+                     "[Ridova][ERROR] ModbusTcpClient invalid dataLen: 299", 1},
+        Misbehaviour{"MbapShortLength", Framing::Mbap, Behaviour::ShortLength, 1, false, "", 1},
+        Misbehaviour{"MbapOverLong", Framing::Mbap, Behaviour::OverLong, 1, true, "", 1},
+        Misbehaviour{"RtuSilent", Framing::Rtu, Behaviour::Silent, 2, false,
+                     "[Ridova][ERROR] ModbusTcpClient invalid RTU response. Retry=1", 2},
+        Misbehaviour{"RtuLate", Framing::Rtu, Behaviour::LateReply, 2, false,
+                     "[Ridova][ERROR] ModbusTcpClient invalid RTU response. Retry=1", 2},
+        Misbehaviour{"RtuCloseMidReply", Framing::Rtu, Behaviour::CloseMidReply, 2, false,
+                     "[Ridova][ERROR] ModbusTcpClient invalid RTU response. Retry=1", 2},
+        Misbehaviour{"RtuBadCrc", Framing::Rtu, Behaviour::BadCrc, 2, false,
+                     "[Ridova][ERROR] ModbusTcpClient RTU CRC mismatch: got=0x", 2},
+        Misbehaviour{"RtuBadCrcOnce", Framing::Rtu, Behaviour::BadCrc, 1, true,
+                     "[Ridova][ERROR] ModbusTcpClient invalid RTU response. Retry=0", 2},
+        Misbehaviour{"RtuUnknownFunction", Framing::Rtu, Behaviour::UnknownFunction, 2, false,
+                     "[Ridova][ERROR] ModbusTcpClient unsupported RTU function: 0x2B", 2},
+        Misbehaviour{"RtuException", Framing::Rtu, Behaviour::Exception, 1, false, "", 1},
+        Misbehaviour{"RtuWrongFunction", Framing::Rtu, Behaviour::WrongFunction, 1, false, "", 1},
+        Misbehaviour{"RtuWrongUnitIsAccepted", Framing::Rtu, Behaviour::WrongUnit, 1, true, "", 1},
+        Misbehaviour{"RtuOverLong", Framing::Rtu, Behaviour::OverLong, 1, true, "", 1}),
+    [](const ::testing::TestParamInfo<Misbehaviour>& param) { return std::string(param.param.name); });

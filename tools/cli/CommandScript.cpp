@@ -1,0 +1,115 @@
+#include "CommandScript.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "Interrupt.h"
+
+namespace karvel::cli {
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+float number(const std::string& word) {
+    char* end = nullptr;
+    const float value = std::strtof(word.c_str(), &end);
+    if (word.empty() || *end != '\0' || !std::isfinite(value)) throw UsageError("'" + word + "' is not a number");
+    return value;
+}
+
+int level(const std::string& word, int highest) {
+    char* end = nullptr;
+    const long value = std::strtol(word.c_str(), &end, 10);
+    if (word.empty() || *end != '\0' || value < 0 || value > highest)
+        throw UsageError("level '" + word + "' is not one of 0.." + std::to_string(highest));
+    return static_cast<int>(value);
+}
+
+bool onOff(const std::string& word) {
+    if (word == "on" || word == "1") return true;
+    if (word == "off" || word == "0") return false;
+    throw UsageError("'" + word + "' is neither on nor off");
+}
+
+tools::Endpoint endpoint(const std::string& word) {
+    const std::optional<tools::Endpoint> parsed = tools::parseEndpoint(word);
+    if (!parsed) throw UsageError("bad address '" + word + "': expected IPv4:port, port 1..65535");
+    return *parsed;
+}
+
+struct Command {
+    std::size_t minWords, maxWords; // arguments after the command word
+    std::function<void(SeatSession&, const Words&)> run;
+};
+
+const std::map<std::string, Command>& commands() {
+    static const std::map<std::string, Command> table = {
+        {"posture", {4, 4, [](SeatSession& s, const Words& w) {
+             s.posture(number(w[1]), number(w[2]), number(w[3]), number(w[4]));
+         }}},
+        {"rotate", {3, 4, [](SeatSession& s, const Words& w) {
+             s.rotate(number(w[1]), number(w[2]), number(w[3]), w.size() > 4 ? number(w[4]) : 0.5f);
+         }}},
+        {"home", {0, 0, [](SeatSession& s, const Words&) { s.home(); }}},
+        {"wait", {1, 1, [](SeatSession&, const Words& w) {
+             const float seconds = number(w[1]);
+             if (seconds < 0) throw UsageError("wait needs a time of 0 seconds or more");
+             sleepUntil(std::chrono::steady_clock::now() +
+                        std::chrono::microseconds(static_cast<long long>(seconds * 1e6f)));
+         }}},
+        {"wind", {1, 1, [](SeatSession& s, const Words& w) { s.wind(level(w[1], 3)); }}},
+        {"mist", {1, 1, [](SeatSession& s, const Words& w) { s.mist(level(w[1], 3)); }}},
+        {"scent", {1, 1, [](SeatSession& s, const Words& w) { s.scent(level(w[1], 2)); }}},
+        {"heater", {1, 1, [](SeatSession& s, const Words& w) { s.heater(onOff(w[1])); }}},
+        {"off", {0, 0, [](SeatSession& s, const Words&) { s.effectsOff(); }}},
+        {"udp-endpoint", {1, 1, [](SeatSession& s, const Words& w) { s.udpEndpoint(endpoint(w[1])); }}},
+        {"effects-endpoints", {2, 2, [](SeatSession& s, const Words& w) {
+             s.effectsEndpoints(endpoint(w[1]), endpoint(w[2]));
+         }}},
+    };
+    return table;
+}
+
+} // namespace
+
+bool runCommand(SeatSession& seat, const std::string& line) {
+    std::istringstream stream(line);
+    Words words;
+    for (std::string word; stream >> word;) words.push_back(word);
+    if (words.empty() || words[0][0] == '#') return true;
+    if (words[0] == "quit" || words[0] == "exit") return false;
+    const auto found = commands().find(words[0]);
+    if (found == commands().end()) throw UsageError("unknown command '" + words[0] + "'");
+    const Command& command = found->second;
+    const std::size_t arguments = words.size() - 1;
+    if (arguments < command.minWords || arguments > command.maxWords)
+        throw UsageError(words[0] + " takes " + std::to_string(command.minWords) +
+                         (command.maxWords != command.minWords ? " to " + std::to_string(command.maxWords) : "") +
+                         " argument(s), got " + std::to_string(arguments));
+    command.run(seat, words);
+    return true;
+}
+
+int runScript(SeatSession& seat, std::istream& input, const std::string& source, bool interactive) {
+    int status = 0;
+    std::string line;
+    for (int number = 1; !interrupted() && std::getline(input, line); ++number) {
+        try {
+            if (!runCommand(seat, line)) break;
+        } catch (const UsageError& error) {
+            std::fprintf(stderr, "karvel: %s:%d: %s\n", source.c_str(), number, error.what());
+            status = 2;
+            if (!interactive) break;
+        }
+    }
+    return interrupted() ? 130 : status;
+}
+
+} // namespace karvel::cli

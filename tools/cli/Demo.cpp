@@ -1,0 +1,71 @@
+#include "Demo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+#include "FramePacer.h"
+
+namespace karvel::cli {
+
+namespace {
+
+constexpr float kTwoPi = 6.2831853f;
+
+struct Posture {
+    float pitch, roll, yaw, height;
+};
+
+struct Phase {
+    const char* title;
+    std::function<void(SeatSession&)> effects; // at the phase's start
+    std::function<Posture(float)> posture;      // of the phase's progress 0..1
+};
+
+const Phase kPhases[] = {
+    {"pitch: nose up and down, fan low",
+     [](SeatSession& s) { s.wind(1); },
+     [](float t) { return Posture{10.0f * std::sin(kTwoPi * t), 0, 0, 0.5f}; }},
+    {"roll: lean left and right, fan medium, mist",
+     [](SeatSession& s) { s.wind(2); s.mist(1); },
+     [](float t) { return Posture{0, 10.0f * std::sin(kTwoPi * t), 0, 0.5f}; }},
+    {"yaw: turn left and right, small water, scent 1",
+     [](SeatSession& s) { s.mist(2); s.scent(1); },
+     [](float t) { return Posture{0, 0, 90.0f * std::sin(kTwoPi * t), 0.5f}; }},
+    {"height: bounce, big water, scent 2, heater on, fan high",
+     [](SeatSession& s) { s.mist(3); s.scent(2); s.heater(true); s.wind(3); },
+     [](float t) { return Posture{0, 0, 0, 0.5f + 0.35f * std::sin(2 * kTwoPi * t)}; }},
+    {"ride: everything at once, mist off, heater off",
+     [](SeatSession& s) { s.mist(0); s.heater(false); },
+     [](float t) {
+         return Posture{8.0f * std::sin(3 * kTwoPi * t), 6.0f * std::sin(2 * kTwoPi * t + 1.0f),
+                        45.0f * std::sin(kTwoPi * t), 0.5f + 0.2f * std::sin(4 * kTwoPi * t)};
+     }},
+};
+
+} // namespace
+
+int demo(SeatSession& seat, double seconds, double rateHz) {
+    constexpr std::size_t kPhaseCount = sizeof kPhases / sizeof kPhases[0];
+    const auto perPhase = static_cast<std::uint64_t>(std::max(1.0, seconds * rateHz / kPhaseCount));
+    if (!seat.effectsEnabled()) std::printf("demo: motion only, this seat has no effects\n");
+    FramePacer pacer(rateHz);
+    std::uint64_t frame = 0;
+    for (const Phase& phase : kPhases) {
+        std::printf("demo: %s\n", phase.title);
+        std::fflush(stdout);
+        if (seat.effectsEnabled()) phase.effects(seat);
+        for (std::uint64_t i = 0; i < perPhase; ++i, ++frame) {
+            if (!pacer.waitFor(frame)) return 130;
+            const Posture p = phase.posture(static_cast<float>(i) / static_cast<float>(perPhase));
+            seat.posture(p.pitch, p.roll, p.yaw, p.height);
+        }
+    }
+    std::printf("demo: %llu posture frames in %.2f s, %llu late; effects off and home follow\n",
+                static_cast<unsigned long long>(frame), pacer.elapsedSeconds(),
+                static_cast<unsigned long long>(pacer.late()));
+    return 0;
+}
+
+} // namespace karvel::cli

@@ -1,0 +1,155 @@
+// karvel: a command-line host of the Karvel library. Loads the library by
+// path, registers a seat and drives it: commands from a script or standard
+// input, a recorded motion file, or the built-in demonstration.
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+
+#include "CommandScript.h"
+#include "Demo.h"
+#include "Interrupt.h"
+#include "LibraryLog.h"
+#include "Replay.h"
+#include "SeatSession.h"
+
+using namespace karvel;
+using namespace karvel::cli;
+
+namespace {
+
+struct SeatOptions {
+    std::string model = "orvida";
+    std::string motion = "127.0.0.1:7408";
+    std::string relay = "127.0.0.1:8234";
+    std::string speed = "127.0.0.1:8235";
+};
+
+void addSeatOptions(CLI::App& command, SeatOptions& options) {
+    command.add_option("--model", options.model, "seat model: orvida (motion and effects) or tamsel (motion only)")
+        ->capture_default_str();
+    command.add_option("--udp", options.motion, "motion controller, IPv4:port")->capture_default_str();
+    command.add_option("--relay", options.relay, "relay board (Modbus-TCP), IPv4:port")->capture_default_str();
+    command.add_option("--speed", options.speed, "fan speed controller (RTU-over-TCP), IPv4:port")
+        ->capture_default_str();
+}
+
+tools::Endpoint endpointOption(const std::string& name, const std::string& text) {
+    const std::optional<tools::Endpoint> endpoint = tools::parseEndpoint(text);
+    if (!endpoint) throw UsageError("bad address for " + name + " '" + text + "': expected IPv4:port, port 1..65535");
+    return *endpoint;
+}
+
+SeatSetup seatSetup(const SeatOptions& options) {
+    SeatSetup setup;
+    if (options.model == "orvida") setup.model = 1;
+    else if (options.model != "tamsel") throw UsageError("unknown seat model '" + options.model + "' (orvida or tamsel)");
+    setup.motion = endpointOption("--udp", options.motion);
+    setup.relay = endpointOption("--relay", options.relay);
+    setup.speed = endpointOption("--speed", options.speed);
+    return setup;
+}
+
+struct LoadedLibrary {
+    explicit LoadedLibrary(const std::string& path) : motion(path), effects(path) {
+        if (!motion.bound()) throw std::runtime_error("cannot use the library " + path + ": " + motion.error());
+        // Stays registered while the library unloads: the callback lives in this program.
+        motion.SetLogCallback(&onLibraryLine);
+    }
+    host::KarvelLibrary motion;
+    tools::EffectsExports effects;
+};
+
+// Registers the seat, runs `drive` and always finishes the seat (effects off, home, release).
+int withSeat(const std::string& libraryPath, const SeatOptions& options,
+             const std::function<int(SeatSession&)>& drive) {
+    const SeatSetup setup = seatSetup(options);
+    LoadedLibrary library(libraryPath);
+    SeatSession seat(library.motion, library.effects, setup);
+    const int status = drive(seat);
+    seat.finish();
+    std::printf("karvel: %llu frames sent (home included)%s\n", static_cast<unsigned long long>(seat.framesSent()),
+                seat.effectsEnabled() ? ", effects off" : "");
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"karvel: drives a motion seat through the Karvel library"};
+    app.require_subcommand(1);
+    std::string libraryPath = KARVEL_LIBRARY_PATH;
+    std::string logLevel = "info";
+    app.add_option("--library", libraryPath, "path of the Karvel shared library")->capture_default_str();
+    app.add_option("--log-level", logLevel, "library lines to show: debug, info, error or off")->capture_default_str();
+
+    CLI::App* version = app.add_subcommand("version", "print the library's version");
+
+    SeatOptions runSeat;
+    std::string script;
+    CLI::App* run = app.add_subcommand("run", "register a seat and run commands from standard input or a script");
+    addSeatOptions(*run, runSeat);
+    run->add_option("--script", script, "file of commands (default: standard input)");
+
+    SeatOptions replaySeat;
+    std::string motionPath;
+    double replayRate = 100;
+    CLI::App* replayCommand = app.add_subcommand("replay", "stream a recorded motion file (CSV) in real time");
+    addSeatOptions(*replayCommand, replaySeat);
+    replayCommand->add_option("file", motionPath, "CSV with the columns time,pitch,roll,yaw,height[,wind,mist,scent,heater]")
+        ->required();
+    replayCommand->add_option("--rate", replayRate, "frames per second")->capture_default_str()->check(CLI::Range(1.0, 1000.0));
+
+    SeatOptions demoSeat;
+    double demoSeconds = 10;
+    double demoRate = 50;
+    CLI::App* demoCommand = app.add_subcommand("demo", "play the built-in ride with every effect");
+    addSeatOptions(*demoCommand, demoSeat);
+    demoCommand->add_option("--seconds", demoSeconds, "length of the ride")->capture_default_str()->check(CLI::Range(0.5, 600.0));
+    demoCommand->add_option("--rate", demoRate, "frames per second")->capture_default_str()->check(CLI::Range(1.0, 1000.0));
+
+    CLI11_PARSE(app, argc, argv);
+
+    try {
+        const std::optional<LogLevel> level = parseLogLevel(logLevel);
+        if (!level) throw UsageError("unknown log level '" + logLevel + "' (debug, info, error or off)");
+        setLogLevel(*level);
+        catchInterrupts();
+
+        if (*version) {
+            LoadedLibrary library(libraryPath);
+            std::printf("%s%s\n", library.motion.GetVersion(),
+                        library.effects.available() ? "" : " (without the effects functions)");
+            return 0;
+        }
+        if (*run) {
+            std::ifstream file;
+            if (!script.empty()) {
+                file.open(script);
+                if (!file) throw UsageError("cannot open the script " + script);
+            }
+            return withSeat(libraryPath, runSeat, [&](SeatSession& seat) {
+                return script.empty() ? runScript(seat, std::cin, "stdin", isatty(STDIN_FILENO) != 0)
+                                      : runScript(seat, file, script, false);
+            });
+        }
+        if (*replayCommand) {
+            const MotionFile motion = loadMotionFile(motionPath);
+            return withSeat(libraryPath, replaySeat,
+                            [&](SeatSession& seat) { return replay(seat, motion, replayRate); });
+        }
+        return withSeat(libraryPath, demoSeat, [&](SeatSession& seat) { return demo(seat, demoSeconds, demoRate); });
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "karvel: %s\n", error.what());
+        return 2;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "karvel: %s\n", error.what());
+        return 1;
+    }
+}

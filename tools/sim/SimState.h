@@ -1,0 +1,66 @@
+// What the virtual seat shows: one consistent copy of its state, taken under
+// the owners' locks and handed to the web view, the tests and the summary.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "MotionFrame.h"
+#include "SeatInverse.h"
+
+namespace karvel::sim {
+
+struct MotionState {
+    std::uint64_t frames = 0;
+    std::uint64_t wrongLength = 0, badStart = 0, badEnd = 0;
+    double framesPerSecond = 0;
+    bool received = false; // a good frame has arrived
+    MotionFrame last;
+    DecodedPosture posture;
+    std::string lastFault; // of the latest malformed datagram
+
+    std::uint64_t malformed() const { return wrongLength + badStart + badEnd; }
+};
+
+struct DeviceState {
+    std::uint64_t connections = 0; // accepted so far
+    int clients = 0;               // connected now
+    std::uint64_t requests = 0;    // well-formed requests answered
+    std::uint64_t malformed = 0;   // frames dropped as broken
+    std::uint64_t ignored = 0;     // well-formed, for another slave
+    std::string lastFault;         // why the latest malformed frame was dropped
+    std::vector<bool> coils;
+    std::vector<std::uint16_t> registers;
+};
+
+// The effects as the device outputs stand; -1 where the outputs form no level.
+struct EffectsState {
+    int fanSpeed = 0;
+    int windLevel = 0;
+    int mistLevel = 0;
+    int scentLevel = 0;
+    bool heater = false;
+};
+
+struct Ports {
+    int motion = 0, relay = 0, speed = 0, http = 0;
+};
+
+struct SimSnapshot {
+    std::uint64_t version = 0; // grows with every change
+    std::string model;
+    Ports ports;
+    MotionState motion;
+    DeviceState relay, speed;
+    EffectsState effects;
+};
+
+// Reads the effect levels off the relay coils and the fan speed register.
+EffectsState effectsFrom(const DeviceState& relay, const DeviceState& speed);
+
+const char* windName(int level);
+const char* mistName(int level);
+const char* scentName(int level);
+
+} // namespace karvel::sim

@@ -1,0 +1,115 @@
+// The karvel command-line host as a user runs it: bad input is named and
+// ends with a non-zero status; replay holds its rate and every frame arrives;
+// Ctrl-C leaves the seat at home with the effects off.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+
+#include "ChildProcess.h"
+#include "SimFixture.h"
+
+namespace karvel::tools::test {
+namespace {
+
+constexpr std::chrono::milliseconds kRunLimit{30000};
+
+std::string writeFile(const std::string& name, const std::string& text) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+class KarvelCli : public ::testing::Test {
+protected:
+    sim::VirtualSeat seat_{loopbackSeat(sim::kOrvida)};
+
+    std::vector<std::string> command(std::vector<std::string> words) const {
+        const sim::Ports ports = seat_.ports();
+        std::vector<std::string> line = {cliPath(), "--library", karvel::test::libraryPath(), "--log-level", "error"};
+        line.insert(line.end(), words.begin(), words.end());
+        if (words[0] != "version") {
+            for (const std::string& option : {"--udp=127.0.0.1:" + std::to_string(ports.motion),
+                                              "--relay=127.0.0.1:" + std::to_string(ports.relay),
+                                              "--speed=127.0.0.1:" + std::to_string(ports.speed)})
+                line.push_back(option);
+        }
+        return line;
+    }
+};
+
+TEST_F(KarvelCli, BadInputIsNamedAndEndsWithStatusTwo) {
+    const std::string script = writeFile("bad.txt", "posture 1 2 3 0.5\n# a comment\nfly 3\nhome\n");
+    RunResult unknown = runToEnd(command({"run", "--script", script}), kRunLimit);
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.output.find("bad.txt:3: unknown command 'fly'"), std::string::npos) << unknown.output;
+    EXPECT_NE(unknown.output.find("2 frames sent (home included)"), std::string::npos) << "stopped at line 3, homed";
+
+    const std::string endpoint = writeFile("endpoint.txt", "udp-endpoint 127.0.0.300:7408\n");
+    RunResult address = runToEnd(command({"run", "--script", endpoint}), kRunLimit);
+    EXPECT_EQ(address.status, 2);
+    EXPECT_NE(address.output.find(":1: bad address '127.0.0.300:7408'"), std::string::npos) << address.output;
+
+    RunResult option = runToEnd({cliPath(), "run", "--udp", "localhost:7408"}, kRunLimit);
+    EXPECT_EQ(option.status, 2);
+    EXPECT_NE(option.output.find("bad address for --udp 'localhost:7408'"), std::string::npos) << option.output;
+
+    RunResult missing = runToEnd(command({"replay", "/nonexistent/motion.csv"}), kRunLimit);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.output.find("cannot open the motion file /nonexistent/motion.csv"), std::string::npos);
+
+    const std::string csv = writeFile("bad.csv", "time,pitch,roll,yaw,height\n0,0,0,0,0.5\n\n0.1,1,x,0,0.5\n");
+    RunResult malformed = runToEnd(command({"replay", csv}), kRunLimit);
+    EXPECT_EQ(malformed.status, 2);
+    EXPECT_NE(malformed.output.find("bad.csv:4: roll 'x' is not a number"), std::string::npos) << malformed.output;
+
+    const std::string shortRow = writeFile("short.csv", "time,pitch,roll,yaw,height,wind\n0,0,0,0,0.5\n");
+    RunResult columns = runToEnd(command({"replay", shortRow}), kRunLimit);
+    EXPECT_EQ(columns.status, 2);
+    EXPECT_NE(columns.output.find("short.csv:2: expected 6 values, found 5"), std::string::npos) << columns.output;
+
+    EXPECT_NE(runToEnd(command({"teleport"}), kRunLimit).status, 0);
+    EXPECT_EQ(seat_.snapshot().motion.malformed(), 0u);
+}
+
+TEST_F(KarvelCli, ReplayOfTheShippedDriveHoldsItsRateAndEveryFrameArrives) {
+    const auto started = std::chrono::steady_clock::now();
+    RunResult result = runToEnd(command({"replay", motionFile("country-road.csv"), "--rate", "100"}), kRunLimit);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_EQ(result.status, 0) << result.output;
+    std::printf("%s", result.output.c_str()); // the late-frame count stays in the test log
+    EXPECT_NE(result.output.find("601 of 601 frames sent"), std::string::npos) << result.output;
+    EXPECT_GT(seconds, 5.5) << "6 s of motion at 100 Hz cannot be sent faster";
+    EXPECT_LT(seconds, 20.0);
+    const sim::SimSnapshot s = seat_.waitFor([](const sim::SimSnapshot& x) { return x.motion.frames >= 602; }, kDeadline);
+    EXPECT_EQ(s.motion.frames, 602u) << "601 postures and the home frame";
+    EXPECT_EQ(s.motion.malformed(), 0u);
+}
+
+TEST_F(KarvelCli, InterruptTurnsTheEffectsOffAndHomesTheSeat) {
+    const bool effects = effectsExports().available();
+    const std::string script = writeFile("hold.txt", std::string("posture 10 5 30 0.8\n") +
+                                                         (effects ? "wind 3\nheater on\nmist 1\n" : "") + "wait 60\n");
+    ChildProcess host(command({"run", "--script", script}));
+    seat_.waitFor([&](const sim::SimSnapshot& s) { return s.motion.frames == 1 && (!effects || s.effects.heater); },
+                  kDeadline);
+    host.signal(SIGINT);
+    ASSERT_EQ(host.wait(kDeadline), 130) << host.output();
+    const sim::SimSnapshot s = seat_.waitFor([](const sim::SimSnapshot& x) { return x.motion.frames == 2; }, kDeadline);
+    EXPECT_NEAR(s.motion.posture.height, 0.5, 1e-4) << "Orvida's home is mid-stroke";
+    EXPECT_NEAR(s.motion.posture.pitch, 0.0, 1e-3);
+    if (!effects) GTEST_SKIP() << "motion checked; the library under test has no effects exports";
+    EXPECT_EQ(s.effects.fanSpeed, 0);
+    EXPECT_EQ(s.effects.mistLevel, 0);
+    EXPECT_FALSE(s.effects.heater);
+}
+
+TEST_F(KarvelCli, VersionNamesTheLibrary) {
+    RunResult result = runToEnd(command({"version"}), kRunLimit);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.output.find("Karvel-PC v"), std::string::npos) << result.output;
+}
+
+} // namespace
+} // namespace karvel::tools::test

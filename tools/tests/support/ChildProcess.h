@@ -1,0 +1,41 @@
+// A program run by a test: its standard input from a file (or /dev/null), its
+// standard output and error into one file; ended and reaped on destruction.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace karvel::tools::test {
+
+class ChildProcess {
+public:
+    ChildProcess(const std::vector<std::string>& arguments, const std::string& input = "/dev/null");
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    void signal(int number) const;
+    // The exit status, or nothing when the process still runs at the deadline.
+    std::optional<int> wait(std::chrono::milliseconds timeout);
+    // Everything written so far.
+    std::string output() const;
+
+private:
+    pid_t pid_ = -1;
+    std::string outputPath_;
+    std::optional<int> status_;
+};
+
+// Runs to the end (at most `timeout`); the exit status (-1 on time-out) and the output.
+struct RunResult {
+    int status;
+    std::string output;
+};
+RunResult runToEnd(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout,
+                   const std::string& input = "/dev/null");
+
+} // namespace karvel::tools::test

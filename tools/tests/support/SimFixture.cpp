@@ -1,0 +1,37 @@
+#include "SimFixture.h"
+
+namespace karvel::tools::test {
+
+sim::SeatOptions loopbackSeat(const sim::CrankModel& model) {
+    sim::SeatOptions options;
+    options.model = &model;
+    options.motionPort = options.relayPort = options.speedPort = 0;
+    return options;
+}
+
+EffectsExports& effectsExports() {
+    static EffectsExports exports(karvel::test::libraryPath());
+    return exports;
+}
+
+void LibraryAgainstSim::start(const sim::CrankModel& model) {
+    seat_ = std::make_unique<sim::VirtualSeat>(loopbackSeat(model));
+    const sim::Ports ports = seat_->ports();
+    const int effects = &model == &sim::kOrvida ? 1 : 0;
+    ASSERT_TRUE(karvel::test::karvelLibrary().SetConfiguration(effects, "127.0.0.1", ports.motion, effects,
+                                                                 "127.0.0.1", ports.relay, "127.0.0.1", ports.speed));
+}
+
+void LibraryAgainstSim::TearDown() {
+    karvel::test::karvelLibrary().Release();
+    seat_.reset();
+}
+
+sim::SimSnapshot LibraryAgainstSim::waitForFrames(std::uint64_t frames) {
+    return seat_->waitFor([frames](const sim::SimSnapshot& s) { return s.motion.frames >= frames; }, kDeadline);
+}
+
+std::string cliPath() { return KARVEL_CLI_PATH; }
+std::string motionFile(const std::string& name) { return std::string(KARVEL_MOTION_DIR) + "/" + name; }
+
+} // namespace karvel::tools::test
