@@ -84,6 +84,11 @@ bool sendAll(SocketHandle socket, const std::uint8_t* data, std::size_t size);
 // One receive; returns the byte count, 0 when the peer closed, -1 on error or time-out.
 long receiveSome(SocketHandle socket, std::uint8_t* buffer, std::size_t size);
 bool listenOn(SocketHandle socket, int backlog);
+// Lets a test device listen again on the port it had while its old
+// connections linger (TIME_WAIT). Never used for port 8410.
+void allowListenerRebind(SocketHandle listener);
+// Makes the next close reset the connection (RST) instead of ending it in order.
+void resetOnClose(SocketHandle socket);
 // Waits at most timeoutMs for a connection; kInvalidSocket on time-out or error.
 SocketHandle acceptConnection(SocketHandle listener, int timeoutMs);
 

@@ -183,6 +183,16 @@ long receiveSome(SocketHandle socket, std::uint8_t* buffer, std::size_t size) {
 
 bool listenOn(SocketHandle socket, int backlog) { return ::listen(native(socket), backlog) == 0; }
 
+void allowListenerRebind(SocketHandle listener) {
+    const int on = 1;
+    ::setsockopt(native(listener), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+void resetOnClose(SocketHandle socket) {
+    const linger immediate{1, 0};
+    ::setsockopt(native(socket), SOL_SOCKET, SO_LINGER, &immediate, sizeof immediate);
+}
+
 SocketHandle acceptConnection(SocketHandle listener, int timeoutMs) {
     if (waitFor(listener, POLLIN, timeoutMs) <= 0) return kInvalidSocket;
     int fd;

@@ -184,6 +184,15 @@ long receiveSome(SocketHandle socket, std::uint8_t* buffer, std::size_t size) {
 
 bool listenOn(SocketHandle socket, int backlog) { return ::listen(native(socket), backlog) == 0; }
 
+// Windows binds over lingering connections anyway; its SO_REUSEADDR would
+// instead let a second listener share the port.
+void allowListenerRebind(SocketHandle) {}
+
+void resetOnClose(SocketHandle socket) {
+    const linger immediate{1, 0};
+    ::setsockopt(native(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&immediate), sizeof immediate);
+}
+
 SocketHandle acceptConnection(SocketHandle listener, int timeoutMs) {
     if (waitFor(listener, POLLRDNORM, timeoutMs) <= 0) return kInvalidSocket;
     return wrap(::accept(native(listener), nullptr, nullptr));

@@ -10,6 +10,9 @@ namespace {
 
 constexpr int kPollMs = 50;
 constexpr int kLateReplyMs = 1500;
+// A flood ends once the client has stopped reading for this long.
+constexpr int kFloodSendTimeoutMs = 200;
+constexpr std::size_t kFloodChunk = 64 * 1024;
 
 std::uint16_t word(const Bytes& bytes, std::size_t at) {
     return static_cast<std::uint16_t>((bytes[at] << 8) | bytes[at + 1]);
@@ -26,8 +29,10 @@ net::SocketHandle openTestTcpSocket() {
 
 } // namespace
 
-ModbusTestServer::ModbusTestServer(Framing framing) : framing_(framing), listener_(openTestTcpSocket()) {
-    if (listener_ == net::kInvalidSocket || !net::bindLoopback(listener_, 0) || !net::listenOn(listener_, 4))
+ModbusTestServer::ModbusTestServer(Framing framing, int port) : framing_(framing), listener_(openTestTcpSocket()) {
+    if (listener_ != net::kInvalidSocket) net::allowListenerRebind(listener_);
+    if (listener_ == net::kInvalidSocket || !net::bindLoopback(listener_, static_cast<std::uint16_t>(port)) ||
+        !net::listenOn(listener_, 4))
         throw std::runtime_error("cannot open the Modbus test server");
     port_ = net::localPort(listener_);
     thread_ = std::thread(&ModbusTestServer::serve, this);
@@ -126,6 +131,7 @@ void ModbusTestServer::serve() {
             ++changes_;
         }
         changed_.notify_all();
+        net::setSendTimeout(connection, kFloodSendTimeoutMs);
         serveConnection(connection);
         net::closeSocket(connection);
         {
@@ -189,6 +195,9 @@ void ModbusTestServer::serveConnection(net::SocketHandle connection) {
         }
         changed_.notify_all();
         const Bytes reply = frame(request, std::move(replyPdu), behaviour);
+        // A replaying device sends its last real reply again, as often as it is asked.
+        const Bytes stale = lastReply_;
+        if (behaviour != Behaviour::StaleReply) lastReply_ = reply;
         switch (behaviour) {
         case Behaviour::Silent:
             break;
@@ -202,6 +211,19 @@ void ModbusTestServer::serveConnection(net::SocketHandle connection) {
         case Behaviour::Truncated:
             sendBytes(connection, reply, reply.size() / 2);
             break;
+        case Behaviour::Reset:
+            net::resetOnClose(connection);
+            return;
+        case Behaviour::StaleReply:
+            sendBytes(connection, stale, stale.size());
+            break;
+        case Behaviour::Garbage:
+            flood(connection, Bytes{0xA5});
+            break;
+        case Behaviour::Flood:
+            sendBytes(connection, reply, reply.size());
+            flood(connection, reply);
+            break;
         case Behaviour::OverLong: {
             Bytes longer = reply;
             longer.insert(longer.end(), {0xDE, 0xAD, 0xBE, 0xEF});
@@ -211,6 +233,13 @@ void ModbusTestServer::serveConnection(net::SocketHandle connection) {
         default:
             sendBytes(connection, reply, reply.size());
         }
+    }
+}
+
+void ModbusTestServer::flood(net::SocketHandle connection, const Bytes& pattern) {
+    Bytes chunk;
+    while (chunk.size() + pattern.size() <= kFloodChunk) chunk.insert(chunk.end(), pattern.begin(), pattern.end());
+    while (!stop_ && net::sendAll(connection, chunk.data(), chunk.size())) {
     }
 }
 

@@ -34,12 +34,17 @@ public:
         OverLong,       // the reply followed by stray bytes
         BadLength,      // MBAP: a length field of 300
         ShortLength,    // MBAP: a length field of 1 (unit identifier only)
-        UnknownFunction // RTU: function code 0x2B
+        UnknownFunction, // RTU: function code 0x2B
+        Reset,           // reads the request and resets the connection (RST)
+        StaleReply,      // answers with its last real reply again (MBAP: with that transaction id)
+        Garbage,         // instead of a reply, garbage bytes for as long as the client reads them
+        Flood            // the reply, then copies of it for as long as the client reads them
     };
     static constexpr int kCoils = 64;
     static constexpr int kRegisters = 16;
 
-    explicit ModbusTestServer(Framing framing);
+    // Port 0: the system chooses. A given port may be the one of a server that was just stopped.
+    explicit ModbusTestServer(Framing framing, int port = 0);
     ~ModbusTestServer();
     ModbusTestServer(const ModbusTestServer&) = delete;
     ModbusTestServer& operator=(const ModbusTestServer&) = delete;
@@ -70,6 +75,7 @@ private:
     Bytes frame(const Bytes& requestFrame, Bytes replyPdu, Behaviour behaviour) const;
     Behaviour nextBehaviour();
     bool pauseUnlessStopped(int milliseconds);
+    void flood(net::SocketHandle connection, const Bytes& pattern);
 
     const Framing framing_;
     net::SocketHandle listener_;
@@ -85,6 +91,7 @@ private:
     int connections_ = 0;
     int closed_ = 0;
     std::uint64_t changes_ = 0; // requests and connections seen, to wake waiters
+    Bytes lastReply_;           // the serving thread's own
     std::thread thread_;
 };
 
