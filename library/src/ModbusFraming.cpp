@@ -69,6 +69,10 @@ Bytes rtuRequest(const Bytes& pdu) {
 
 int mbapDataLength(const std::uint8_t (&header)[kMbapHeaderSize]) { return header[4] * 256 + header[5] - 1; }
 
+std::uint16_t mbapTransactionId(const std::uint8_t (&header)[kMbapHeaderSize]) {
+    return static_cast<std::uint16_t>(header[0] << 8 | header[1]);
+}
+
 RtuReplyShape rtuReplyShape(std::uint8_t functionCode) {
     if ((functionCode & 0x80) != 0) return RtuReplyShape::Exception;
     switch (functionCode) {
@@ -91,6 +95,16 @@ RtuCrcCheck checkRtuCrc(const Bytes& frame) {
     const auto received = static_cast<std::uint16_t>(frame[body] | (frame[body + 1] << 8));
     const std::uint16_t computed = crc16(frame.data(), body);
     return {received == computed, received, computed};
+}
+
+bool rtuReplyAnswers(const Bytes& requestPdu, const Bytes& reply) {
+    constexpr std::size_t kEcho = 4;
+    if (requestPdu.size() < 1 + kEcho || reply.size() < 2 + kEcho || reply[1] != requestPdu[0] ||
+        rtuReplyShape(reply[1]) != RtuReplyShape::Fixed)
+        return true;
+    for (std::size_t i = 0; i < kEcho; ++i)
+        if (reply[2 + i] != requestPdu[1 + i]) return false;
+    return true;
 }
 
 bool writeAccepted(const Bytes& reply, std::uint8_t functionCode) {

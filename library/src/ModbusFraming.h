@@ -35,6 +35,7 @@ Bytes rtuRequest(const Bytes& pdu);
 // The data length announced by an MBAP reply header (length field - 1);
 // outside 0..256 the header is invalid.
 int mbapDataLength(const std::uint8_t (&header)[kMbapHeaderSize]);
+std::uint16_t mbapTransactionId(const std::uint8_t (&header)[kMbapHeaderSize]);
 
 // How an RTU reply continues after its address and function code bytes.
 enum class RtuReplyShape {
@@ -54,6 +55,12 @@ struct RtuCrcCheck {
 };
 // Compares the CRC in the last two bytes (low byte first) with the CRC of the rest.
 RtuCrcCheck checkRtuCrc(const Bytes& frame);
+
+// Whether an RTU reply (without its CRC) can be the answer to the request
+// PDU: a write's reply echoes its address and value (or quantity), so a reply
+// to an earlier write of the same function is told apart. Other replies are
+// left to the write's own test.
+bool rtuReplyAnswers(const Bytes& requestPdu, const Bytes& reply);
 
 // A write is accepted when the reply (address byte first) has at least six
 // bytes and echoes the function code; exception replies fail this test.

@@ -85,6 +85,7 @@ Bytes ModbusTcpClient::sendRequest(const Bytes& pdu) {
     logLine(kLogDebug, "[Ridova][DEBUG] ModbusTcpClient sendRequest slave=%d pduLen=%d (%s)", int{modbus::kSlaveAddress},
             static_cast<int>(pdu.size()), framingName());
     for (int retry = 0; retry < 2; ++retry) {
+        if (socket != net::kInvalidSocket && !discardStrayInput()) disconnectLocked();
         if (socket == net::kInvalidSocket && !connectLocked(host, port)) {
             logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient not connected, reconnect failed");
             return {};
@@ -101,26 +102,33 @@ Bytes ModbusTcpClient::sendRequest(const Bytes& pdu) {
     return {};
 }
 
-void ModbusTcpClient::discardStaleInput() {
+bool ModbusTcpClient::discardStrayInput() {
     // Bytes that arrived after the last accepted reply (a device that sent more
     // than it should) belong to no request: never read them as the next reply.
-    std::uint8_t stale[256];
+    // A device that keeps sending is not drained, which could go on for ever.
+    std::uint8_t stray[kMaxStrayBytes];
+    std::size_t discarded = 0;
     while (net::waitReadable(socket, 0) > 0) {
-        if (net::receiveSome(socket, stale, sizeof stale) <= 0) return;
+        if (discarded >= kMaxStrayBytes) return false;
+        const long received = net::receiveSome(socket, stray, sizeof stray);
+        if (received <= 0) return true; // a closed or broken connection shows in the exchange
+        discarded += static_cast<std::size_t>(received);
     }
+    return true;
 }
 
 ModbusTcpClient::Attempt ModbusTcpClient::exchange(const Bytes& pdu, int retry, Bytes& reply) {
-    discardStaleInput();
-    const Bytes frame = rtuOverTcp ? modbus::rtuRequest(pdu)
-                                   : modbus::mbapRequest(static_cast<std::uint16_t>(transactionCounter.fetch_add(1)), pdu);
+    const auto transactionId = static_cast<std::uint16_t>(transactionCounter.fetch_add(1));
+    const Bytes frame = rtuOverTcp ? modbus::rtuRequest(pdu) : modbus::mbapRequest(transactionId, pdu);
     if (!net::sendAll(socket, frame.data(), frame.size())) {
         logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient send error (WSAGetLastError: %d). Retry=%d",
                 net::lastSocketError(), retry);
         return Attempt::Failed;
     }
-    if (!rtuOverTcp) return readMbapReply(retry, reply);
+    if (!rtuOverTcp) return readMbapReply(transactionId, retry, reply);
     reply = readRtuResponse();
+    // A well-formed reply to an earlier write (one the device sent again) is no answer to this one.
+    if (!reply.empty() && !modbus::rtuReplyAnswers(pdu, reply)) reply.clear();
     if (reply.empty()) {
         logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient invalid RTU response. Retry=%d", retry);
         return Attempt::Failed;
@@ -128,7 +136,7 @@ ModbusTcpClient::Attempt ModbusTcpClient::exchange(const Bytes& pdu, int retry, 
     return Attempt::Succeeded;
 }
 
-ModbusTcpClient::Attempt ModbusTcpClient::readMbapReply(int retry, Bytes& reply) {
+ModbusTcpClient::Attempt ModbusTcpClient::readMbapReply(std::uint16_t transactionId, int retry, Bytes& reply) {
     std::uint8_t header[modbus::kMbapHeaderSize];
     if (!readBytes(header, sizeof header)) {
         logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient readBytes header error. Retry=%d", retry);
@@ -143,6 +151,14 @@ ModbusTcpClient::Attempt ModbusTcpClient::readMbapReply(int retry, Bytes& reply)
     reply[0] = header[6];
     if (!readBytes(reply.data() + 1, dataLen)) {
         logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient readBytes data error. Expected length=%d", dataLen);
+        reply.clear();
+        return Attempt::Failed;
+    }
+    // A reply to an earlier request (a device that answered it twice, or late) is no answer to this one.
+    const std::uint16_t answered = modbus::mbapTransactionId(header);
+    if (answered != transactionId) {
+        logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient reply for another transaction: got=%u expected=%u. Retry=%d",
+                unsigned{answered}, unsigned{transactionId}, retry);
         reply.clear();
         return Attempt::Failed;
     }

@@ -20,6 +20,9 @@ public:
     static constexpr int kConnectTimeoutMs = 2000;
     static constexpr int kReceiveTimeoutBeforeConnectMs = 3000;
     static constexpr int kExchangeTimeoutMs = 1000;
+    // More unasked bytes than this waiting before a request: the device keeps
+    // sending, and its connection is started afresh rather than drained.
+    static constexpr std::size_t kMaxStrayBytes = 512;
 
     explicit ModbusTcpClient(bool rtuOverTcp);
     ~ModbusTcpClient();
@@ -44,9 +47,9 @@ private:
 
     bool connectLocked(const std::string& host, int port);
     void disconnectLocked();
-    void discardStaleInput();
+    bool discardStrayInput();
     Attempt exchange(const modbus::Bytes& pdu, int retry, modbus::Bytes& reply);
-    Attempt readMbapReply(int retry, modbus::Bytes& reply);
+    Attempt readMbapReply(std::uint16_t transactionId, int retry, modbus::Bytes& reply);
     bool readBytes(std::uint8_t* buffer, int length);
     modbus::Bytes readRtuResponse();
 
