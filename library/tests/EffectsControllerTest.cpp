@@ -225,3 +225,29 @@ TEST_F(EffectsControllerTest, ShutdownStopsAtTheFirstFailedJob) {
     for (const Bytes& request : requests) EXPECT_EQ(mbapPdu(request)[0], 0x05) << requests.size();
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 8.0);
 }
+
+// A device that is switched off and on again, on the port it had: the jobs
+// meanwhile fail with the client's lines, the first one after it is back works.
+TEST_F(EffectsControllerTest, DevicesComingBackServeTheNextJob) {
+    auto relay = std::make_unique<ModbusTestServer>(Framing::Mbap);
+    auto speed = std::make_unique<ModbusTestServer>(Framing::Rtu);
+    const int relayPort = relay->port();
+    const int speedPort = speed->port();
+    ASSERT_TRUE(effects.initialize({"127.0.0.1", relayPort, "127.0.0.1", speedPort}));
+    const std::string downLine = "[Ridova][ERROR] ModbusTcpClient not connected, reconnect failed";
+
+    relay.reset();
+    effects.setHeater(true);
+    ASSERT_TRUE(log().waitFor(downLine));
+    relay = std::make_unique<ModbusTestServer>(Framing::Mbap, relayPort);
+    effects.setHeater(true);
+    EXPECT_TRUE(relay->waitUntil([&] { return relay->coil(15); }));
+
+    speed.reset();
+    effects.setWindSpeed(2);
+    ASSERT_TRUE(log().waitFor(downLine, 2));
+    speed = std::make_unique<ModbusTestServer>(Framing::Rtu, speedPort);
+    effects.setWindSpeed(3);
+    EXPECT_TRUE(speed->waitUntil([&] { return speed->holdingRegister(3) == 100; }));
+    EXPECT_EQ(speed->requestCount(), 1u);
+}
