@@ -61,14 +61,16 @@ bool SeatController::setConfiguration(std::int32_t newSeatType, const std::strin
     seatType = newSeatType;
     logLine(kLogInfo, "[Ridova][INFO] setConfiguration called: seatType=%d, udpIp=%s, udpPort=%d, enableEffects=%d",
             newSeatType, udpIp.c_str(), udpPort, enableEffects ? 1 : 0);
-    // The old transport is closed (its worker joined, port 8410 freed) before the new one binds.
-    transport.reset();
-    transport = std::make_unique<UDPTransportLayer>();
-    if (!transport->initialize(udpIp, udpPort)) {
+    // The old transport is closed (its worker joined, port 8410 freed) before
+    // the new one binds: destroying it closes it, and a posture call that
+    // still holds it must not keep it open.
+    if (const auto old = uninstallTransport(); old.use_count() > 1) old->close();
+    const auto fresh = std::make_shared<UDPTransportLayer>();
+    if (!fresh->initialize(udpIp, udpPort)) {
         logLine(kLogError, "[Ridova][ERROR] UDP initialization failed for IP: %s:%d", udpIp.c_str(), udpPort);
-        transport.reset();
         return false;
     }
+    std::atomic_store(&transport, fresh);
     logLine(kLogInfo, "[Ridova][INFO] UDP initialized successfully for IP: %s:%d", udpIp.c_str(), udpPort);
     startEffects(enableEffects, endpoints);
     return true;
@@ -178,15 +180,17 @@ void SeatController::turnOffAllEffects() {
 
 bool SeatController::setUdpEndpoint(const std::string& ip, int port) {
     std::lock_guard<std::mutex> lock(controllerMutex);
-    if (!transport) {
+    const std::shared_ptr<UDPTransportLayer> target = installedTransport();
+    if (!target) {
         logLine(kLogError, "[Ridova][ERROR] setUdpEndpoint called before UDP initialization");
         return false;
     }
-    return transport->setTarget(ip, port);
+    return target->setTarget(ip, port);
 }
 
 void SeatController::sendSeatPosture(float pitch, float roll, float yaw, float height) {
-    if (!transport) return;
+    const std::shared_ptr<UDPTransportLayer> target = installedTransport();
+    if (!target) return;
     const std::int32_t type = seatType;
     if (!allFinite(pitch, roll, yaw, height)) {
         // A NaN would be limited to full deflection: with a rider on the seat, send nothing.
@@ -199,11 +203,12 @@ void SeatController::sendSeatPosture(float pitch, float roll, float yaw, float h
     logLine(kLogDebug, "[Ridova][DEBUG] sendSeatPosture: pitch=%.2f, roll=%.2f, yaw=%.2f, height=%.2f, type=%d", pitch,
             roll, yaw, height, type);
     const PulseTargets t = SeatAlgorithm::postureTargets(pitch, roll, yaw, height, type);
-    transport->sendAxes(t.x, t.y, t.z, t.u);
+    target->sendAxes(t.x, t.y, t.z, t.u);
 }
 
 void SeatController::sendPostureCommand(float x, float y, float z, float angle) {
-    if (!transport) return;
+    const std::shared_ptr<UDPTransportLayer> target = installedTransport();
+    if (!target) return;
     const std::int32_t type = seatType;
     if (!allFinite(x, y, z, angle)) {
         logLine(kLogError,
@@ -214,24 +219,25 @@ void SeatController::sendPostureCommand(float x, float y, float z, float angle) 
     logLine(kLogDebug, "[Ridova][DEBUG] sendPostureCommand: x=%.2f, y=%.2f, z=%.2f, angle=%.2f, type=%d", x, y, z,
             angle, type);
     const PulseTargets t = SeatAlgorithm::commandTargets(x, y, z, angle, type);
-    transport->sendAxes(t.x, t.y, t.z, t.u);
+    target->sendAxes(t.x, t.y, t.z, t.u);
 }
 
 void SeatController::resetPosition() {
     const std::int32_t type = seatType;
     logLine(kLogDebug, "[Ridova][DEBUG] resetPosition called for type: %d", type);
-    if (!transport) return;
+    const std::shared_ptr<UDPTransportLayer> target = installedTransport();
+    if (!target) return;
     const PulseTargets t = SeatAlgorithm::homeTargets(type);
-    transport->sendAxes(t.x, t.y, t.z, t.u);
+    target->sendAxes(t.x, t.y, t.z, t.u);
 }
 
 void SeatController::release() {
     std::lock_guard<std::mutex> lock(controllerMutex);
     logLine(kLogInfo, "[Ridova][INFO] SeatController::release called");
     releaseEffects(); // the effects side always goes before the motion side
-    if (transport) {
-        transport->close();
-        transport.reset();
+    if (std::shared_ptr<UDPTransportLayer> closing = uninstallTransport()) {
+        closing->close();
+        closing.reset(); // destroyed here, or by a posture call that still holds it
         logLine(kLogInfo, "[Ridova][INFO] UDPTransportLayer released");
     }
 }
@@ -240,7 +246,7 @@ void SeatController::abandon() noexcept {
     abandoned = true;
     // Destroying either would join a thread that no longer runs and take locks
     // it may have held: both are left to the system with the rest of the process.
-    static_cast<void>(transport.release());
+    static_cast<void>(std::make_unique<std::shared_ptr<UDPTransportLayer>>(std::move(transport)).release());
     static_cast<void>(std::make_unique<std::shared_ptr<EffectsController>>(std::move(effects)).release());
 }
 

@@ -55,11 +55,18 @@ private:
     // The installed effects controller, or none. Effect calls take no lock;
     // the atomic access keeps a stray overlap with configuration defined.
     std::shared_ptr<EffectsController> installedEffects() const { return std::atomic_load(&effects); }
+    // The installed transport, or none. Posture calls take no lock either: the
+    // reference they hold keeps a transport that a release or reconfiguration
+    // closes meanwhile alive until their frame is queued (and then dropped).
+    std::shared_ptr<UDPTransportLayer> installedTransport() const { return std::atomic_load(&transport); }
+    std::shared_ptr<UDPTransportLayer> uninstallTransport() {
+        return std::atomic_exchange(&transport, std::shared_ptr<UDPTransportLayer>());
+    }
 
     // Written only by setConfiguration; read by posture calls, which the host
     // keeps apart from configuration. Atomic so that a stray overlap stays defined.
     std::atomic<std::int32_t> seatType{0};
-    std::unique_ptr<UDPTransportLayer> transport;
+    std::shared_ptr<UDPTransportLayer> transport;
     std::shared_ptr<EffectsController> effects;
     std::mutex controllerMutex;
     LogSink logSink;

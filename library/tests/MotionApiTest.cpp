@@ -391,3 +391,39 @@ TEST_F(MotionApi, UnreachableTargetDoesNotStopTheStream) {
     for (const std::string& line : log().linesStartingWith("[Ridova][ERROR]"))
         EXPECT_EQ(line.rfind("[Ridova][ERROR] UDPTransportLayer sendto error: ", 0), 0u) << line;
 }
+
+// The host is meant to pause its posture stream around a release or a
+// configuration; one that does not must still get neither a crash nor a hang.
+TEST_F(MotionApi, ReleaseAndReconfigurationRacingWithPostureThreads) {
+    UdpReceiver receiver;
+    ASSERT_TRUE(configure(kOrvida, receiver));
+    lib().SetLogCallback(&silentLog); // millions of posture lines would only fill the capture
+    std::atomic<bool> streaming{true};
+    std::vector<std::thread> posters;
+    for (int t = 0; t < 3; ++t)
+        posters.emplace_back([&] {
+            while (streaming) {
+                lib().SendSeatPosture(3.0f, -2.0f, 45.0f, 0.5f);
+                lib().SendPostureCommand(0.5f, 0.5f, 0.5f, 10.0f);
+                lib().ResetPosition();
+            }
+        });
+    for (int i = 0; i < 100; ++i) {
+        if (i % 2 == 0) {
+            EXPECT_TRUE(configure(i % 4 == 0 ? kTamsel : kOrvida, receiver)) << i;
+        } else {
+            lib().Release();
+        }
+        while (receiver.receive(0)) {
+        }
+    }
+    streaming = false;
+    for (std::thread& poster : posters) poster.join();
+    lib().SetLogCallback(&LogCapture::callback);
+    // Port 8410 is free again and the next configuration works as ever.
+    ASSERT_TRUE(configure(kOrvida, receiver));
+    while (receiver.receive(200)) {
+    }
+    lib().ResetPosition();
+    EXPECT_EQ(nextFrame(receiver), expectedFrame(65177, 65177, 65177, 0));
+}
