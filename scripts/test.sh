@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs the whole test suite: plain
-# (warnings as errors), under AddressSanitizer with UndefinedBehaviorSanitizer,
+# (warnings as errors) followed by a two-minute soak, under AddressSanitizer
+# with UndefinedBehaviorSanitizer,
 # under ThreadSanitizer, and last as the Windows x64 build (Karvel.dll,
 # cross-built with mingw-w64) under wine.
 set -euo pipefail
@@ -22,7 +23,11 @@ run_preset() {
   echo "=== ${preset}: $((SECONDS - start)) s"
 }
 
-for preset in ci asan tsan; do
+run_preset ci
+echo "=== soak, 2 minutes (ci build)"
+bash scripts/soak.sh 2
+
+for preset in asan tsan; do
   run_preset "$preset"
 done
 bash scripts/install-deps.sh windows

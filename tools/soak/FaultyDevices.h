@@ -1,0 +1,63 @@
+// The soak's relay board ("Modbus-TCP") and fan speed controller
+// ("RTU-over-TCP") on loopback, each failing at random moments in a random
+// way: silent, late, resetting the connection, garbage, a replayed reply, a
+// flood, or down for a few seconds and back on the same port.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "support/ModbusTestServer.h"
+
+namespace karvel::soak {
+
+class FaultyDevices {
+public:
+    explicit FaultyDevices(std::uint32_t seed);
+    ~FaultyDevices();
+    FaultyDevices(const FaultyDevices&) = delete;
+    FaultyDevices& operator=(const FaultyDevices&) = delete;
+
+    int relayPort() const { return relay_.port; }
+    int fanPort() const { return fan_.port; }
+    void startFaults();
+    // Ends the faults: both devices up and behaving from here on.
+    void stopFaults();
+    // Requests answered with their proper reply, by both devices, down times included.
+    std::uint64_t properReplies() const;
+    // "relay: silent 2, down 1 ..." for the report.
+    std::string faultSummary() const;
+
+private:
+    using Server = test::ModbusTestServer;
+    struct Device {
+        Device(const char* deviceName, Server::Framing deviceFraming) : name(deviceName), framing(deviceFraming) {}
+        const char* name;
+        Server::Framing framing;
+        std::unique_ptr<Server> server;
+        int port = 0;
+        std::uint64_t retiredReplies = 0; // of servers stopped while it was down
+        std::chrono::steady_clock::time_point backAt{};
+        std::map<std::string, int> faults;
+    };
+
+    void run();
+    void injectFault(Device& device);
+    void bringBack(Device& device);
+
+    Device relay_{"relay", Server::Framing::Mbap};
+    Device fan_{"fan", Server::Framing::Rtu};
+    std::mt19937 random_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+} // namespace karvel::soak
