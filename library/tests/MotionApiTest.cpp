@@ -399,16 +399,26 @@ TEST_F(MotionApi, ReleaseAndReconfigurationRacingWithPostureThreads) {
     ASSERT_TRUE(configure(kOrvida, receiver));
     lib().SetLogCallback(&silentLog); // millions of posture lines would only fill the capture
     std::atomic<bool> streaming{true};
+    // Each release or configuration lets the posters have a burst of calls
+    // while it runs: unbounded, the frames would pile up faster than a slow
+    // socket (wine's) sends them, and every release waits for its pile.
+    std::atomic<int> burst{0};
     std::vector<std::thread> posters;
     for (int t = 0; t < 3; ++t)
         posters.emplace_back([&] {
             while (streaming) {
+                if (burst.fetch_sub(1) <= 0) {
+                    burst.fetch_add(1);
+                    std::this_thread::yield();
+                    continue;
+                }
                 lib().SendSeatPosture(3.0f, -2.0f, 45.0f, 0.5f);
                 lib().SendPostureCommand(0.5f, 0.5f, 0.5f, 10.0f);
                 lib().ResetPosition();
             }
         });
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 400; ++i) {
+        burst = 300;
         if (i % 2 == 0) {
             EXPECT_TRUE(configure(i % 4 == 0 ? kTamsel : kOrvida, receiver)) << i;
         } else {
