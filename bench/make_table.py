@@ -11,8 +11,11 @@ def load(paths):
             data = json.load(f)
         context = data.get("context", context)
         for run in data["benchmarks"]:
+            # Repeated benchmarks: keep the median over the repetitions.
+            if run.get("run_type") == "aggregate" and run.get("aggregate_name") != "median":
+                continue
             # Registered benchmarks carry their settings in the name; keep the first part.
-            name = run["name"].split("/iterations:")[0].split("/real_time")[0]
+            name = run.get("run_name", run["name"]).split("/iterations:")[0].split("/real_time")[0]
             name = "/".join(part for part in name.split("/") if not part.isdigit())
             runs[name] = run
     return runs, context
@@ -79,14 +82,15 @@ def main():
         row("3. RSS before / after postures", "n/a")
 
     for function in ("0x05", "0x06", "0x0F"):
-        om, op = get(f"modbus/ours_mbap/{function}", "median_us"), get(f"modbus/ours_mbap/{function}", "p99_us")
-        bm, bp = get(f"modbus/libmodbus_mbap/{function}", "median_us"), get(f"modbus/libmodbus_mbap/{function}", "p99_us")
+        name = f"modbus/mbap/{function}"
+        om, op = get(name, "ours_median_us"), get(name, "ours_p99_us")
+        bm, bp = get(name, "libmodbus_median_us"), get(name, "libmodbus_p99_us")
         row(f"4. Modbus {function} round trip, Modbus-TCP (median / p99)", f"{us(om)} / {us(op)}",
             f"libmodbus {us(bm)} / {us(bp)}", f"{ratio(om, bm)} / {ratio(op, bp)}", "median ≤ 1.2×",
             verdict(None if om is None or not bm else om / bm <= 1.2))
     for function in ("0x05", "0x06", "0x0F"):
-        om, op = get(f"modbus/ours_rtu/{function}", "median_us"), get(f"modbus/ours_rtu/{function}", "p99_us")
-        mm = get(f"modbus/ours_mbap/{function}", "median_us")
+        om, op = get(f"modbus/rtu/{function}", "ours_median_us"), get(f"modbus/rtu/{function}", "ours_p99_us")
+        mm = get(f"modbus/mbap/{function}", "ours_median_us")
         row(f"4. Modbus {function} round trip, RTU-over-TCP (median / p99)", f"{us(om)} / {us(op)}",
             f"ours Modbus-TCP {us(mm)}", ratio(om, mm), "(no libmodbus client for this framing)", "")
 
