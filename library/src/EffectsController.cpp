@@ -71,9 +71,11 @@ bool EffectsController::initialize(const EffectsEndpoints& endpoints) {
         switching = false;
     }
     ++generation;
+    workerHold.emplace();
     try {
         workerThread = std::thread(&EffectsController::workerLoop, this);
     } catch (const std::system_error& error) {
+        workerHold.reset();
         logLine(kLogError, "[Ridova][ERROR] EffectsController worker thread could not be started: %s", error.what());
         {
             std::lock_guard<std::mutex> queue(queueMutex);
@@ -157,21 +159,24 @@ void EffectsController::turnOffInstalledLinks() {
 
 void EffectsController::shutdown() {
     std::lock_guard<std::mutex> lifecycle(lifecycleMutex);
-    bool linksInstalled;
+    bool wasRunning;
     {
-        std::lock_guard<std::mutex> clients(clientsMutex);
-        linksInstalled = relayClient || speedClient;
-    }
-    {
+        // Stop first: a job in progress holds the clients lock for up to its
+        // time-outs, and no further job may start as if nothing had happened.
         std::lock_guard<std::mutex> queue(queueMutex);
-        if (!running && !linksInstalled) return;
+        wasRunning = running;
         running = false;
         switching = false;
+    }
+    if (!wasRunning) {
+        std::lock_guard<std::mutex> clients(clientsMutex);
+        if (!relayClient && !speedClient) return; // nothing to stop
     }
     queueCondition.notify_all();
     // The worker runs what was queued before the stop (turn-off jobs among
     // them) against the installed pair, up to the first job that fails.
     if (workerThread.joinable()) workerThread.join();
+    workerHold.reset();
     ++generation;
     Links old;
     {

@@ -11,10 +11,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "ModbusTcpClient.h"
+#include "platform/SocketServices.h"
 
 namespace karvel {
 
@@ -82,6 +84,7 @@ private:
     std::unique_ptr<ModbusTcpClient> speedClient;
     EffectsEndpoints currentEndpoints;
     std::thread workerThread;
+    std::optional<net::LibraryHold> workerHold; // held while the worker may run
     std::mutex queueMutex;
     std::condition_variable queueCondition;
     std::deque<QueuedJob> jobs;

@@ -51,7 +51,9 @@ SeatController& SeatController::instance() {
     return controller;
 }
 
-SeatController::~SeatController() { release(); }
+SeatController::~SeatController() {
+    if (!abandoned) release();
+}
 
 bool SeatController::setConfiguration(std::int32_t newSeatType, const std::string& udpIp, int udpPort,
                                       bool enableEffects, const EffectsEndpoints& endpoints) {
@@ -232,6 +234,14 @@ void SeatController::release() {
         transport.reset();
         logLine(kLogInfo, "[Ridova][INFO] UDPTransportLayer released");
     }
+}
+
+void SeatController::abandon() noexcept {
+    abandoned = true;
+    // Destroying either would join a thread that no longer runs and take locks
+    // it may have held: both are left to the system with the rest of the process.
+    static_cast<void>(transport.release());
+    static_cast<void>(std::make_unique<std::shared_ptr<EffectsController>>(std::move(effects)).release());
 }
 
 } // namespace karvel

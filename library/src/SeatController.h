@@ -30,6 +30,11 @@ public:
     void sendPostureCommand(float x, float y, float z, float angle);
     void resetPosition();
     void release();
+    // For the process's end, when every other thread was stopped wherever it
+    // was (perhaps holding this controller's lock or the host's log lock):
+    // takes no lock, logs nothing, joins nothing, and makes the destructor do
+    // nothing either. The system takes back the socket and the memory.
+    void abandon() noexcept;
 
     bool setEffectsEndpoints(const std::string& relayIp, int relayPort, const std::string& speedIp, int speedPort);
     void setWindSpeed(int level);
@@ -58,6 +63,7 @@ private:
     std::shared_ptr<EffectsController> effects;
     std::mutex controllerMutex;
     LogSink logSink;
+    bool abandoned = false;
 };
 
 } // namespace karvel

@@ -105,10 +105,12 @@ bool UDPTransportLayer::initialize(const std::string& ip, int port) {
     }
     initialized.exchange(true);
     running.exchange(true);
+    workerHold.emplace();
     try {
         worker = std::thread(&UDPTransportLayer::workerLoop, this);
     } catch (const std::system_error& error) {
         // Without a worker nothing would ever be sent: report the seat as not set up.
+        workerHold.reset();
         initialized.exchange(false);
         running.exchange(false);
         logLine(kLogError, "[Ridova][ERROR] UDPTransportLayer worker thread could not be started: %s", error.what());
@@ -161,6 +163,7 @@ void UDPTransportLayer::close() {
     }
     queueCondition.notify_all();
     if (worker.joinable()) worker.join();
+    workerHold.reset();
     std::queue<Frame> leftover;
     {
         std::lock_guard<std::mutex> lock(queueMutex);

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <queue>
 #include <string>
 #include <thread>
@@ -50,6 +51,7 @@ private:
     std::mutex targetMutex;
     std::atomic<bool> initialized{false};
     std::thread worker;
+    std::optional<net::LibraryHold> workerHold; // held while the worker may run
     std::mutex queueMutex;
     std::condition_variable queueCondition;
     std::queue<Frame> sendQueue;

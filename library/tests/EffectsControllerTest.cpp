@@ -172,8 +172,10 @@ TEST_F(EffectsControllerTest, SwitchTurnsTheOldPairOffAndMovesTheJobs) {
     effects.setHeater(true);
     ASSERT_TRUE(next.relay.waitForRequests(1));
     EXPECT_TRUE(next.relay.coil(15));
-    // The old pair's connections are closed: the old devices accept a new one at once.
-    EXPECT_EQ(devices.relay.connectionsAccepted(), 1);
+    // Nothing stays connected to the old pair.
+    EXPECT_TRUE(devices.relay.waitUntil([&] { return devices.relay.openConnections() == 0; }));
+    EXPECT_TRUE(devices.speed.waitUntil([&] { return devices.speed.openConnections() == 0; }));
+    EXPECT_EQ(next.relay.openConnections(), 1);
 }
 
 TEST_F(EffectsControllerTest, FailedSwitchKeepsThePairAndItsQueuedJobs) {

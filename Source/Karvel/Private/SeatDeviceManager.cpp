@@ -1,37 +1,178 @@
 #include "SeatDeviceManager.h"
 
-// Placeholder bodies: the manager has no library binding yet, so it behaves as a manager whose backend
-// could not be created. Registration, commands and the shutdown sequence come with SeatDeviceBackend_Win64.
+#include "HAL/PlatformProcess.h"
+#include "SeatDeviceBackend.h"
+
+#include <cmath>
+
+namespace
+{
+constexpr float MaxTilt = 15.0f;
+constexpr float MaxYaw = 180.0f;
+
+// Upper bound first with a less-than test, then the lower bound.
+float Clamp(float Value, float Low, float High)
+{
+	if (!(Value < High))
+	{
+		Value = High;
+	}
+	if (Value < Low)
+	{
+		Value = Low;
+	}
+	return Value;
+}
+
+bool AllFinite(std::initializer_list<double> Values)
+{
+	for (const double Value : Values)
+	{
+		if (!std::isfinite(Value))
+		{
+			return false;
+		}
+	}
+	return true;
+}
+
+void ClearEffects(FSeatCurrentState& State)
+{
+	State.WindLevel = 0;
+	State.WaterMistType = 0;
+	State.ScentType = 0;
+	State.bHeaterOn = false;
+}
+
+bool IsValidPort(int32 Port)
+{
+	return Port >= 1 && Port <= 65535;
+}
+}
+
+USeatDeviceManager::USeatDeviceManager() = default;
+
+USeatDeviceManager::~USeatDeviceManager() = default;
 
 void USeatDeviceManager::Initialize(FSubsystemCollectionBase& Collection)
 {
 	bSeatReady = false;
 	ActiveConfig = nullptr;
 	CurrentState = FSeatCurrentState();
+
+	// Binding may fail here (the binding logs why); every registration tries again.
+	Backend = CreateSeatDeviceBackend();
+	if (Backend)
+	{
+		Backend->Initialize();
+	}
 }
 
 void USeatDeviceManager::Deinitialize()
 {
 	UnregisterSeat();
+	if (Backend)
+	{
+		Backend->TurnOffAllEffects();
+		Backend->ResetPosition();
+		// The library's workers send the queued commands in the background.
+		FPlatformProcess::Sleep(0.1f);
+		Backend->Shutdown();
+		Backend = nullptr;
+	}
 }
 
 bool USeatDeviceManager::RegisterSeatConfig(USeatDeviceConfig* InConfig)
 {
-	return false;
+	if (!InConfig)
+	{
+		UE_LOG(LogTemp, Error, TEXT("[Karvel] Register failed: InConfig is null."));
+		return false;
+	}
+	if (!Backend)
+	{
+		UE_LOG(LogTemp, Error, TEXT("[Karvel] Register failed: Backend not initialized."));
+		return false;
+	}
+	if (bSeatReady)
+	{
+		UnregisterSeat();
+	}
+
+	FSeatBackendConfig Config;
+	Config.SeatModel = InConfig->SeatType != ESeatModelType::Tamsel ? 1 : 0;
+	Config.UdpIp = InConfig->UdpIp;
+	Config.UdpPort = InConfig->UdpPort;
+	if (Config.SeatModel == 1)
+	{
+		Config.bEnableEffects = InConfig->bEnableEffects;
+		Config.RelayIp = InConfig->RelayIp;
+		Config.RelayPort = InConfig->RelayPort;
+		Config.SpeedIp = InConfig->SpeedIp;
+		Config.SpeedPort = InConfig->SpeedPort;
+	}
+	else
+	{
+		Config.RelayPort = 8234;
+		Config.SpeedPort = 8234;
+	}
+
+	bSeatReady = Backend->Configure(Config);
+	if (!bSeatReady)
+	{
+		ActiveConfig = nullptr;
+		UE_LOG(LogTemp, Error, TEXT("[Karvel] Failed to configure hardware backend."));
+		return false;
+	}
+
+	ActiveConfig = InConfig;
+	CurrentState = FSeatCurrentState();
+	UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat Registered successfully with IP: %s"), *InConfig->UdpIp);
+	return true;
 }
 
 bool USeatDeviceManager::RegisterSeatWithParameters(FSeatConnectParams ConnectParams)
 {
-	return false;
+	USeatDeviceConfig* Config = NewObject<USeatDeviceConfig>(this);
+	Config->SeatType = ConnectParams.SeatType;
+	Config->UdpIp = ConnectParams.UdpIp;
+	Config->UdpPort = ConnectParams.UdpPort;
+	if (ConnectParams.SeatType != ESeatModelType::Tamsel)
+	{
+		Config->bEnableEffects = ConnectParams.bEnableEffects;
+		Config->RelayIp = ConnectParams.RelayIp;
+		Config->RelayPort = ConnectParams.RelayPort;
+		Config->SpeedIp = ConnectParams.SpeedIp;
+		Config->SpeedPort = ConnectParams.SpeedPort;
+		Config->RelaySlaveAddress = 1;
+		Config->SpeedSlaveAddress = 1;
+		Config->SpeedRegisterAddress = 3;
+	}
+	else
+	{
+		Config->bEnableEffects = false;
+		Config->RelayIp = FString();
+		Config->SpeedIp = FString();
+	}
+	return RegisterSeatConfig(Config);
 }
 
 bool USeatDeviceManager::RegisterTamselSeat(FString UdpIp, int32 UdpPort)
 {
-	return false;
+	FSeatConnectParams Params;
+	Params.SeatType = ESeatModelType::Tamsel;
+	Params.UdpIp = UdpIp;
+	Params.UdpPort = UdpPort;
+	return RegisterSeatWithParameters(Params);
 }
 
 void USeatDeviceManager::UnregisterSeat()
 {
+	if (bSeatReady && Backend)
+	{
+		Backend->TurnOffAllEffects();
+		Backend->ResetPosition();
+	}
 	ActiveConfig = nullptr;
 	CurrentState = FSeatCurrentState();
 	bSeatReady = false;
@@ -54,25 +195,169 @@ const FSeatCurrentState& USeatDeviceManager::GetCurrentState() const
 
 FString USeatDeviceManager::GetSDKVersion()
 {
-	return TEXT("No Backend");
+	return Backend ? Backend->GetVersion() : FString(TEXT("No Backend"));
 }
 
-void USeatDeviceManager::SendPosture(float Pitch, float Roll, float Yaw, float Height) {}
-void USeatDeviceManager::SendRotation(FRotator Rotation, float Height, float PitchSign, float RollSign, float YawSign) {}
-void USeatDeviceManager::ResetPosition() {}
+bool USeatDeviceManager::CanCommand() const
+{
+	return bSeatReady && Backend;
+}
+
+void USeatDeviceManager::SendPosture(float Pitch, float Roll, float Yaw, float Height)
+{
+	if (!CanCommand())
+	{
+		return;
+	}
+	// A NaN from game maths would otherwise be clamped to full deflection.
+	if (!AllFinite({Pitch, Roll, Yaw, Height}))
+	{
+		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SendPosture ignored: non-finite input (Pitch %f, Roll %f, Yaw %f, Height %f)."),
+			Pitch, Roll, Yaw, Height);
+		return;
+	}
+	Pitch = Clamp(Pitch, -MaxTilt, MaxTilt);
+	Roll = Clamp(Roll, -MaxTilt, MaxTilt);
+	Yaw = Clamp(Yaw, -MaxYaw, MaxYaw);
+	Height = Clamp(Height, 0.0f, 1.0f);
+
+	Backend->SendSeatPosture(Pitch, Roll, Yaw, Height);
+	CurrentState.CurrentPitch = Pitch;
+	CurrentState.CurrentRoll = Roll;
+	CurrentState.CurrentYaw = Yaw;
+	CurrentState.CurrentHeight = Height;
+}
+
+void USeatDeviceManager::SendRotation(FRotator Rotation, float Height, float PitchSign, float RollSign, float YawSign)
+{
+	if (!CanCommand())
+	{
+		return;
+	}
+	if (!AllFinite({Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign}))
+	{
+		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SendRotation ignored: non-finite input (Pitch %f, Yaw %f, Roll %f, Height %f, Signs %f %f %f)."),
+			Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign);
+		return;
+	}
+	const float Pitch = static_cast<float>(FRotator::NormalizeAxis(Rotation.Pitch)) * PitchSign;
+	const float Roll = static_cast<float>(FRotator::NormalizeAxis(Rotation.Roll)) * RollSign;
+	const float Yaw = static_cast<float>(FRotator::NormalizeAxis(Rotation.Yaw)) * YawSign;
+	SendPosture(Pitch, Roll, Yaw, Height);
+}
+
+void USeatDeviceManager::ResetPosition()
+{
+	if (!CanCommand())
+	{
+		return;
+	}
+	Backend->ResetPosition();
+	CurrentState.CurrentPitch = 0.0f;
+	CurrentState.CurrentRoll = 0.0f;
+	CurrentState.CurrentYaw = 0.0f;
+	CurrentState.CurrentHeight = 0.5f;
+}
 
 bool USeatDeviceManager::SetUdpEndpoint(FString UdpIp, int32 UdpPort)
 {
-	return false;
+	if (!CanCommand())
+	{
+		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SetUdpEndpoint failed: SDK is not configured yet."));
+		return false;
+	}
+	if (UdpIp.IsEmpty() || !IsValidPort(UdpPort))
+	{
+		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SetUdpEndpoint failed: Invalid IP or Port (%s:%d)."), *UdpIp, UdpPort);
+		return false;
+	}
+	if (!Backend->SetUdpEndpoint(UdpIp, UdpPort))
+	{
+		UE_LOG(LogTemp, Warning, TEXT("[Karvel] Failed to switch UDP Endpoint to %s:%d"), *UdpIp, UdpPort);
+		return false;
+	}
+	if (ActiveConfig)
+	{
+		ActiveConfig->UdpIp = UdpIp;
+		ActiveConfig->UdpPort = UdpPort;
+	}
+	UE_LOG(LogTemp, Log, TEXT("[Karvel] UDP Endpoint switched successfully to %s:%d"), *UdpIp, UdpPort);
+	return true;
 }
 
 bool USeatDeviceManager::SetEffectsEndpoints(FString RelayIp, int32 RelayPort, FString SpeedIp, int32 SpeedPort)
 {
-	return false;
+	if (!CanCommand())
+	{
+		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SetEffectsEndpoints failed: SDK is not configured yet."));
+		return false;
+	}
+	if (RelayIp.IsEmpty() || SpeedIp.IsEmpty() || !IsValidPort(RelayPort) || !IsValidPort(SpeedPort))
+	{
+		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters."));
+		return false;
+	}
+	if (!Backend->SetEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort))
+	{
+		UE_LOG(LogTemp, Warning, TEXT("[Karvel] Failed to switch Effects Endpoints (Relay: %s:%d, Speed: %s:%d). Old connections retained."),
+			*RelayIp, RelayPort, *SpeedIp, SpeedPort);
+		return false;
+	}
+	if (ActiveConfig)
+	{
+		ActiveConfig->bEnableEffects = true;
+		ActiveConfig->RelayIp = RelayIp;
+		ActiveConfig->RelayPort = RelayPort;
+		ActiveConfig->SpeedIp = SpeedIp;
+		ActiveConfig->SpeedPort = SpeedPort;
+	}
+	ClearEffects(CurrentState);
+	UE_LOG(LogTemp, Log, TEXT("[Karvel] Effects Endpoints atomically switched successfully (Relay: %s:%d, Speed: %s:%d)"),
+		*RelayIp, RelayPort, *SpeedIp, SpeedPort);
+	return true;
 }
 
-void USeatDeviceManager::SetWindSpeed(ESeatWindLevel Level) {}
-void USeatDeviceManager::SetWaterMist(ESeatWaterMistLevel Level) {}
-void USeatDeviceManager::SetScent(ESeatScentLevel Level) {}
-void USeatDeviceManager::SetHeater(bool bOn) {}
-void USeatDeviceManager::TurnOffAllEffects() {}
+void USeatDeviceManager::SetWindSpeed(ESeatWindLevel Level)
+{
+	if (CanCommand())
+	{
+		Backend->SetWindSpeed(static_cast<int32>(Level));
+		CurrentState.WindLevel = static_cast<int32>(Level);
+	}
+}
+
+void USeatDeviceManager::SetWaterMist(ESeatWaterMistLevel Level)
+{
+	if (CanCommand())
+	{
+		Backend->SetWaterMist(static_cast<int32>(Level));
+		CurrentState.WaterMistType = static_cast<int32>(Level);
+	}
+}
+
+void USeatDeviceManager::SetScent(ESeatScentLevel Level)
+{
+	if (CanCommand())
+	{
+		Backend->SetScent(static_cast<int32>(Level));
+		CurrentState.ScentType = static_cast<int32>(Level);
+	}
+}
+
+void USeatDeviceManager::SetHeater(bool bOn)
+{
+	if (CanCommand())
+	{
+		Backend->SetHeater(bOn);
+		CurrentState.bHeaterOn = bOn;
+	}
+}
+
+void USeatDeviceManager::TurnOffAllEffects()
+{
+	if (CanCommand())
+	{
+		Backend->TurnOffAllEffects();
+		ClearEffects(CurrentState);
+	}
+}

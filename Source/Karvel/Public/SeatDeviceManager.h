@@ -3,7 +3,10 @@
 #include "CoreMinimal.h"
 #include "Subsystems/GameInstanceSubsystem.h"
 #include "SeatDeviceConfig.h"
+#include "Templates/UniquePtr.h"
 #include "SeatDeviceManager.generated.h"
+
+class ISeatDeviceBackend;
 
 // The one object through which game code and Blueprints drive the seat. Calls come from the game thread;
 // callers serialise them and stop any continuous posture stream before registering, unregistering or homing.
@@ -13,6 +16,9 @@ class KARVEL_API USeatDeviceManager : public UGameInstanceSubsystem
 	GENERATED_BODY()
 
 public:
+	USeatDeviceManager();
+	virtual ~USeatDeviceManager() override;
+
 	virtual void Initialize(FSubsystemCollectionBase& Collection) override;
 	virtual void Deinitialize() override;
 
@@ -71,6 +77,12 @@ public:
 	void TurnOffAllEffects();
 
 private:
+	// Commands are silently ignored unless a seat is registered.
+	bool CanCommand() const;
+
+	// The library binding; created in Initialize, destroyed in Deinitialize or by the destructor.
+	TUniquePtr<ISeatDeviceBackend> Backend;
+
 	// Reflected only so that the garbage collector keeps the configuration in force alive.
 	UPROPERTY()
 	TObjectPtr<USeatDeviceConfig> ActiveConfig;

@@ -1,5 +1,6 @@
 // The library's one door to the operating system: sockets, the debugger
-// output and the process-wide start and clean-up of the socket library.
+// output, the process-wide start and clean-up of the socket library and the
+// hold that keeps the library loaded while its threads run.
 // One implementation per platform (POSIX, Windows Sockets 2); nothing else in
 // the library includes a platform header.
 #pragma once
@@ -20,9 +21,27 @@ struct Ipv4Endpoint {
     std::uint16_t port = 0;
 };
 
-// Once per process, when the library is loaded and unloaded.
+// Once per process, when the library is loaded and unloaded. Hosts and tests
+// that open sockets of their own start it for themselves too: the library's
+// clean-up at unload would otherwise close their sockets.
 void startSocketLibrary();
 void stopSocketLibrary();
+
+// Keeps the library loaded while it lives; whatever owns a running thread of
+// the library holds one until that thread is joined. On Windows a thread
+// cannot end while the loader runs the library's detach hook, so unloading
+// must never find a thread to join there. Elsewhere it holds nothing:
+// unloading runs the static destructors, which join.
+class LibraryHold {
+public:
+    LibraryHold();
+    ~LibraryHold();
+    LibraryHold(const LibraryHold&) = delete;
+    LibraryHold& operator=(const LibraryHold&) = delete;
+
+private:
+    void* module_ = nullptr;
+};
 
 // The error code of the last failing socket call on this thread
 // (WSAGetLastError on Windows, errno elsewhere).

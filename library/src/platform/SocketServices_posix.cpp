@@ -63,6 +63,9 @@ int waitFor(SocketHandle socket, short events, int timeoutMs) {
 void startSocketLibrary() {}
 void stopSocketLibrary() {}
 
+LibraryHold::LibraryHold() = default;
+LibraryHold::~LibraryHold() = default;
+
 int lastSocketError() { return errno; }
 
 bool parseIpv4(const char* text, std::uint8_t (&octets)[4]) {

@@ -64,6 +64,21 @@ void startSocketLibrary() {
 
 void stopSocketLibrary() { ::WSACleanup(); }
 
+LibraryHold::LibraryHold() {
+    // A reference of our own on the module that contains this code.
+    HMODULE module = nullptr;
+    if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&startSocketLibrary),
+                             &module))
+        module_ = module;
+}
+
+// Never the last reference: the thread's owner is released through an export,
+// so the host holds the library while this runs (or the process is ending and
+// nothing is destroyed at all).
+LibraryHold::~LibraryHold() {
+    if (module_ != nullptr) ::FreeLibrary(static_cast<HMODULE>(module_));
+}
+
 int lastSocketError() { return ::WSAGetLastError(); }
 
 bool parseIpv4(const char* text, std::uint8_t (&octets)[4]) {

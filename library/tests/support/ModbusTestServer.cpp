@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "ModbusFraming.h"
+#include "support/SocketLibrary.h"
 
 namespace karvel::test {
 namespace {
@@ -18,9 +19,14 @@ void sendBytes(net::SocketHandle connection, const Bytes& bytes, std::size_t cou
     net::sendAll(connection, bytes.data(), count);
 }
 
+net::SocketHandle openTestTcpSocket() {
+    useSocketLibrary();
+    return net::openTcpSocket();
+}
+
 } // namespace
 
-ModbusTestServer::ModbusTestServer(Framing framing) : framing_(framing), listener_(net::openTcpSocket()) {
+ModbusTestServer::ModbusTestServer(Framing framing) : framing_(framing), listener_(openTestTcpSocket()) {
     if (listener_ == net::kInvalidSocket || !net::bindLoopback(listener_, 0) || !net::listenOn(listener_, 4))
         throw std::runtime_error("cannot open the Modbus test server");
     port_ = net::localPort(listener_);
@@ -55,6 +61,11 @@ std::vector<Bytes> ModbusTestServer::requests() const {
 std::size_t ModbusTestServer::requestCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_.size();
+}
+
+int ModbusTestServer::openConnections() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connections_ - closed_;
 }
 
 int ModbusTestServer::connectionsAccepted() const {
@@ -117,6 +128,12 @@ void ModbusTestServer::serve() {
         changed_.notify_all();
         serveConnection(connection);
         net::closeSocket(connection);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++closed_;
+            ++changes_;
+        }
+        changed_.notify_all();
     }
 }
 
@@ -249,7 +266,7 @@ Bytes ModbusTestServer::frame(const Bytes& request, Bytes replyPdu, Behaviour be
 }
 
 int unusedTcpPort() {
-    const net::SocketHandle probe = net::openTcpSocket();
+    const net::SocketHandle probe = openTestTcpSocket();
     net::bindLoopback(probe, 0);
     const int port = net::localPort(probe);
     net::closeSocket(probe);

@@ -51,6 +51,8 @@ public:
     std::vector<Bytes> requests() const;
     std::size_t requestCount() const;
     int connectionsAccepted() const;
+    // Connections accepted and not yet closed by the client (or by this device).
+    int openConnections() const;
     bool coil(int address) const;
     std::vector<bool> coils(int first, int count) const;
     std::uint16_t holdingRegister(int address) const;
@@ -81,6 +83,7 @@ private:
     Behaviour behaviour_ = Behaviour::Normal;
     int misbehaviours_ = 0;
     int connections_ = 0;
+    int closed_ = 0;
     std::uint64_t changes_ = 0; // requests and connections seen, to wake waiters
     std::thread thread_;
 };

@@ -1,9 +1,13 @@
-// What the process holds, for leak checks across configure/release cycles.
+// What the process holds, for leak checks across configure/release and load/unload cycles.
 #pragma once
+
+#include <string>
 
 namespace karvel::test {
 
 int threadCount();
 int openHandleCount();
+// Whether the shared library file at `path` is mapped into the process.
+bool libraryLoaded(const std::string& path);
 
 } // namespace karvel::test

@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <dlfcn.h>
 
 #include "ProcessStats.h"
 
@@ -19,5 +20,12 @@ int entriesIn(const char* directory) {
 
 int threadCount() { return entriesIn("/proc/self/task"); }
 int openHandleCount() { return entriesIn("/proc/self/fd"); }
+
+bool libraryLoaded(const std::string& path) {
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr) return false;
+    ::dlclose(handle);
+    return true;
+}
 
 } // namespace karvel::test

@@ -23,4 +23,9 @@ int openHandleCount() {
     return ::GetProcessHandleCount(::GetCurrentProcess(), &count) ? static_cast<int>(count) : -1;
 }
 
+bool libraryLoaded(const std::string& path) {
+    const std::string name = path.substr(path.find_last_of("/\\") + 1);
+    return ::GetModuleHandleA(name.c_str()) != nullptr;
+}
+
 } // namespace karvel::test

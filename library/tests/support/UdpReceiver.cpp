@@ -2,9 +2,19 @@
 
 #include <stdexcept>
 
-namespace karvel::test {
+#include "support/SocketLibrary.h"
 
-UdpReceiver::UdpReceiver() : socket_(net::openUdpSocket()) {
+namespace karvel::test {
+namespace {
+
+net::SocketHandle openTestSocket() {
+    useSocketLibrary();
+    return net::openUdpSocket();
+}
+
+} // namespace
+
+UdpReceiver::UdpReceiver() : socket_(openTestSocket()) {
     if (socket_ == net::kInvalidSocket || !net::bindLoopback(socket_, 0))
         throw std::runtime_error("cannot open the test receiver");
     net::setReceiveBufferSize(socket_, 8 * 1024 * 1024);
@@ -31,6 +41,10 @@ std::vector<Datagram> UdpReceiver::receiveMany(std::size_t count, int timeoutMs)
     }
     return result;
 }
+
+PortHolder::PortHolder(std::uint16_t port) : socket_(openTestSocket()) { bound_ = net::bindAnyAddress(socket_, port); }
+
+PortHolder::~PortHolder() { net::closeSocket(socket_); }
 
 std::vector<std::uint8_t> expectedFrame(std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t u) {
     std::vector<std::uint8_t> frame = {0x55, 0xAA, 0x00, 0x00, 0x14, 0x01, 0x00, 0x01, 0xFF, 0xFF,

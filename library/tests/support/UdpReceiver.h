@@ -1,4 +1,5 @@
-// A motion controller stand-in: a UDP socket on 127.0.0.1 with a port chosen by the system.
+// Test sockets: a motion controller stand-in (a UDP socket on 127.0.0.1 with a
+// port chosen by the system) and a holder of a fixed port.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,20 @@ public:
 private:
     net::SocketHandle socket_;
     int port_ = 0;
+};
+
+// Holds a UDP port on the wildcard address, as another program would.
+class PortHolder {
+public:
+    explicit PortHolder(std::uint16_t port);
+    ~PortHolder();
+    PortHolder(const PortHolder&) = delete;
+    PortHolder& operator=(const PortHolder&) = delete;
+    bool bound() const { return bound_; }
+
+private:
+    net::SocketHandle socket_;
+    bool bound_ = false;
 };
 
 // The 50-byte motion frame written out byte by byte, as the motion controller expects it.

@@ -1,0 +1,280 @@
+#include "SeatDeviceBackend.h"
+
+#include "HAL/PlatformProcess.h"
+#include "Interfaces/IPluginManager.h"
+#include "Misc/Paths.h"
+
+namespace
+{
+using FLogCallback = void (*)(int32 Level, const char* Message);
+
+// The exports as the plugin calls them; booleans come back as one byte.
+using FSetConfigurationFn = uint8 (*)(int32, const char*, int32, int32, const char*, int32, const char*, int32);
+using FSetUdpEndpointFn = uint8 (*)(const char*, int32);
+using FSetEffectsEndpointsFn = uint8 (*)(const char*, int32, const char*, int32);
+using FVoidFn = void (*)();
+using FSendSeatPostureFn = void (*)(float, float, float, float);
+using FLevelFn = void (*)(int32);
+using FGetVersionFn = const char* (*)();
+using FSetLogCallbackFn = void (*)(FLogCallback);
+
+// The library keeps one controller and one log callback for the whole process, but every game instance has
+// a backend of its own. These keep one instance's shutdown from releasing a configuration another instance
+// made, or from silencing the log while another instance still has the library bound. Game thread only.
+int32 GBoundBackendCount = 0;
+const void* GConfigurationOwner = nullptr;
+
+FString FindPluginBaseDir()
+{
+	for (const TCHAR* PluginName : {TEXT("Karvel"), TEXT("Ostrana")})
+	{
+		if (const TSharedPtr<IPlugin> Plugin = IPluginManager::Get().FindPlugin(PluginName))
+		{
+			return Plugin->GetBaseDir();
+		}
+	}
+	FString BaseDir = FPaths::ProjectPluginsDir();
+	BaseDir /= TEXT("Karvel");
+	return BaseDir;
+}
+
+FString FindLibraryFile()
+{
+	const FString BaseDir = FindPluginBaseDir();
+	FString Path = FPaths::ConvertRelativePathToFull(FPaths::Combine(BaseDir, TEXT("Binaries/ThirdParty/Win64/Karvel.dll")));
+	if (!FPaths::FileExists(Path))
+	{
+		Path = FPaths::Combine(BaseDir, TEXT("Source/Karvel/Win64/Karvel.dll"));
+	}
+	return Path;
+}
+
+class FSeatDeviceBackendWin64 final : public ISeatDeviceBackend
+{
+public:
+	FSeatDeviceBackendWin64() = default;
+	FSeatDeviceBackendWin64(const FSeatDeviceBackendWin64&) = delete;
+	FSeatDeviceBackendWin64& operator=(const FSeatDeviceBackendWin64&) = delete;
+
+	virtual ~FSeatDeviceBackendWin64() override { FSeatDeviceBackendWin64::Shutdown(); }
+
+	virtual bool Initialize() override
+	{
+		if (DllHandle)
+		{
+			return true;
+		}
+
+		const FString Path = FindLibraryFile();
+		if (!FPaths::FileExists(Path))
+		{
+			UE_LOG(LogTemp, Error, TEXT("[Karvel] DLL not found: %s"), *Path);
+			return false;
+		}
+
+		DllHandle = FPlatformProcess::GetDllHandle(*Path);
+		if (!DllHandle)
+		{
+			UE_LOG(LogTemp, Error, TEXT("[Karvel] Failed to load Karvel.dll (Check VC++ 2015-2022 x64 Redistributable)"));
+			return false;
+		}
+		++GBoundBackendCount;
+
+		Bind(SetConfigurationFn, TEXT("Ridova_SetConfiguration"));
+		Bind(SetUdpEndpointFn, TEXT("Ridova_SetUdpEndpoint"));
+		Bind(SetEffectsEndpointsFn, TEXT("Ridova_SetEffectsEndpoints"));
+		Bind(ReleaseFn, TEXT("Ridova_Release"));
+		Bind(ResetPositionFn, TEXT("Ridova_ResetPosition"));
+		Bind(TurnOffAllEffectsFn, TEXT("Ridova_TurnOffAllEffects"));
+		Bind(SendSeatPostureFn, TEXT("Ridova_SendSeatPosture"));
+		Bind(SetWindSpeedFn, TEXT("Ridova_SetWindSpeed"));
+		Bind(SetWaterMistFn, TEXT("Ridova_SetWaterMist"));
+		Bind(SetScentFn, TEXT("Ridova_SetScent"));
+		Bind(SetHeaterFn, TEXT("Ridova_SetHeater"));
+		Bind(GetVersionFn, TEXT("Ridova_GetVersion"));
+		Bind(SetLogCallbackFn, TEXT("Ridova_SetLogCallback"));
+
+		if (SetConfigurationFn && SetUdpEndpointFn && SetEffectsEndpointsFn && ReleaseFn && ResetPositionFn
+			&& TurnOffAllEffectsFn && SendSeatPostureFn && SetWindSpeedFn && SetWaterMistFn && SetScentFn
+			&& SetHeaterFn && GetVersionFn && SetLogCallbackFn)
+		{
+			SetLogForwarding(true);
+			return true;
+		}
+
+		UE_LOG(LogTemp, Error, TEXT("[Karvel] Missing symbol in Karvel.dll (expected v0.6.0+)"));
+		Shutdown();
+		return false;
+	}
+
+	virtual void Shutdown() override
+	{
+		if (DllHandle)
+		{
+			// Release while the log still reaches the engine; no library thread runs once it returns. A
+			// configuration made since by another game instance is that instance's to release.
+			if (ReleaseFn && bConfigureAttempted && GConfigurationOwner == this)
+			{
+				ReleaseFn();
+				GConfigurationOwner = nullptr;
+			}
+			if (--GBoundBackendCount == 0)
+			{
+				SetLogForwarding(false);
+			}
+			FPlatformProcess::FreeDllHandle(DllHandle);
+			DllHandle = nullptr;
+		}
+		ClearTable();
+	}
+
+	virtual bool Configure(const FSeatBackendConfig& Config) override
+	{
+		if (!Initialize() || !SetConfigurationFn)
+		{
+			return false;
+		}
+		const bool bEffects = Config.SeatModel == 1 && Config.bEnableEffects;
+		const FTCHARToUTF8 UdpIp(*Config.UdpIp);
+		const FTCHARToUTF8 RelayIp(bEffects ? *Config.RelayIp : TEXT(""));
+		const FTCHARToUTF8 SpeedIp(bEffects ? *Config.SpeedIp : TEXT(""));
+
+		bConfigureAttempted = true;
+		GConfigurationOwner = this;
+		bConfigured = SetConfigurationFn(Config.SeatModel, UdpIp.Get(), Config.UdpPort, bEffects ? 1 : 0, RelayIp.Get(),
+							  Config.RelayPort, SpeedIp.Get(), Config.SpeedPort) != 0;
+		return bConfigured;
+	}
+
+	virtual bool SetUdpEndpoint(const FString& Ip, int32 Port) override
+	{
+		if (!bConfigured || !SetUdpEndpointFn)
+		{
+			return false;
+		}
+		return SetUdpEndpointFn(TCHAR_TO_UTF8(*Ip), Port) != 0;
+	}
+
+	virtual bool SetEffectsEndpoints(const FString& RelayIp, int32 RelayPort, const FString& SpeedIp, int32 SpeedPort) override
+	{
+		if (!bConfigured || !SetEffectsEndpointsFn)
+		{
+			return false;
+		}
+		const FTCHARToUTF8 Relay(*RelayIp);
+		const FTCHARToUTF8 Speed(*SpeedIp);
+		return SetEffectsEndpointsFn(Relay.Get(), RelayPort, Speed.Get(), SpeedPort) != 0;
+	}
+
+	virtual void SendSeatPosture(float Pitch, float Roll, float Yaw, float Height) override
+	{
+		if (bConfigured && SendSeatPostureFn)
+		{
+			SendSeatPostureFn(Pitch, Roll, Yaw, Height);
+		}
+	}
+
+	virtual void ResetPosition() override { CallIfConfigured(ResetPositionFn); }
+	virtual void SetWindSpeed(int32 Level) override { CallIfConfigured(SetWindSpeedFn, Level); }
+	virtual void SetWaterMist(int32 Level) override { CallIfConfigured(SetWaterMistFn, Level); }
+	virtual void SetScent(int32 Level) override { CallIfConfigured(SetScentFn, Level); }
+	virtual void SetHeater(bool bOn) override { CallIfConfigured(SetHeaterFn, bOn ? 1 : 0); }
+	virtual void TurnOffAllEffects() override { CallIfConfigured(TurnOffAllEffectsFn); }
+
+	virtual FString GetVersion() override
+	{
+		if (!Initialize() || !GetVersionFn)
+		{
+			return TEXT("DLL Not Loaded");
+		}
+		const char* Version = GetVersionFn();
+		return Version ? FString(UTF8_TO_TCHAR(Version)) : FString(TEXT("Unknown"));
+	}
+
+	virtual void SetLogForwarding(bool bEnable) override
+	{
+		if (SetLogCallbackFn)
+		{
+			SetLogCallbackFn(bEnable ? &ForwardLibraryLog : nullptr);
+		}
+	}
+
+private:
+	template <typename FunctionType>
+	void Bind(FunctionType& Function, const TCHAR* ExportName)
+	{
+		Function = reinterpret_cast<FunctionType>(FPlatformProcess::GetDllExport(DllHandle, ExportName));
+	}
+
+	template <typename FunctionType, typename... ArgTypes>
+	void CallIfConfigured(FunctionType Function, ArgTypes... Args)
+	{
+		if (bConfigured && Function)
+		{
+			Function(Args...);
+		}
+	}
+
+	void ClearTable()
+	{
+		SetConfigurationFn = nullptr;
+		SetUdpEndpointFn = nullptr;
+		SetEffectsEndpointsFn = nullptr;
+		ReleaseFn = nullptr;
+		ResetPositionFn = nullptr;
+		TurnOffAllEffectsFn = nullptr;
+		SendSeatPostureFn = nullptr;
+		SetWindSpeedFn = nullptr;
+		SetWaterMistFn = nullptr;
+		SetScentFn = nullptr;
+		SetHeaterFn = nullptr;
+		GetVersionFn = nullptr;
+		SetLogCallbackFn = nullptr;
+		bConfigured = false;
+		bConfigureAttempted = false;
+	}
+
+	void* DllHandle = nullptr;
+	FSetConfigurationFn SetConfigurationFn = nullptr;
+	FSetUdpEndpointFn SetUdpEndpointFn = nullptr;
+	FSetEffectsEndpointsFn SetEffectsEndpointsFn = nullptr;
+	FVoidFn ReleaseFn = nullptr;
+	FVoidFn ResetPositionFn = nullptr;
+	FVoidFn TurnOffAllEffectsFn = nullptr;
+	FSendSeatPostureFn SendSeatPostureFn = nullptr;
+	FLevelFn SetWindSpeedFn = nullptr;
+	FLevelFn SetWaterMistFn = nullptr;
+	FLevelFn SetScentFn = nullptr;
+	FLevelFn SetHeaterFn = nullptr;
+	FGetVersionFn GetVersionFn = nullptr;
+	FSetLogCallbackFn SetLogCallbackFn = nullptr;
+	bool bConfigured = false;
+	bool bConfigureAttempted = false;
+};
+}
+
+TUniquePtr<ISeatDeviceBackend> CreateSeatDeviceBackend()
+{
+	return MakeUnique<FSeatDeviceBackendWin64>();
+}
+
+void ForwardLibraryLog(int32 Level, const char* Message)
+{
+	if (!Message)
+	{
+		return;
+	}
+	const FString Line(UTF8_TO_TCHAR(Message));
+	switch (Level)
+	{
+	case 2:
+		UE_LOG(LogTemp, Error, TEXT("[Ridova DLL] %s"), *Line);
+		break;
+	case 1:
+		UE_LOG(LogTemp, Warning, TEXT("[Ridova DLL] %s"), *Line);
+		break;
+	default:
+		UE_LOG(LogTemp, Verbose, TEXT("[Ridova DLL] %s"), *Line);
+		break;
+	}
+}

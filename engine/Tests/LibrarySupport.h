@@ -1,0 +1,196 @@
+#pragma once
+
+// Peers for the tests that load a seat library the way the plugin does: a plugin directory laid out as on
+// Windows, a second look into a library the plugin loaded, and a game instance that runs the manager.
+
+#include "Engine/GameInstance.h"
+#include "SeatDeviceManager.h"
+#include "StandIn/StandInControl.h"
+#include "TestSupport.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+inline constexpr const char* BinariesDll = "Binaries/ThirdParty/Win64/Karvel.dll";
+inline constexpr const char* SourceDll = "Source/Karvel/Win64/Karvel.dll";
+
+// A fresh temporary directory, removed with everything in it at the end of the scope.
+class FTempDir
+{
+public:
+	FTempDir()
+	{
+		static std::atomic<int> Counter{0};
+		Path = std::filesystem::temp_directory_path()
+			/ ("karvel-plugin-" + std::to_string(getpid()) + "-" + std::to_string(Counter++));
+		std::filesystem::create_directories(Path);
+	}
+	~FTempDir()
+	{
+		std::error_code Error;
+		std::filesystem::remove_all(Path, Error);
+	}
+	FTempDir(const FTempDir&) = delete;
+	FTempDir& operator=(const FTempDir&) = delete;
+
+	const std::filesystem::path& Get() const { return Path; }
+	FString GetF() const { return FString(UE::StandIn::Utf8ToUtf16(Path.string())); }
+
+	// Copies a library to Relative under this directory; returns the copy's path.
+	std::string Place(const char* Library, const std::string& Relative) const
+	{
+		const std::filesystem::path Target = Path / Relative;
+		std::filesystem::create_directories(Target.parent_path());
+		std::filesystem::copy_file(Library, Target, std::filesystem::copy_options::overwrite_existing);
+		return Target.string();
+	}
+
+private:
+	std::filesystem::path Path;
+};
+
+// Plugins mounted for the scope of a test; the project directory is put back as well.
+class FMountedPlugins
+{
+public:
+	FMountedPlugins() { UE::StandIn::UnmountAllPlugins(); }
+	~FMountedPlugins()
+	{
+		UE::StandIn::UnmountAllPlugins();
+		UE::StandIn::SetProjectDir(TEXT("./"));
+	}
+	void Mount(const TCHAR* Name, const std::string& BaseDir) const
+	{
+		UE::StandIn::MountPlugin(Name, FString(UE::StandIn::Utf8ToUtf16(BaseDir)));
+	}
+};
+
+// Whether the library file at Path is mapped into the process.
+inline bool IsLoaded(const std::string& Path)
+{
+	void* Handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+	if (Handle)
+	{
+		dlclose(Handle);
+	}
+	return Handle != nullptr;
+}
+
+// The fake library (Fixtures/FakeKarvel.cpp) as the plugin loaded it. Holding this keeps it mapped.
+class FFakeLibrary
+{
+public:
+	explicit FFakeLibrary(const std::string& Path) : Handle(dlopen(Path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {}
+	~FFakeLibrary()
+	{
+		if (Handle)
+		{
+			dlclose(Handle);
+		}
+	}
+	FFakeLibrary(const FFakeLibrary&) = delete;
+	FFakeLibrary& operator=(const FFakeLibrary&) = delete;
+
+	bool IsValid() const { return Handle != nullptr; }
+
+	// Every call the library received since the last ClearCalls, in order.
+	std::vector<std::string> Calls() const
+	{
+		std::vector<std::string> Result;
+		std::string Text = Function<const char* (*)()>("Fake_Calls")();
+		for (std::size_t End; (End = Text.find(';')) != std::string::npos; Text.erase(0, End + 1))
+		{
+			Result.push_back(Text.substr(0, End));
+		}
+		return Result;
+	}
+	void ClearCalls() const { Function<void (*)()>("Fake_ClearCalls")(); }
+	void SetResult(bool bResult) const { Function<void (*)(int)>("Fake_SetResult")(bResult ? 1 : 0); }
+	void SetVersion(const char* Version) const { Function<void (*)(const char*)>("Fake_SetVersion")(Version); }
+	void Log(int Level, const char* Message) const { Function<void (*)(int, const char*)>("Fake_Log")(Level, Message); }
+
+	// The file name the loader recorded for it: the path exactly as it was passed to the loader.
+	std::string LoadedName() const
+	{
+		Dl_info Info{};
+		dladdr(reinterpret_cast<void*>(Function<const char* (*)()>("Fake_Calls")), &Info);
+		return Info.dli_fname ? Info.dli_fname : "";
+	}
+
+private:
+	template <typename FunctionType>
+	FunctionType Function(const char* Name) const
+	{
+		void* Address = Handle ? dlsym(Handle, Name) : nullptr;
+		if (!Address)
+		{
+			ADD_FAILURE() << Name << " not found";
+			std::abort();
+		}
+		return reinterpret_cast<FunctionType>(Address);
+	}
+
+	void* Handle;
+};
+
+// A game instance with its seat device manager, shut down at the end of the scope unless done before.
+class FTestGameInstance
+{
+public:
+	FTestGameInstance() : GameInstance(NewObject<UGameInstance>())
+	{
+		GameInstance->AddToRoot();
+		GameInstance->Init();
+	}
+	~FTestGameInstance()
+	{
+		Shutdown();
+		GameInstance->RemoveFromRoot();
+	}
+	FTestGameInstance(const FTestGameInstance&) = delete;
+	FTestGameInstance& operator=(const FTestGameInstance&) = delete;
+
+	USeatDeviceManager& Manager() const { return *GameInstance->GetSubsystem<USeatDeviceManager>(); }
+	void Shutdown()
+	{
+		if (!bShutDown)
+		{
+			bShutDown = true;
+			GameInstance->Shutdown();
+		}
+	}
+
+private:
+	UGameInstance* GameInstance;
+	bool bShutDown = false;
+};
+
+// LogTemp lets Verbose lines through for the scope.
+class FVerboseLogTemp
+{
+public:
+	FVerboseLogTemp() : Previous(LogTemp.GetVerbosity()) { LogTemp.SetVerbosity(ELogVerbosity::Verbose); }
+	~FVerboseLogTemp() { LogTemp.SetVerbosity(Previous); }
+
+private:
+	ELogVerbosity::Type Previous;
+};
+
+// The texts of the captured lines that begin with Prefix.
+inline std::vector<std::string> TextsStartingWith(const FLogCapture& Capture, const std::string& Prefix)
+{
+	std::vector<std::string> Texts;
+	for (const FLogCapture::FLine& Line : Capture.GetLines())
+	{
+		if (Line.Text.rfind(Prefix, 0) == 0)
+		{
+			Texts.push_back(Line.Text);
+		}
+	}
+	return Texts;
+}

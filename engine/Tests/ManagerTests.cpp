@@ -1,0 +1,331 @@
+// The seat device manager in a game instance, against the fake seat library: registration bookkeeping,
+// what reaches the library, the state snapshot, the log lines and the shutdown sequence.
+#include "LibrarySupport.h"
+
+#include <limits>
+
+namespace
+{
+using Strings = std::vector<std::string>;
+
+class SeatDeviceManager : public ::testing::Test
+{
+protected:
+	SeatDeviceManager()
+	{
+		Plugins.Mount(TEXT("Karvel"), Dir.Get().string());
+		Game = std::make_unique<FTestGameInstance>();
+		Fake = std::make_unique<FFakeLibrary>(LibraryPath);
+		Fake->ClearCalls();
+	}
+
+	USeatDeviceManager& Manager() const { return Game->Manager(); }
+
+	// The calls the library received since the last look.
+	Strings TakeCalls() const
+	{
+		Strings Calls = Fake->Calls();
+		Fake->ClearCalls();
+		return Calls;
+	}
+
+	bool RegisterTamsel()
+	{
+		const bool bRegistered = Manager().RegisterTamselSeat(TEXT("127.0.0.1"), 7408);
+		Fake->ClearCalls();
+		return bRegistered;
+	}
+
+	Strings KarvelLines() const { return TextsStartingWith(Log, "[Karvel] "); }
+
+	static void ExpectState(const FSeatCurrentState& State, float Pitch, float Roll, float Yaw, float Height)
+	{
+		EXPECT_EQ(State.CurrentPitch, Pitch);
+		EXPECT_EQ(State.CurrentRoll, Roll);
+		EXPECT_EQ(State.CurrentYaw, Yaw);
+		EXPECT_EQ(State.CurrentHeight, Height);
+	}
+
+	static void ExpectEffects(const FSeatCurrentState& State, int32 Wind, int32 Mist, int32 Scent, bool bHeater)
+	{
+		EXPECT_EQ(State.WindLevel, Wind);
+		EXPECT_EQ(State.WaterMistType, Mist);
+		EXPECT_EQ(State.ScentType, Scent);
+		EXPECT_EQ(State.bHeaterOn, bHeater);
+	}
+
+	FTempDir Dir;
+	const std::string LibraryPath = Dir.Place(KARVEL_FAKE_LIBRARY_PATH, BinariesDll);
+	FMountedPlugins Plugins;
+	FLogCapture Log;
+	std::unique_ptr<FTestGameInstance> Game;
+	std::unique_ptr<FFakeLibrary> Fake;
+};
+
+FSeatConnectParams OrvidaParams()
+{
+	FSeatConnectParams Params;
+	Params.SeatType = ESeatModelType::Orvida;
+	Params.UdpIp = TEXT("127.0.0.1");
+	Params.UdpPort = 7000;
+	Params.RelayIp = TEXT("127.0.0.7");
+	Params.RelayPort = 502;
+	Params.SpeedIp = TEXT("127.0.0.8");
+	Params.SpeedPort = 503;
+	return Params;
+}
+
+constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float Infinity = std::numeric_limits<float>::infinity();
+}
+
+TEST_F(SeatDeviceManager, RegistrationPathsHandTheLibraryTheirEndpoints)
+{
+	EXPECT_TRUE(Manager().RegisterTamselSeat(TEXT("127.0.0.1"), 7408));
+	EXPECT_EQ(TakeCalls(), Strings{"Configure(0,127.0.0.1,7408,0,,8234,,8234)"});
+	EXPECT_TRUE(Manager().IsSeatReady());
+	ASSERT_NE(Manager().GetActiveConfig(), nullptr);
+	EXPECT_EQ(Manager().GetActiveConfig()->GetOuter(), &Manager());
+
+	FSeatConnectParams Tamsel = OrvidaParams();
+	Tamsel.SeatType = ESeatModelType::Tamsel;
+	EXPECT_TRUE(Manager().RegisterSeatWithParameters(Tamsel));
+	EXPECT_EQ(TakeCalls(), (Strings{"TurnOffAllEffects", "ResetPosition", "Configure(0,127.0.0.1,7000,0,,8234,,8234)"}))
+		<< "the previous seat goes off and home first; a Tamsel gets no effects";
+	const USeatDeviceConfig* Active = Manager().GetActiveConfig();
+	ASSERT_NE(Active, nullptr);
+	EXPECT_FALSE(Active->bEnableEffects);
+	EXPECT_TRUE(Active->RelayIp.IsEmpty());
+	EXPECT_TRUE(Active->SpeedIp.IsEmpty());
+
+	EXPECT_TRUE(Manager().RegisterSeatWithParameters(OrvidaParams()));
+	EXPECT_EQ(TakeCalls(), (Strings{"TurnOffAllEffects", "ResetPosition", "Configure(1,127.0.0.1,7000,1,127.0.0.7,502,127.0.0.8,503)"}));
+	Active = Manager().GetActiveConfig();
+	EXPECT_EQ(Active->SeatType, ESeatModelType::Orvida);
+	EXPECT_EQ(ToUtf8(Active->RelayIp), "127.0.0.7");
+	EXPECT_EQ(Active->SpeedPort, 503);
+	EXPECT_EQ(Active->SpeedRegisterAddress, 3);
+
+	// An asset's own Orvida without the effects switch ticked passes no effects endpoints.
+	USeatDeviceConfig* Asset = NewObject<USeatDeviceConfig>();
+	Asset->SeatType = ESeatModelType::Orvida;
+	Asset->UdpIp = TEXT("127.0.0.9");
+	EXPECT_TRUE(Manager().RegisterSeatConfig(Asset));
+	EXPECT_EQ(TakeCalls().back(), "Configure(1,127.0.0.9,7408,0,,8234,,8234)");
+	EXPECT_EQ(Manager().GetActiveConfig(), Asset);
+
+	EXPECT_FALSE(Manager().RegisterSeatConfig(nullptr));
+	EXPECT_TRUE(TakeCalls().empty());
+	EXPECT_TRUE(Manager().IsSeatReady()) << "a null asset leaves the registration in force";
+	EXPECT_EQ(Manager().GetActiveConfig(), Asset);
+
+	EXPECT_EQ(KarvelLines(), (Strings{"[Karvel] Seat Registered successfully with IP: 127.0.0.1",
+		"[Karvel] Seat Registered successfully with IP: 127.0.0.1", "[Karvel] Seat Registered successfully with IP: 127.0.0.1",
+		"[Karvel] Seat Registered successfully with IP: 127.0.0.9", "[Karvel] Register failed: InConfig is null."}));
+}
+
+TEST_F(SeatDeviceManager, AFailedRegistrationLeavesNothingBehind)
+{
+	ASSERT_TRUE(RegisterTamsel());
+	Manager().SendPosture(5.0f, 5.0f, 5.0f, 0.75f);
+	Manager().SetHeater(true);
+	Fake->SetResult(false);
+	EXPECT_FALSE(Manager().RegisterSeatWithParameters(OrvidaParams()));
+	EXPECT_FALSE(Manager().IsSeatReady());
+	EXPECT_EQ(Manager().GetActiveConfig(), nullptr);
+	ExpectState(Manager().GetCurrentState(), 0.0f, 0.0f, 0.0f, 0.5f);
+	ExpectEffects(Manager().GetCurrentState(), 0, 0, 0, false);
+	EXPECT_EQ(KarvelLines().back(), "[Karvel] Failed to configure hardware backend.");
+
+	Fake->ClearCalls();
+	Manager().SendPosture(1.0f, 1.0f, 1.0f, 0.5f);
+	Manager().SetWindSpeed(ESeatWindLevel(3));
+	Manager().ResetPosition();
+	EXPECT_TRUE(TakeCalls().empty()) << "commands are refused while unregistered";
+	ExpectState(Manager().GetCurrentState(), 0.0f, 0.0f, 0.0f, 0.5f);
+}
+
+TEST_F(SeatDeviceManager, PosturesAreClampedAndRotatorsNormalised)
+{
+	Manager().SendPosture(1.0f, 1.0f, 1.0f, 0.5f);
+	EXPECT_TRUE(TakeCalls().empty()) << "nothing before a registration";
+	ASSERT_TRUE(RegisterTamsel());
+
+	Manager().SendPosture(20.0f, -20.0f, 200.0f, 2.0f);
+	ExpectState(Manager().GetCurrentState(), 15.0f, -15.0f, 180.0f, 1.0f);
+	Manager().SendPosture(-15.0f, 15.0f, -180.0f, 0.0f);
+	Manager().SendRotation(FRotator(370.0, -190.0, 0.0));
+	Manager().SendRotation(FRotator(0.0, -180.0, 0.0));
+	Manager().SendRotation(FRotator(10.0, 0.0, 0.0), 0.5f, -1.0f);
+	Manager().SendRotation(FRotator(30.0, 0.0, -725.0), 0.25f, 1.0f, 2.0f, 0.0f);
+	Manager().SendRotation(FRotator(-367.5, 90.0, 5.0), 0.5f, 1.0f, -1.0f, -1.0f);
+	EXPECT_EQ(TakeCalls(), (Strings{"Posture(15,-15,180,1)", "Posture(-15,15,-180,0)", "Posture(10,0,170,0.5)",
+		"Posture(0,0,180,0.5)", "Posture(-10,0,0,0.5)", "Posture(15,-10,0,0.25)", "Posture(-7.5,-5,-90,0.5)"}));
+	ExpectState(Manager().GetCurrentState(), -7.5f, -5.0f, -90.0f, 0.5f);
+
+	Manager().ResetPosition();
+	EXPECT_EQ(TakeCalls(), Strings{"ResetPosition"});
+	ExpectState(Manager().GetCurrentState(), 0.0f, 0.0f, 0.0f, 0.5f);
+}
+
+TEST_F(SeatDeviceManager, NonFiniteInputSendsNothingAndKeepsTheSnapshot)
+{
+	ASSERT_TRUE(RegisterTamsel());
+	Manager().SendPosture(3.0f, 4.0f, 5.0f, 0.6f);
+	Fake->ClearCalls();
+
+	Manager().SendPosture(NaN, 0.0f, 0.0f, 0.5f);
+	Manager().SendPosture(0.0f, 0.0f, 0.0f, Infinity);
+	Manager().SendRotation(FRotator(std::numeric_limits<double>::quiet_NaN(), 0.0, 0.0));
+	Manager().SendRotation(FRotator(0.0, 0.0, 0.0), 0.5f, 1.0f, 1.0f, -Infinity);
+	Manager().SendRotation(FRotator(10.0, 0.0, 0.0), 0.5f, 1e38f);
+	EXPECT_TRUE(TakeCalls().empty());
+	ExpectState(Manager().GetCurrentState(), 3.0f, 4.0f, 5.0f, 0.6f);
+
+	const Strings Lines = KarvelLines();
+	ASSERT_EQ(Lines.size(), 6u) << "one warning for each refused call after the registration line";
+	EXPECT_EQ(Lines[1], "[Karvel] SendPosture ignored: non-finite input (Pitch nan, Roll 0.000000, Yaw 0.000000, Height 0.500000).");
+	EXPECT_EQ(Lines[2], "[Karvel] SendPosture ignored: non-finite input (Pitch 0.000000, Roll 0.000000, Yaw 0.000000, Height inf).");
+	EXPECT_EQ(Lines[3].rfind("[Karvel] SendRotation ignored: non-finite input (Pitch nan, ", 0), 0u) << Lines[3];
+	EXPECT_EQ(Lines[4].rfind("[Karvel] SendRotation ignored: non-finite input (", 0), 0u) << Lines[4];
+	EXPECT_EQ(Lines[5].rfind("[Karvel] SendPosture ignored: non-finite input (Pitch inf, ", 0), 0u) << Lines[5];
+}
+
+TEST_F(SeatDeviceManager, EffectsReachTheLibraryAndTheSnapshot)
+{
+	Manager().SetHeater(true);
+	Manager().TurnOffAllEffects();
+	EXPECT_TRUE(TakeCalls().empty());
+	ASSERT_TRUE(Manager().RegisterSeatWithParameters(OrvidaParams()));
+	Fake->ClearCalls();
+
+	Manager().SetWindSpeed(ESeatWindLevel(3));
+	Manager().SetWaterMist(ESeatWaterMistLevel(2));
+	Manager().SetScent(ESeatScentLevel(1));
+	Manager().SetHeater(true);
+	ExpectEffects(Manager().GetCurrentState(), 3, 2, 1, true);
+	Manager().TurnOffAllEffects();
+	ExpectEffects(Manager().GetCurrentState(), 0, 0, 0, false);
+	EXPECT_EQ(TakeCalls(), (Strings{"Wind(3)", "Mist(2)", "Scent(1)", "Heater(1)", "TurnOffAllEffects"}));
+
+	Manager().SetScent(ESeatScentLevel(2));
+	Manager().UnregisterSeat();
+	EXPECT_EQ(TakeCalls(), (Strings{"Scent(2)", "TurnOffAllEffects", "ResetPosition"}));
+	ExpectEffects(Manager().GetCurrentState(), 0, 0, 0, false);
+	Manager().SetWindSpeed(ESeatWindLevel(1));
+	EXPECT_TRUE(TakeCalls().empty()) << "refused after UnregisterSeat";
+	EXPECT_FALSE(Manager().IsSeatReady());
+	EXPECT_EQ(Manager().GetActiveConfig(), nullptr);
+}
+
+TEST_F(SeatDeviceManager, UdpEndpointSwitchIsValidatedAndRecorded)
+{
+	EXPECT_FALSE(Manager().SetUdpEndpoint(TEXT("127.0.0.2"), 7408));
+	ASSERT_TRUE(RegisterTamsel());
+	EXPECT_FALSE(Manager().SetUdpEndpoint(TEXT(""), 7408));
+	EXPECT_FALSE(Manager().SetUdpEndpoint(TEXT("127.0.0.2"), 0));
+	EXPECT_FALSE(Manager().SetUdpEndpoint(TEXT("127.0.0.2"), 65536));
+	EXPECT_TRUE(TakeCalls().empty());
+	EXPECT_TRUE(Manager().SetUdpEndpoint(TEXT("127.0.0.2"), 1));
+	EXPECT_TRUE(Manager().SetUdpEndpoint(TEXT("127.0.0.3"), 65535));
+	EXPECT_EQ(TakeCalls(), (Strings{"SetUdpEndpoint(127.0.0.2,1)", "SetUdpEndpoint(127.0.0.3,65535)"}));
+	EXPECT_EQ(ToUtf8(Manager().GetActiveConfig()->UdpIp), "127.0.0.3");
+	EXPECT_EQ(Manager().GetActiveConfig()->UdpPort, 65535);
+
+	Fake->SetResult(false);
+	EXPECT_FALSE(Manager().SetUdpEndpoint(TEXT("127.0.0.4"), 7408));
+	EXPECT_EQ(ToUtf8(Manager().GetActiveConfig()->UdpIp), "127.0.0.3");
+	EXPECT_TRUE(Manager().IsSeatReady());
+
+	const Strings Lines = KarvelLines();
+	EXPECT_EQ(Strings(Lines.begin() + 2, Lines.end()), (Strings{"[Karvel] SetUdpEndpoint failed: Invalid IP or Port (:7408).",
+		"[Karvel] SetUdpEndpoint failed: Invalid IP or Port (127.0.0.2:0).",
+		"[Karvel] SetUdpEndpoint failed: Invalid IP or Port (127.0.0.2:65536).",
+		"[Karvel] UDP Endpoint switched successfully to 127.0.0.2:1", "[Karvel] UDP Endpoint switched successfully to 127.0.0.3:65535",
+		"[Karvel] Failed to switch UDP Endpoint to 127.0.0.4:7408"}));
+	EXPECT_EQ(Lines[0], "[Karvel] SetUdpEndpoint failed: SDK is not configured yet.");
+}
+
+TEST_F(SeatDeviceManager, EffectsEndpointSwitchOnATamselTurnsTheEffectsSwitchOn)
+{
+	EXPECT_FALSE(Manager().SetEffectsEndpoints());
+	ASSERT_TRUE(RegisterTamsel());
+	EXPECT_FALSE(Manager().SetEffectsEndpoints(TEXT("127.0.0.7"), 8234, TEXT(""), 8234));
+	EXPECT_FALSE(Manager().SetEffectsEndpoints(TEXT("127.0.0.7"), 65536, TEXT("127.0.0.8"), 8234));
+	EXPECT_FALSE(Manager().SetEffectsEndpoints(TEXT("127.0.0.7"), 8234, TEXT("127.0.0.8"), 0));
+	EXPECT_TRUE(TakeCalls().empty());
+
+	Manager().SetHeater(true);
+	EXPECT_TRUE(Manager().SetEffectsEndpoints(TEXT("127.0.0.7"), 1, TEXT("127.0.0.8"), 65535));
+	EXPECT_EQ(TakeCalls(), (Strings{"Heater(1)", "SetEffectsEndpoints(127.0.0.7,1,127.0.0.8,65535)"}));
+	const USeatDeviceConfig* Active = Manager().GetActiveConfig();
+	EXPECT_EQ(Active->SeatType, ESeatModelType::Tamsel);
+	EXPECT_TRUE(Active->bEnableEffects);
+	EXPECT_EQ(ToUtf8(Active->SpeedIp), "127.0.0.8");
+	EXPECT_EQ(Active->RelayPort, 1);
+	ExpectEffects(Manager().GetCurrentState(), 0, 0, 0, false);
+
+	Fake->SetResult(false);
+	EXPECT_FALSE(Manager().SetEffectsEndpoints(TEXT("127.0.0.9"), 2, TEXT("127.0.0.10"), 3));
+	EXPECT_EQ(ToUtf8(Active->RelayIp), "127.0.0.7");
+
+	const Strings Lines = KarvelLines();
+	EXPECT_EQ(Lines, (Strings{"[Karvel] SetEffectsEndpoints failed: SDK is not configured yet.",
+		"[Karvel] Seat Registered successfully with IP: 127.0.0.1",
+		"[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters.",
+		"[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters.",
+		"[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters.",
+		"[Karvel] Effects Endpoints atomically switched successfully (Relay: 127.0.0.7:1, Speed: 127.0.0.8:65535)",
+		"[Karvel] Failed to switch Effects Endpoints (Relay: 127.0.0.9:2, Speed: 127.0.0.10:3). Old connections retained."}));
+}
+
+TEST_F(SeatDeviceManager, DeinitializeTurnsOffHomesWaitsAndUnloads)
+{
+	ASSERT_TRUE(RegisterTamsel());
+	EXPECT_EQ(ToUtf8(Manager().GetSDKVersion()), "Fake seat library 1.0");
+	UE::StandIn::ClearSleepRequests();
+	USeatDeviceManager* Subsystem = &Manager();
+	Game->Shutdown();
+	EXPECT_EQ(TakeCalls(), (Strings{"TurnOffAllEffects", "ResetPosition", "TurnOffAllEffects", "ResetPosition", "Release",
+		"SetLogCallback(null)"}));
+	EXPECT_EQ(UE::StandIn::GetSleepRequests(), std::vector<float>{0.1f});
+	EXPECT_EQ(ToUtf8(Subsystem->GetSDKVersion()), "No Backend");
+	EXPECT_FALSE(Subsystem->IsSeatReady());
+	Fake.reset();
+	EXPECT_FALSE(IsLoaded(LibraryPath));
+}
+
+TEST_F(SeatDeviceManager, DeinitializeAfterUnregisterStillSendsOffAndHome)
+{
+	ASSERT_TRUE(RegisterTamsel());
+	Manager().UnregisterSeat();
+	Fake->ClearCalls();
+	Game->Shutdown();
+	EXPECT_EQ(TakeCalls(), (Strings{"TurnOffAllEffects", "ResetPosition", "Release", "SetLogCallback(null)"}));
+}
+
+TEST_F(SeatDeviceManager, WithoutALibraryRegistrationFailsAndTheVersionSaysSo)
+{
+	Game->Shutdown();
+	Fake.reset();
+	std::filesystem::remove(LibraryPath);
+	FLogCapture Fresh;
+	FTestGameInstance Other;
+	EXPECT_FALSE(Other.Manager().RegisterTamselSeat());
+	EXPECT_EQ(ToUtf8(Other.Manager().GetSDKVersion()), "DLL Not Loaded");
+	const std::string NotFound = "[Karvel] DLL not found: " + Dir.Get().string() + "/" + SourceDll;
+	EXPECT_EQ(TextsStartingWith(Fresh, "[Karvel] "), (Strings{NotFound, NotFound, "[Karvel] Failed to configure hardware backend.", NotFound}));
+}
+
+TEST_F(SeatDeviceManager, ASecondGameInstanceLeavesTheFirstOneWorking)
+{
+	ASSERT_TRUE(RegisterTamsel());
+	{
+		FTestGameInstance Second;
+		EXPECT_EQ(ToUtf8(Second.Manager().GetSDKVersion()), "Fake seat library 1.0");
+	}
+	Manager().SendPosture(1.0f, 2.0f, 3.0f, 0.5f);
+	EXPECT_EQ(TakeCalls(), (Strings{"SetLogCallback(set)", "Posture(1,2,3,0.5)"})) << "not released, log still hooked";
+	Fake->Log(1, "[Ridova][INFO] still here");
+	EXPECT_EQ(TextsStartingWith(Log, "[Ridova DLL]"), Strings{"[Ridova DLL] [Ridova][INFO] still here"});
+}

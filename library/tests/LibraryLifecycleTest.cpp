@@ -1,0 +1,119 @@
+// Loading and unloading the real shared library by path, as the engine plugin
+// does with every game instance. These tests bind the fixed source port 8410
+// and never keep the library loaded between tests.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "KarvelLibrary.h"
+#include "support/LoadedKarvel.h"
+#include "support/ModbusTestServer.h"
+#include "support/ProcessStats.h"
+#include "support/UdpReceiver.h"
+
+using karvel::host::KarvelLibrary;
+using karvel::test::expectedFrame;
+using karvel::test::LogCapture;
+using karvel::test::ModbusTestServer;
+using karvel::test::PortHolder;
+using karvel::test::UdpReceiver;
+
+namespace {
+
+std::unique_ptr<KarvelLibrary> load() {
+    auto library = std::make_unique<KarvelLibrary>(karvel::test::libraryPath());
+    EXPECT_TRUE(library->bound()) << library->error();
+    return library;
+}
+
+constexpr int kOrvida = 1;
+
+// The two effects devices an Orvida seat drives.
+struct Devices {
+    ModbusTestServer relay{ModbusTestServer::Framing::Mbap};
+    ModbusTestServer speed{ModbusTestServer::Framing::Rtu};
+};
+
+// Registers an Orvida seat with effects aimed at the receiver and the devices,
+// and checks that the home frame and a fan speed arrive: both workers run.
+::testing::AssertionResult configureAndHome(KarvelLibrary& library, UdpReceiver& receiver, Devices& devices) {
+    if (!library.SetConfiguration(kOrvida, "127.0.0.1", receiver.port(), 1, "127.0.0.1", devices.relay.port(),
+                                  "127.0.0.1", devices.speed.port()))
+        return ::testing::AssertionFailure() << "configuration failed";
+    library.ResetPosition();
+    const std::optional<karvel::test::Datagram> frame = receiver.receive();
+    if (!frame || frame->bytes != expectedFrame(65177, 65177, 65177, 0))
+        return ::testing::AssertionFailure() << "no home frame";
+    const std::size_t requests = devices.speed.requestCount();
+    library.SetWindSpeed(2);
+    if (!devices.speed.waitForRequests(requests + 1)) return ::testing::AssertionFailure() << "no fan speed request";
+    return ::testing::AssertionSuccess();
+}
+
+class LibraryLifecycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(karvel::test::libraryLoaded(karvel::test::libraryPath()));
+        {
+            // One cycle first: a runtime may start a thread of its own with the
+            // first thread (ThreadSanitizer's background thread does).
+            const std::unique_ptr<KarvelLibrary> library = load();
+            ASSERT_TRUE(library->bound());
+            ASSERT_TRUE(configureAndHome(*library, receiver, devices));
+            library->Release();
+        }
+        threadsBefore = karvel::test::threadCount();
+        LogCapture::instance().clear();
+    }
+
+    // Nothing of the library is left: not mapped, no thread, port 8410 free.
+    void expectNothingLeft() {
+        EXPECT_FALSE(karvel::test::libraryLoaded(karvel::test::libraryPath()));
+        EXPECT_EQ(karvel::test::threadCount(), threadsBefore);
+        EXPECT_TRUE(PortHolder(8410).bound());
+    }
+
+    UdpReceiver receiver;
+    Devices devices;
+    int threadsBefore = 0;
+};
+
+} // namespace
+
+TEST_F(LibraryLifecycle, LoadConfigureReleaseUnloadFiftyTimes) {
+    // No SCOPED_TRACE or ASSERT_NO_FATAL_FAILURE: on Windows GoogleTest starts a
+    // thread of its own when a thread first uses its per-thread state.
+    for (int i = 0; i < 50; ++i) {
+        {
+            const std::unique_ptr<KarvelLibrary> library = load();
+            ASSERT_TRUE(library->bound()) << "cycle " << i;
+            library->SetLogCallback(&LogCapture::callback);
+            ASSERT_TRUE(configureAndHome(*library, receiver, devices)) << "cycle " << i;
+            library->Release();
+            ASSERT_TRUE(PortHolder(8410).bound()) << "port 8410 still taken after release, cycle " << i;
+        }
+        ASSERT_FALSE(karvel::test::libraryLoaded(karvel::test::libraryPath())) << "cycle " << i;
+    }
+    expectNothingLeft();
+    // The unload releases again, and so does the controller's destructor; with nothing left
+    // to release both write only their first line (the explicit release wrote the others).
+    EXPECT_GE(LogCapture::instance().linesStartingWith("[Ridova][INFO] SeatController::release called").size(),
+              2u * 50u);
+    EXPECT_EQ(LogCapture::instance().linesStartingWith("[Ridova][INFO] UDPTransportLayer released").size(), 50u);
+    EXPECT_EQ(LogCapture::instance().linesStartingWith("[Ridova][INFO] EffectsController released").size(), 50u);
+}
+
+TEST_F(LibraryLifecycle, UnloadWithoutReleaseNeitherHangsNorLeaks) {
+    {
+        const std::unique_ptr<KarvelLibrary> library = load();
+        ASSERT_TRUE(library->bound());
+        ASSERT_TRUE(configureAndHome(*library, receiver, devices));
+    } // unloaded while the transport and the effects are open, their workers waiting
+    {
+        // A later host releases whatever is left (on Windows: the same, still loaded controller).
+        const std::unique_ptr<KarvelLibrary> library = load();
+        ASSERT_TRUE(library->bound());
+        library->Release();
+    }
+    expectNothingLeft();
+}
