@@ -55,6 +55,9 @@ def main():
     rm, rp = get("latency_1khz/raw_sendto", "median_us"), get("latency_1khz/raw_sendto", "p99_us")
     row("2. Posture to datagram at 1 kHz (median / p99)", f"{us(lm)} / {us(lp)}", f"raw sendto {us(rm)} / {us(rp)}",
         f"{ratio(lm, rm)} / {ratio(lp, rp)}", "p99 ≤ 100 µs", verdict(None if lp is None else lp <= 100))
+    hm, hp = get("latency_1khz/raw_handoff", "median_us"), get("latency_1khz/raw_handoff", "p99_us")
+    row("2. The same, beside a raw hand-off to a sending thread (median / p99)", f"{us(lm)} / {us(lp)}",
+        f"raw hand-off {us(hm)} / {us(hp)}", f"{ratio(lm, hm)} / {ratio(lp, hp)}")
     lr, rr = get("sustained_rate/library", "rate_per_s"), get("sustained_rate/raw_sendto", "rate_per_s")
     lrx, rrx = get("sustained_rate/library", "received"), get("sustained_rate/raw_sendto", "received")
     sent = get("sustained_rate/library", "sent")
