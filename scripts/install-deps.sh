@@ -8,6 +8,8 @@ set -euo pipefail
 case "${1:-native}" in
   native)
     packages=(cmake ninja-build g++ libgtest-dev)
+    # The benchmarks under bench/ and their instruction-count profile.
+    packages+=(libbenchmark-dev valgrind)
     # Independent Modbus peers for the effects tests. pymodbus's server module
     # imports the serial packages, which it only recommends.
     packages+=(python3 python3-pymodbus python3-serial python3-serial-asyncio libmodbus-dev pkg-config)

@@ -40,7 +40,7 @@ public:
     LibraryHold& operator=(const LibraryHold&) = delete;
 
 private:
-    void* module_ = nullptr;
+    [[maybe_unused]] void* module_ = nullptr; // unused where nothing needs holding
 };
 
 // The error code of the last failing socket call on this thread

@@ -1,0 +1,114 @@
+// 3. Frames lost or reordered while 10,000 postures a second are streamed,
+// and the memory the process holds before and after many postures.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <thread>
+
+#include "support/BenchMode.h"
+#include "support/DatagramDrain.h"
+#include "support/LoopbackSocket.h"
+#include "support/ResidentMemory.h"
+#include "support/SeatLibrary.h"
+
+namespace karvel::bench {
+namespace {
+
+void ignoreLine(int, const char*) {}
+
+// Sends each posture of the cycle once, waiting for its frame, so that the
+// stream's frames can be told apart and put in order.
+bool calibrate(FrameIndex& index) {
+    LoopbackSocket receiver;
+    if (!configureSeat(receiver.port())) return false;
+    std::uint8_t buffer[128];
+    for (int k = 0; k < kPostureCycle; ++k) {
+        const Posture p = postureAt(k);
+        seatLibrary().SendSeatPosture(p.pitch, p.roll, p.yaw, p.height);
+        const long size = net::receiveFrom(receiver.handle(), buffer, sizeof buffer, 1000, nullptr);
+        if (size <= 0) return false;
+        index.emplace(std::string(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(size)), k);
+    }
+    seatLibrary().Release();
+    return static_cast<int>(index.size()) == kPostureCycle;
+}
+
+void stream10k(benchmark::State& state) {
+    seatLibrary().SetLogCallback(&ignoreLine);
+    FrameIndex index;
+    if (!calibrate(index)) {
+        state.SkipWithError("the posture cycle does not give distinct frames");
+        return;
+    }
+    DatagramDrain drain(&index);
+    if (!configureSeat(drain.port())) {
+        state.SkipWithError("seat configuration failed");
+        return;
+    }
+    const long seconds = state.range(0);
+    long sent = 0;
+    for (auto _ : state) {
+        Clock::time_point next = Clock::now();
+        for (long tick = 0; tick < seconds * 1000; ++tick) {
+            for (int i = 0; i < 10; ++i) {
+                const Posture p = postureAt(sent++);
+                seatLibrary().SendSeatPosture(p.pitch, p.roll, p.yaw, p.height);
+            }
+            next += std::chrono::milliseconds(1);
+            std::this_thread::sleep_until(next);
+        }
+        drain.waitForCount(static_cast<std::uint64_t>(sent), 5000);
+    }
+    seatLibrary().Release();
+    state.counters["sent"] = static_cast<double>(sent);
+    state.counters["received"] = static_cast<double>(drain.received());
+    state.counters["lost"] = static_cast<double>(sent) - static_cast<double>(drain.received());
+    state.counters["reordered"] = static_cast<double>(drain.outOfOrder());
+    state.counters["unknown"] = static_cast<double>(drain.unknown());
+}
+
+void residentMemory(benchmark::State& state) {
+    seatLibrary().SetLogCallback(&ignoreLine);
+    DatagramDrain drain;
+    if (!configureSeat(drain.port())) {
+        state.SkipWithError("seat configuration failed");
+        return;
+    }
+    const long total = state.range(0);
+    // Warm up the queue, the socket and the allocator before the first reading.
+    constexpr long kBatch = 1000;
+    long sent = 0;
+    const auto sendBatch = [&] {
+        for (long i = 0; i < kBatch; ++i) {
+            const Posture p = postureAt(sent++);
+            seatLibrary().SendSeatPosture(p.pitch, p.roll, p.yaw, p.height);
+        }
+        // Keep the queue short: this measures what the library holds, not a backlog.
+        drain.waitForCount(static_cast<std::uint64_t>(sent - kBatch / 2), 5000);
+    };
+    for (int i = 0; i < 10; ++i) sendBatch();
+    drain.waitForCount(static_cast<std::uint64_t>(sent), 5000);
+    const long before = residentBytes();
+    for (auto _ : state) {
+        while (sent < total + 10 * kBatch) sendBatch();
+        drain.waitForCount(static_cast<std::uint64_t>(sent), 5000);
+    }
+    const long after = residentBytes();
+    seatLibrary().Release();
+    state.counters["postures"] = static_cast<double>(total);
+    state.counters["rss_before_kib"] = static_cast<double>(before) / 1024.0;
+    state.counters["rss_after_kib"] = static_cast<double>(after) / 1024.0;
+    state.counters["rss_growth_kib"] = static_cast<double>(after - before) / 1024.0;
+}
+
+} // namespace
+
+void registerPostureStream(const BenchMode& mode) {
+    benchmark::RegisterBenchmark("stream_10k_per_s", stream10k)->Arg(mode.pick(10, 1))->Iterations(1)->UseRealTime();
+    benchmark::RegisterBenchmark("resident_memory", residentMemory)
+        ->Arg(mode.pick(1000000, 100000))
+        ->Iterations(1)
+        ->UseRealTime();
+}
+
+} // namespace karvel::bench
