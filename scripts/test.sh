@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs the whole test suite: plain
 # (warnings as errors) followed by a two-minute soak, under AddressSanitizer
-# with UndefinedBehaviorSanitizer,
-# under ThreadSanitizer, and last as the Windows x64 build (Karvel.dll,
-# cross-built with mingw-w64) under wine.
+# with UndefinedBehaviorSanitizer, under ThreadSanitizer, and as the Windows
+# x64 build (Karvel.dll, cross-built with mingw-w64) under wine; then each
+# fuzzer briefly and the main job headless.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
