@@ -8,11 +8,13 @@
 #include "support/BenchMode.h"
 #include "support/DatagramDrain.h"
 #include "support/LoopbackSocket.h"
-#include "support/ResidentMemory.h"
+#include "support/ProcessStats.h"
 #include "support/SeatLibrary.h"
 
 namespace karvel::bench {
 namespace {
+
+using test::residentBytes;
 
 void ignoreLine(int, const char*) {}
 

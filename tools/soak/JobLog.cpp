@@ -48,7 +48,6 @@ void JobLog::take(const char* line) {
         std::lock_guard<std::mutex> lock(mutex_);
         failedAttempts_ = 0;
         ended_ = false;
-        ++started_;
         return;
     }
     if (!startsWith(line, "[Ridova][ERROR] ")) return;

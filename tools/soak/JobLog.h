@@ -17,7 +17,6 @@ public:
     static void callback(int level, const char* message);
 
     std::uint64_t failedRequests() const { return failed_.load(); }
-    std::uint64_t requestsStarted() const { return started_.load(); }
     // ERROR lines that are not the Modbus client's: the motion side, configuration.
     std::uint64_t otherErrors() const { return otherErrors_.load(); }
     std::string firstOtherError() const;
@@ -28,7 +27,6 @@ private:
     std::mutex mutex_;
     int failedAttempts_ = 0; // of the request in progress
     bool ended_ = false;     // the request in progress has failed for good
-    std::atomic<std::uint64_t> started_{0};
     std::atomic<std::uint64_t> failed_{0};
     std::atomic<std::uint64_t> otherErrors_{0};
     mutable std::mutex otherMutex_;

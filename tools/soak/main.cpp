@@ -3,12 +3,9 @@
 // every second against a relay board and a fan speed controller that fail at
 // random; at the end a short report, and a non-zero exit status when a frame
 // was lost, a job vanished, a call hung or memory grew.
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -19,6 +16,7 @@
 #include "MotionCheck.h"
 #include "ModbusTcpClient.h"
 #include "Watchdog.h"
+#include "support/ProcessStats.h"
 
 using namespace karvel::soak;
 using Clock = std::chrono::steady_clock;
@@ -37,13 +35,7 @@ constexpr milliseconds kReleaseBound = 2 * kRequestBound;
 constexpr milliseconds kJobProgressBound = 3 * kRequestBound;
 constexpr double kMemoryToleranceMiB = 4.0;
 
-double residentMiB() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
+double residentMiB() { return static_cast<double>(karvel::test::residentBytes()) / (1024.0 * 1024.0); }
 
 // One effect call a second, each one job, through all four effects in turn.
 void issueEffect(karvel::host::KarvelLibrary& lib, std::uint64_t n) {

@@ -9,5 +9,7 @@ int threadCount();
 int openHandleCount();
 // Whether the shared library file at `path` is mapped into the process.
 bool libraryLoaded(const std::string& path);
+// The memory the process holds (resident set, working set on Windows), or -1 when unknown.
+long residentBytes();
 
 } // namespace karvel::test

@@ -1,5 +1,8 @@
 #include <dirent.h>
 #include <dlfcn.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include "ProcessStats.h"
 
@@ -26,6 +29,14 @@ bool libraryLoaded(const std::string& path) {
     if (handle == nullptr) return false;
     ::dlclose(handle);
     return true;
+}
+
+long residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    long sizePages = 0;
+    long residentPages = 0;
+    if (!(statm >> sizePages >> residentPages)) return -1;
+    return residentPages * ::sysconf(_SC_PAGESIZE);
 }
 
 } // namespace karvel::test

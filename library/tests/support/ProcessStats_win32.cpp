@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include "ProcessStats.h"
@@ -26,6 +27,13 @@ int openHandleCount() {
 bool libraryLoaded(const std::string& path) {
     const std::string name = path.substr(path.find_last_of("/\\") + 1);
     return ::GetModuleHandleA(name.c_str()) != nullptr;
+}
+
+long residentBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return -1;
+    return static_cast<long>(counters.WorkingSetSize);
 }
 
 } // namespace karvel::test
