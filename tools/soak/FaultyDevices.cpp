@@ -44,14 +44,6 @@ void FaultyDevices::stopFaults() {
     }
 }
 
-std::uint64_t FaultyDevices::properReplies() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::uint64_t total = 0;
-    for (const Device* device : {&relay_, &fan_})
-        total += device->retiredReplies + (device->server ? device->server->properReplies() : 0);
-    return total;
-}
-
 std::string FaultyDevices::faultSummary() const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::string text;
@@ -81,7 +73,6 @@ void FaultyDevices::run() {
 void FaultyDevices::injectFault(Device& device) {
     const int pick = std::uniform_int_distribution<int>(0, static_cast<int>(std::size(kFaults)))(random_);
     if (pick == static_cast<int>(std::size(kFaults))) {
-        device.retiredReplies += device.server->properReplies();
         device.server.reset();
         device.backAt = Clock::now() + std::chrono::milliseconds(std::uniform_int_distribution<int>(1000, 5000)(random_));
         ++device.faults["down"];

@@ -29,8 +29,6 @@ public:
     void startFaults();
     // Ends the faults: both devices up and behaving from here on.
     void stopFaults();
-    // Requests answered with their proper reply, by both devices, down times included.
-    std::uint64_t properReplies() const;
     // "relay: silent 2, down 1 ..." for the report.
     std::string faultSummary() const;
 
@@ -42,7 +40,6 @@ private:
         Server::Framing framing;
         std::unique_ptr<Server> server;
         int port = 0;
-        std::uint64_t retiredReplies = 0; // of servers stopped while it was down
         std::chrono::steady_clock::time_point backAt{};
         std::map<std::string, int> faults;
     };

@@ -43,11 +43,23 @@ std::string JobLog::firstOtherError() const {
     return firstOtherError_;
 }
 
+void JobLog::workerStopped() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    endRequestInProgress();
+}
+
+void JobLog::endRequestInProgress() {
+    if (inProgress_) ++succeeded_; // it would have failed by now
+    inProgress_ = false;
+}
+
 void JobLog::take(const char* line) {
     if (startsWith(line, "[Ridova][DEBUG] ModbusTcpClient sendRequest ")) {
         std::lock_guard<std::mutex> lock(mutex_);
+        endRequestInProgress();
+        inProgress_ = true;
         failedAttempts_ = 0;
-        ended_ = false;
+        ++started_;
         return;
     }
     if (!startsWith(line, "[Ridova][ERROR] ")) return;
@@ -59,10 +71,10 @@ void JobLog::take(const char* line) {
         return;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (ended_) return;
+    if (!inProgress_) return;
     if (endsAnAttempt(line)) ++failedAttempts_;
     if (failedAttempts_ == 2 || endsTheRequest(line)) {
-        ended_ = true;
+        inProgress_ = false;
         ++failed_;
     }
 }

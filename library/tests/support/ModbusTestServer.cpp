@@ -68,11 +68,6 @@ std::size_t ModbusTestServer::requestCount() const {
     return requests_.size();
 }
 
-std::size_t ModbusTestServer::properReplies() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return properReplies_;
-}
-
 int ModbusTestServer::openConnections() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return connections_ - closed_;
@@ -237,12 +232,6 @@ void ModbusTestServer::serveConnection(net::SocketHandle connection) {
         }
         default:
             sendBytes(connection, reply, reply.size());
-        }
-        const bool proper = behaviour == Behaviour::Normal || behaviour == Behaviour::OverLong ||
-                            behaviour == Behaviour::Flood || behaviour == Behaviour::WrongUnit;
-        if (proper) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++properReplies_;
         }
     }
 }

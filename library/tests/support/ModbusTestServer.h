@@ -55,8 +55,6 @@ public:
 
     std::vector<Bytes> requests() const;
     std::size_t requestCount() const;
-    // Requests answered in time with their proper reply (whatever followed it).
-    std::size_t properReplies() const;
     int connectionsAccepted() const;
     // Connections accepted and not yet closed by the client (or by this device).
     int openConnections() const;
@@ -90,7 +88,6 @@ private:
     std::uint16_t registers_[kRegisters] = {};
     Behaviour behaviour_ = Behaviour::Normal;
     int misbehaviours_ = 0;
-    std::size_t properReplies_ = 0;
     int connections_ = 0;
     int closed_ = 0;
     std::uint64_t changes_ = 0; // requests and connections seen, to wake waiters
