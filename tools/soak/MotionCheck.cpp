@@ -17,28 +17,22 @@ float position(int digit) { return static_cast<float>(digit) / kDigits; }
 
 } // namespace
 
-MotionCheck::MotionCheck() : socket_(net::openUdpSocket()) {
-    net::bindLoopback(socket_, 0);
-    net::setReceiveBufferSize(socket_, 16 * 1024 * 1024);
-    port_ = net::localPort(socket_);
-}
+MotionCheck::MotionCheck() : seen_(kCodes) {}
 
-MotionCheck::~MotionCheck() {
-    stop();
-    net::closeSocket(socket_);
-}
+MotionCheck::~MotionCheck() { stop(); }
 
 bool MotionCheck::calibrate(host::KarvelLibrary& lib, std::string& why) {
     for (int digit = 0; digit < kDigits; ++digit) lib.SendPostureCommand(position(digit), position(digit), position(digit), 0);
-    std::uint8_t frame[512];
+    const std::vector<test::Datagram> sweep = receiver_.receiveMany(kDigits);
     for (int digit = 0; digit < kDigits; ++digit) {
-        const long size = net::receiveFrom(socket_, frame, sizeof frame, 5000, nullptr);
-        if (size != static_cast<long>(kFrameSize)) {
+        const auto at = static_cast<std::size_t>(digit);
+        if (at >= sweep.size() || sweep[at].bytes.size() != kFrameSize) {
             why = "sweep frame " + std::to_string(digit) + " did not arrive whole";
             return false;
         }
         for (int axis = 0; axis < 3; ++axis)
-            digitOfPulses_[axis][bigEndian(frame + kAxisOffset + 4 * static_cast<std::size_t>(axis))] = digit;
+            digitOfPulses_[axis][bigEndian(sweep[at].bytes.data() + kAxisOffset + 4 * static_cast<std::size_t>(axis))] =
+                digit;
     }
     for (const auto& axis : digitOfPulses_)
         if (axis.size() != kDigits) {
@@ -70,22 +64,20 @@ MotionCounts MotionCheck::counts() const {
 }
 
 void MotionCheck::receiveLoop() {
-    std::uint8_t frame[512];
-    while (running_) {
-        const long size = net::receiveFrom(socket_, frame, sizeof frame, 100, nullptr);
-        if (size > 0) account(frame, size);
-    }
+    while (running_)
+        if (const std::optional<test::Datagram> datagram = receiver_.receive(100)) account(datagram->bytes);
 }
 
-void MotionCheck::account(const std::uint8_t* frame, long size) {
+void MotionCheck::account(const std::vector<std::uint8_t>& frame) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++counts_.received;
     std::uint64_t code = 0;
     std::uint64_t weight = 1;
     for (int axis = 0; axis < 3; ++axis, weight *= kDigits) {
-        const auto found = size == static_cast<long>(kFrameSize)
-                               ? digitOfPulses_[axis].find(bigEndian(frame + kAxisOffset + 4 * static_cast<std::size_t>(axis)))
-                               : digitOfPulses_[axis].end();
+        const auto found =
+            frame.size() == kFrameSize
+                ? digitOfPulses_[axis].find(bigEndian(frame.data() + kAxisOffset + 4 * static_cast<std::size_t>(axis)))
+                : digitOfPulses_[axis].end();
         if (found == digitOfPulses_[axis].end()) {
             ++counts_.malformed;
             return;
@@ -102,12 +94,13 @@ void MotionCheck::account(const std::uint8_t* frame, long size) {
     const std::uint64_t index = highest_ == 0 ? code
                                 : ahead < kCodes / 2 ? last + ahead
                                                      : last - (kCodes - ahead);
-    if (index >= seen_.size()) seen_.resize(index + 1 + seen_.size() / 2);
-    if (seen_[index]) {
+    // Moving ahead frees the slots of the frames a whole code range back.
+    for (std::uint64_t freed = highest_; freed <= index; ++freed) seen_[freed % kCodes] = false;
+    if (seen_[index % kCodes]) {
         ++counts_.repeated;
         return;
     }
-    seen_[index] = true;
+    seen_[index % kCodes] = true;
     ++counts_.unique;
     if (index + 1 < highest_) {
         ++counts_.reordered;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "KarvelLibrary.h"
-#include "platform/SocketServices.h"
+#include "support/UdpReceiver.h"
 
 namespace karvel::soak {
 
@@ -32,7 +32,7 @@ public:
     MotionCheck(const MotionCheck&) = delete;
     MotionCheck& operator=(const MotionCheck&) = delete;
 
-    int port() const { return port_; }
+    int port() const { return receiver_.port(); }
     // Sends the digit sweep through the configured library and learns it;
     // false (with the reason) when the frames do not tell the digits apart.
     bool calibrate(host::KarvelLibrary& lib, std::string& why);
@@ -45,16 +45,15 @@ public:
 
 private:
     void receiveLoop();
-    void account(const std::uint8_t* frame, long size);
+    void account(const std::vector<std::uint8_t>& frame);
 
-    net::SocketHandle socket_;
-    int port_ = 0;
+    test::UdpReceiver receiver_;
     std::map<std::int32_t, int> digitOfPulses_[3]; // per axis X, Y, Z
     std::atomic<bool> running_{false};
     std::thread thread_;
     mutable std::mutex mutex_;
     MotionCounts counts_;
-    std::vector<bool> seen_;
+    std::vector<bool> seen_; // by index modulo the code range: frames further back are never decoded
     std::uint64_t highest_ = 0; // one past the highest index seen
     std::uint64_t lastCode_ = 0;
 };

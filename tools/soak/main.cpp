@@ -48,27 +48,20 @@ void issueEffect(karvel::host::KarvelLibrary& lib, std::uint64_t n) {
     }
 }
 
-struct Totals {
+// The host's one thread of calls: postures at 1 kHz, an effect in the middle
+// of every thousand; returns the frames sent.
+std::uint64_t stream(karvel::host::KarvelLibrary& lib, Watchdog& watchdog, Clock::duration length,
+                     const std::function<void()>& atWarmUpEnd, std::atomic<std::uint64_t>& jobsIssued) {
     std::uint64_t framesSent = 0;
-    std::uint64_t jobsIssued = 0;
-};
-
-// The host's one thread of calls: postures at 1 kHz, an effect every 1000th tick.
-Totals stream(karvel::host::KarvelLibrary& lib, Watchdog& watchdog, Clock::duration length,
-              const std::function<void()>& atWarmUpEnd, std::atomic<std::uint64_t>& jobsIssued) {
-    Totals totals;
     const Clock::time_point start = Clock::now();
     const Clock::time_point warmUpEnd = start + std::min<Clock::duration>(std::chrono::seconds(10), length / 4);
     bool warm = false;
     Clock::time_point next = start;
-    for (std::uint64_t tick = 0; Clock::now() - start < length; ++tick) {
-        watchdog.guard("Ridova_SendPostureCommand", kQueueCallBound,
-                       [&] { MotionCheck::sendFrame(lib, totals.framesSent); });
-        ++totals.framesSent;
-        if (tick % 1000 == 500) {
-            watchdog.guard("an effect call", kQueueCallBound, [&] { issueEffect(lib, totals.jobsIssued); });
-            ++totals.jobsIssued;
-            jobsIssued = totals.jobsIssued;
+    while (Clock::now() - start < length) {
+        watchdog.guard("Ridova_SendPostureCommand", kQueueCallBound, [&] { MotionCheck::sendFrame(lib, framesSent); });
+        if (framesSent++ % 1000 == 500) {
+            watchdog.guard("an effect call", kQueueCallBound, [&] { issueEffect(lib, jobsIssued.load()); });
+            ++jobsIssued;
         }
         if (!warm && Clock::now() >= warmUpEnd) {
             warm = true;
@@ -79,7 +72,7 @@ Totals stream(karvel::host::KarvelLibrary& lib, Watchdog& watchdog, Clock::durat
         if (now - next > milliseconds(50)) next = now; // fell behind (a busy machine): no burst to catch up
         std::this_thread::sleep_until(next);
     }
-    return totals;
+    return framesSent;
 }
 
 template <typename Condition>
@@ -103,7 +96,6 @@ int main(int argc, char** argv) {
     const int seconds = std::atoi(argv[2]);
     const auto seed = argc > 3 ? static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10))
                                : static_cast<std::uint32_t>(std::random_device{}());
-    karvel::net::startSocketLibrary();
     karvel::host::KarvelLibrary lib(path);
     if (!lib.bound()) {
         std::fprintf(stderr, "cannot use %s: %s\n", path.c_str(), lib.error().c_str());
@@ -134,23 +126,24 @@ int main(int argc, char** argv) {
     motion.start();
     devices.startFaults();
     double rssStart = 0;
-    const Totals totals = stream(lib, watchdog, std::chrono::seconds(seconds), [&] { rssStart = residentMiB(); },
-                                 jobsIssued);
+    const std::uint64_t framesSent = stream(lib, watchdog, std::chrono::seconds(seconds),
+                                            [&] { rssStart = residentMiB(); }, jobsIssued);
+    const std::uint64_t jobs = jobsIssued.load();
     devices.stopFaults();
     // Let the jobs queued behind the last faults start, and the last frames arrive.
-    waitFor([&] { return log.startedRequests() >= totals.jobsIssued; }, 10 * kRequestBound);
-    waitFor([&] { return motion.counts().unique >= totals.framesSent; }, milliseconds(5000));
+    waitFor([&] { return log.startedRequests() >= jobs; }, 10 * kRequestBound);
+    waitFor([&] { return motion.counts().unique >= framesSent; }, milliseconds(5000));
     const double rssEnd = residentMiB();
     watchdog.guard("Ridova_Release", kReleaseBound, [&] { lib.Release(); });
     log.workerStopped();
     motion.stop();
 
     const MotionCounts frames = motion.counts();
-    const std::uint64_t lost = totals.framesSent - frames.unique;
+    const std::uint64_t lost = framesSent - frames.unique;
     const std::uint64_t started = log.startedRequests();
     const std::uint64_t succeeded = log.succeededRequests();
     const std::uint64_t failed = log.failedRequests();
-    const std::uint64_t jobsLost = totals.jobsIssued > started ? totals.jobsIssued - started : 0;
+    const std::uint64_t jobsLost = jobs > started ? jobs - started : 0;
     const double growth = rssEnd - rssStart;
 
     std::printf("Karvel soak: %d s, seed %u\n", seconds, seed);
@@ -158,11 +151,11 @@ int main(int argc, char** argv) {
                 static_cast<double>(watchdog.longestCall().count()) / 1000.0,
                 static_cast<long long>(kQueueCallBound.count()), static_cast<long long>(kReleaseBound.count()));
     std::printf("  motion frames    sent %llu, received %llu, lost %llu, reordered %llu, repeated %llu, malformed %llu\n",
-                static_cast<unsigned long long>(totals.framesSent), static_cast<unsigned long long>(frames.received),
+                static_cast<unsigned long long>(framesSent), static_cast<unsigned long long>(frames.received),
                 static_cast<unsigned long long>(lost), static_cast<unsigned long long>(frames.reordered),
                 static_cast<unsigned long long>(frames.repeated), static_cast<unsigned long long>(frames.malformed));
     std::printf("  effect jobs      issued %llu, succeeded %llu, failed %llu (with an ERROR line), lost %llu\n",
-                static_cast<unsigned long long>(totals.jobsIssued), static_cast<unsigned long long>(succeeded),
+                static_cast<unsigned long long>(jobs), static_cast<unsigned long long>(succeeded),
                 static_cast<unsigned long long>(failed), static_cast<unsigned long long>(jobsLost));
     std::printf("  device faults    %s\n", devices.faultSummary().c_str());
     std::printf("  other errors     %llu%s%s\n", static_cast<unsigned long long>(log.otherErrors()),
@@ -175,7 +168,7 @@ int main(int argc, char** argv) {
         if (failedCheck) failures += failures.empty() ? what : std::string(", ") + what;
     };
     fail(lost != 0 || frames.reordered != 0 || frames.repeated != 0 || frames.malformed != 0, "motion frames");
-    fail(jobsLost != 0 || started != totals.jobsIssued || succeeded + failed != started, "effect jobs");
+    fail(jobsLost != 0 || started != jobs || succeeded + failed != started, "effect jobs");
     fail(log.otherErrors() != 0, "other errors");
     fail(growth > kMemoryToleranceMiB, "memory growth");
     std::printf("RESULT: %s%s%s\n", failures.empty() ? "PASS" : "FAIL (", failures.c_str(), failures.empty() ? "" : ")");
