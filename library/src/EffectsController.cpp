@@ -71,11 +71,9 @@ bool EffectsController::initialize(const EffectsEndpoints& endpoints) {
         switching = false;
     }
     ++generation;
-    workerHold.emplace();
     try {
-        workerThread = std::thread(&EffectsController::workerLoop, this);
+        workerThread.start([this] { workerLoop(); });
     } catch (const std::system_error& error) {
-        workerHold.reset();
         logLine(kLogError, "[Ridova][ERROR] EffectsController worker thread could not be started: %s", error.what());
         {
             std::lock_guard<std::mutex> queue(queueMutex);
@@ -175,8 +173,7 @@ void EffectsController::shutdown() {
     queueCondition.notify_all();
     // The worker runs what was queued before the stop (turn-off jobs among
     // them) against the installed pair, up to the first job that fails.
-    if (workerThread.joinable()) workerThread.join();
-    workerHold.reset();
+    workerThread.join();
     ++generation;
     Links old;
     {

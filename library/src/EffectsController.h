@@ -11,12 +11,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
 
+#include "LibraryThread.h"
 #include "ModbusTcpClient.h"
-#include "platform/SocketServices.h"
 
 namespace karvel {
 
@@ -83,8 +81,7 @@ private:
     std::unique_ptr<ModbusTcpClient> relayClient;
     std::unique_ptr<ModbusTcpClient> speedClient;
     EffectsEndpoints currentEndpoints;
-    std::thread workerThread;
-    std::optional<net::LibraryHold> workerHold; // held while the worker may run
+    LibraryThread workerThread;
     std::mutex queueMutex;
     std::condition_variable queueCondition;
     std::deque<QueuedJob> jobs;

@@ -105,12 +105,10 @@ bool UDPTransportLayer::initialize(const std::string& ip, int port) {
     }
     initialized.exchange(true);
     running.exchange(true);
-    workerHold.emplace();
     try {
-        worker = std::thread(&UDPTransportLayer::workerLoop, this);
+        worker.start([this] { workerLoop(); });
     } catch (const std::system_error& error) {
         // Without a worker nothing would ever be sent: report the seat as not set up.
-        workerHold.reset();
         initialized.exchange(false);
         running.exchange(false);
         logLine(kLogError, "[Ridova][ERROR] UDPTransportLayer worker thread could not be started: %s", error.what());
@@ -162,8 +160,7 @@ void UDPTransportLayer::close() {
         running.exchange(false);
     }
     queueCondition.notify_all();
-    if (worker.joinable()) worker.join();
-    workerHold.reset();
+    worker.join();
     std::queue<Frame> leftover;
     {
         std::lock_guard<std::mutex> lock(queueMutex);

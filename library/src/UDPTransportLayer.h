@@ -7,12 +7,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <queue>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "LibraryThread.h"
 #include "platform/SocketServices.h"
 
 namespace karvel {
@@ -50,8 +49,7 @@ private:
     net::Ipv4Endpoint target{};
     std::mutex targetMutex;
     std::atomic<bool> initialized{false};
-    std::thread worker;
-    std::optional<net::LibraryHold> workerHold; // held while the worker may run
+    LibraryThread worker;
     std::mutex queueMutex;
     std::condition_variable queueCondition;
     std::queue<Frame> sendQueue;
