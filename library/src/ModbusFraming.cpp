@@ -98,7 +98,7 @@ RtuCrcCheck checkRtuCrc(const Bytes& frame) {
 }
 
 bool rtuReplyAnswers(const Bytes& requestPdu, const Bytes& reply) {
-    constexpr std::size_t kEcho = 4;
+    constexpr std::size_t kEcho = kRtuFixedTail - 2; // the address and value a write reply echoes, not its CRC
     if (requestPdu.size() < 1 + kEcho || reply.size() < 2 + kEcho || reply[1] != requestPdu[0] ||
         rtuReplyShape(reply[1]) != RtuReplyShape::Fixed)
         return true;

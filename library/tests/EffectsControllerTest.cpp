@@ -21,10 +21,7 @@ using Framing = ModbusTestServer::Framing;
 
 namespace {
 
-// A relay board and a fan speed controller.
-struct Devices {
-    ModbusTestServer relay{Framing::Mbap};
-    ModbusTestServer speed{Framing::Rtu};
+struct Devices : karvel::test::EffectsDevices {
     EffectsEndpoints endpoints() const { return {"127.0.0.1", relay.port(), "127.0.0.1", speed.port()}; }
 };
 

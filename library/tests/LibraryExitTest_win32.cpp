@@ -6,13 +6,13 @@
 #include <windows.h>
 
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
 #include "KarvelLibrary.h"
+#include "support/ConfiguredSeat.h"
 #include "support/LoadedKarvel.h"
-#include "support/ModbusTestServer.h"
-#include "support/UdpReceiver.h"
 
 namespace {
 
@@ -26,17 +26,13 @@ void lockingLog(int, const char*) { std::lock_guard<std::mutex> lock(hostLogMute
 [[noreturn]] void exitWhileAHostThreadHoldsTheLogLock() {
     karvel::host::KarvelLibrary library(karvel::test::libraryPath()); // never freed
     karvel::test::UdpReceiver receiver;
-    karvel::test::ModbusTestServer relay(karvel::test::ModbusTestServer::Framing::Mbap);
-    karvel::test::ModbusTestServer speed(karvel::test::ModbusTestServer::Framing::Rtu);
+    karvel::test::EffectsDevices devices;
     if (!library.bound()) ::ExitProcess(2);
     library.SetLogCallback(&lockingLog);
-    if (!library.SetConfiguration(1, "127.0.0.1", receiver.port(), 1, "127.0.0.1", relay.port(), "127.0.0.1",
-                                  speed.port()))
+    if (const ::testing::AssertionResult ready = karvel::test::configureAndHome(library, receiver, devices); !ready) {
+        std::fprintf(stderr, "%s\n", ready.message());
         ::ExitProcess(3);
-    library.ResetPosition();
-    if (!receiver.receive()) ::ExitProcess(4);
-    library.SetWindSpeed(1);
-    if (!speed.waitForRequests(1)) ::ExitProcess(6);
+    }
 
     std::mutex stateMutex;
     std::condition_variable changed;

@@ -6,15 +6,16 @@
 #include <memory>
 
 #include "KarvelLibrary.h"
+#include "support/ConfiguredSeat.h"
 #include "support/LoadedKarvel.h"
 #include "support/ModbusTestServer.h"
 #include "support/ProcessStats.h"
 #include "support/UdpReceiver.h"
 
 using karvel::host::KarvelLibrary;
-using karvel::test::expectedFrame;
+using karvel::test::configureAndHome;
+using karvel::test::EffectsDevices;
 using karvel::test::LogCapture;
-using karvel::test::ModbusTestServer;
 using karvel::test::PortHolder;
 using karvel::test::UdpReceiver;
 
@@ -24,30 +25,6 @@ std::unique_ptr<KarvelLibrary> load() {
     auto library = std::make_unique<KarvelLibrary>(karvel::test::libraryPath());
     EXPECT_TRUE(library->bound()) << library->error();
     return library;
-}
-
-constexpr int kOrvida = 1;
-
-// The two effects devices an Orvida seat drives.
-struct Devices {
-    ModbusTestServer relay{ModbusTestServer::Framing::Mbap};
-    ModbusTestServer speed{ModbusTestServer::Framing::Rtu};
-};
-
-// Registers an Orvida seat with effects aimed at the receiver and the devices,
-// and checks that the home frame and a fan speed arrive: both workers run.
-::testing::AssertionResult configureAndHome(KarvelLibrary& library, UdpReceiver& receiver, Devices& devices) {
-    if (!library.SetConfiguration(kOrvida, "127.0.0.1", receiver.port(), 1, "127.0.0.1", devices.relay.port(),
-                                  "127.0.0.1", devices.speed.port()))
-        return ::testing::AssertionFailure() << "configuration failed";
-    library.ResetPosition();
-    const std::optional<karvel::test::Datagram> frame = receiver.receive();
-    if (!frame || frame->bytes != expectedFrame(65177, 65177, 65177, 0))
-        return ::testing::AssertionFailure() << "no home frame";
-    const std::size_t requests = devices.speed.requestCount();
-    library.SetWindSpeed(2);
-    if (!devices.speed.waitForRequests(requests + 1)) return ::testing::AssertionFailure() << "no fan speed request";
-    return ::testing::AssertionSuccess();
 }
 
 class LibraryLifecycle : public ::testing::Test {
@@ -74,7 +51,7 @@ protected:
     }
 
     UdpReceiver receiver;
-    Devices devices;
+    EffectsDevices devices;
     int threadsBefore = 0;
 };
 

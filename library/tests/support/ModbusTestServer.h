@@ -102,4 +102,11 @@ inline Bytes rtuPdu(const Bytes& request) { return Bytes(request.begin() + 1, re
 // A loopback port that nothing listens on: a connect there is refused.
 int unusedTcpPort();
 
+// The two effects devices an Orvida seat drives: a relay board speaking
+// Modbus-TCP and a fan speed controller speaking RTU-over-TCP.
+struct EffectsDevices {
+    ModbusTestServer relay{ModbusTestServer::Framing::Mbap};
+    ModbusTestServer speed{ModbusTestServer::Framing::Rtu};
+};
+
 } // namespace karvel::test
