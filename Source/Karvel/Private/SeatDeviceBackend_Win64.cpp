@@ -168,10 +168,7 @@ public:
 
 	virtual void SendSeatPosture(float Pitch, float Roll, float Yaw, float Height) override
 	{
-		if (bConfigured && SendSeatPostureFn)
-		{
-			SendSeatPostureFn(Pitch, Roll, Yaw, Height);
-		}
+		CallIfConfigured(SendSeatPostureFn, Pitch, Roll, Yaw, Height);
 	}
 
 	virtual void ResetPosition() override { CallIfConfigured(ResetPositionFn); }
