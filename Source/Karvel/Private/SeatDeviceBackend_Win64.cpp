@@ -111,9 +111,11 @@ public:
 	{
 		if (DllHandle)
 		{
-			// Release while the log still reaches the engine; no library thread runs once it returns. A
-			// configuration made since by another game instance is that instance's to release.
-			if (ReleaseFn && bConfigureAttempted && GConfigurationOwner == this)
+			// Release while the log still reaches the engine; no library thread runs once it returns. Only
+			// Configure makes this backend the owner, whether or not the library accepted the configuration,
+			// so a failed one is released too. A configuration made since by another game instance is that
+			// instance's to release.
+			if (ReleaseFn && GConfigurationOwner == this)
 			{
 				ReleaseFn();
 				GConfigurationOwner = nullptr;
@@ -139,7 +141,6 @@ public:
 		const FTCHARToUTF8 RelayIp(bEffects ? *Config.RelayIp : TEXT(""));
 		const FTCHARToUTF8 SpeedIp(bEffects ? *Config.SpeedIp : TEXT(""));
 
-		bConfigureAttempted = true;
 		GConfigurationOwner = this;
 		bConfigured = SetConfigurationFn(Config.SeatModel, UdpIp.Get(), Config.UdpPort, bEffects ? 1 : 0, RelayIp.Get(),
 							  Config.RelayPort, SpeedIp.Get(), Config.SpeedPort) != 0;
@@ -228,7 +229,6 @@ private:
 		GetVersionFn = nullptr;
 		SetLogCallbackFn = nullptr;
 		bConfigured = false;
-		bConfigureAttempted = false;
 	}
 
 	void* DllHandle = nullptr;
@@ -246,7 +246,6 @@ private:
 	FGetVersionFn GetVersionFn = nullptr;
 	FSetLogCallbackFn SetLogCallbackFn = nullptr;
 	bool bConfigured = false;
-	bool bConfigureAttempted = false;
 };
 }
 
