@@ -144,16 +144,27 @@ private:
 	ELogVerbosity::Type Previous;
 };
 
-// The texts of the captured lines that begin with Prefix.
-inline std::vector<std::string> TextsStartingWith(const FLogCapture& Capture, const std::string& Prefix)
+// The captured lines that begin with Prefix, in order.
+inline std::vector<FLogCapture::FLine> LinesStartingWith(const FLogCapture& Capture, const std::string& Prefix)
 {
-	std::vector<std::string> Texts;
+	std::vector<FLogCapture::FLine> Lines;
 	for (const FLogCapture::FLine& Line : Capture.GetLines())
 	{
 		if (Line.Text.rfind(Prefix, 0) == 0)
 		{
-			Texts.push_back(Line.Text);
+			Lines.push_back(Line);
 		}
+	}
+	return Lines;
+}
+
+// The texts of the captured lines that begin with Prefix.
+inline std::vector<std::string> TextsStartingWith(const FLogCapture& Capture, const std::string& Prefix)
+{
+	std::vector<std::string> Texts;
+	for (const FLogCapture::FLine& Line : LinesStartingWith(Capture, Prefix))
+	{
+		Texts.push_back(Line.Text);
 	}
 	return Texts;
 }
