@@ -16,18 +16,7 @@ protected:
 
 	std::string PlaceFake(const char* Relative = BinariesDll) const { return Dir.Place(KARVEL_FAKE_LIBRARY_PATH, Relative); }
 
-	std::vector<FLine> KarvelLines() const
-	{
-		std::vector<FLine> Lines;
-		for (const FLine& Line : Log.GetLines())
-		{
-			if (Line.Text.rfind("[Karvel] ", 0) == 0)
-			{
-				Lines.push_back(Line);
-			}
-		}
-		return Lines;
-	}
+	std::vector<FLine> KarvelLines() const { return LinesStartingWith(Log, "[Karvel] "); }
 
 	FTempDir Dir;
 	FMountedPlugins Plugins;

@@ -9,50 +9,13 @@
 #include "TestSupport.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 inline constexpr const char* BinariesDll = "Binaries/ThirdParty/Win64/Karvel.dll";
 inline constexpr const char* SourceDll = "Source/Karvel/Win64/Karvel.dll";
-
-// A fresh temporary directory, removed with everything in it at the end of the scope.
-class FTempDir
-{
-public:
-	FTempDir()
-	{
-		static std::atomic<int> Counter{0};
-		Path = std::filesystem::temp_directory_path()
-			/ ("karvel-plugin-" + std::to_string(getpid()) + "-" + std::to_string(Counter++));
-		std::filesystem::create_directories(Path);
-	}
-	~FTempDir()
-	{
-		std::error_code Error;
-		std::filesystem::remove_all(Path, Error);
-	}
-	FTempDir(const FTempDir&) = delete;
-	FTempDir& operator=(const FTempDir&) = delete;
-
-	const std::filesystem::path& Get() const { return Path; }
-	FString GetF() const { return FString(UE::StandIn::Utf8ToUtf16(Path.string())); }
-
-	// Copies a library to Relative under this directory; returns the copy's path.
-	std::string Place(const char* Library, const std::string& Relative) const
-	{
-		const std::filesystem::path Target = Path / Relative;
-		std::filesystem::create_directories(Target.parent_path());
-		std::filesystem::copy_file(Library, Target, std::filesystem::copy_options::overwrite_existing);
-		return Target.string();
-	}
-
-private:
-	std::filesystem::path Path;
-};
 
 // Plugins mounted for the scope of a test; the project directory is put back as well.
 class FMountedPlugins
@@ -181,16 +144,27 @@ private:
 	ELogVerbosity::Type Previous;
 };
 
-// The texts of the captured lines that begin with Prefix.
-inline std::vector<std::string> TextsStartingWith(const FLogCapture& Capture, const std::string& Prefix)
+// The captured lines that begin with Prefix, in order.
+inline std::vector<FLogCapture::FLine> LinesStartingWith(const FLogCapture& Capture, const std::string& Prefix)
 {
-	std::vector<std::string> Texts;
+	std::vector<FLogCapture::FLine> Lines;
 	for (const FLogCapture::FLine& Line : Capture.GetLines())
 	{
 		if (Line.Text.rfind(Prefix, 0) == 0)
 		{
-			Texts.push_back(Line.Text);
+			Lines.push_back(Line);
 		}
+	}
+	return Lines;
+}
+
+// The texts of the captured lines that begin with Prefix.
+inline std::vector<std::string> TextsStartingWith(const FLogCapture& Capture, const std::string& Prefix)
+{
+	std::vector<std::string> Texts;
+	for (const FLogCapture::FLine& Line : LinesStartingWith(Capture, Prefix))
+	{
+		Texts.push_back(Line.Text);
 	}
 	return Texts;
 }

@@ -9,34 +9,15 @@
 #include <fstream>
 #include <thread>
 
-namespace
-{
-// A scratch directory under the build tree, removed again at the end of the test.
-class FScratchDir
-{
-public:
-	FScratchDir() : Path(std::filesystem::temp_directory_path() / ("karvel-standin-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-	{
-		std::filesystem::create_directories(Path);
-	}
-	~FScratchDir() { std::filesystem::remove_all(Path); }
-
-	FString Get() const { return FString(UE::StandIn::Utf8ToUtf16(Path.string())); }
-
-private:
-	std::filesystem::path Path;
-};
-}
-
 TEST(EnginePaths, CombineFullPathsAndExistence)
 {
-	FScratchDir Scratch;
-	const FString Dll = FPaths::Combine(Scratch.Get(), TEXT("Binaries/ThirdParty/Win64"), TEXT("Karvel.dll"));
+	FTempDir Scratch;
+	const FString Dll = FPaths::Combine(Scratch.GetF(), TEXT("Binaries/ThirdParty/Win64"), TEXT("Karvel.dll"));
 	EXPECT_FALSE(FPaths::FileExists(Dll));
-	std::filesystem::create_directories(TCHAR_TO_UTF8(*FPaths::Combine(Scratch.Get(), TEXT("Binaries/ThirdParty/Win64"))));
+	std::filesystem::create_directories(TCHAR_TO_UTF8(*FPaths::Combine(Scratch.GetF(), TEXT("Binaries/ThirdParty/Win64"))));
 	std::ofstream(TCHAR_TO_UTF8(*Dll)) << "x";
 	EXPECT_TRUE(FPaths::FileExists(Dll));
-	EXPECT_FALSE(FPaths::FileExists(Scratch.Get())) << "a directory is not a file";
+	EXPECT_FALSE(FPaths::FileExists(Scratch.GetF())) << "a directory is not a file";
 
 	const FString Relative = FPaths::Combine(TEXT("Plugins/Karvel/../Karvel"), TEXT("./Karvel.dll"));
 	EXPECT_EQ(ToUtf8(FPaths::ConvertRelativePathToFull(Relative)), ToUtf8(FPaths::BaseDir()) + "Plugins/Karvel/Karvel.dll");

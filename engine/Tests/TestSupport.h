@@ -2,10 +2,14 @@
 
 #include "CoreMinimal.h"
 #include "Misc/OutputDevice.h"
+#include "StandIn/StandInControl.h"
 #include "UObject/Package.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -73,3 +77,38 @@ std::vector<std::string> NamesOf(const std::vector<T>& Items)
 	}
 	return Names;
 }
+
+// A fresh temporary directory, removed with everything in it at the end of the scope.
+class FTempDir
+{
+public:
+	FTempDir()
+	{
+		static std::atomic<int> Counter{0};
+		Path = std::filesystem::temp_directory_path()
+			/ ("karvel-plugin-" + std::to_string(getpid()) + "-" + std::to_string(Counter++));
+		std::filesystem::create_directories(Path);
+	}
+	~FTempDir()
+	{
+		std::error_code Error;
+		std::filesystem::remove_all(Path, Error);
+	}
+	FTempDir(const FTempDir&) = delete;
+	FTempDir& operator=(const FTempDir&) = delete;
+
+	const std::filesystem::path& Get() const { return Path; }
+	FString GetF() const { return FString(UE::StandIn::Utf8ToUtf16(Path.string())); }
+
+	// Copies a library to Relative under this directory; returns the copy's path.
+	std::string Place(const char* Library, const std::string& Relative) const
+	{
+		const std::filesystem::path Target = Path / Relative;
+		std::filesystem::create_directories(Target.parent_path());
+		std::filesystem::copy_file(Library, Target, std::filesystem::copy_options::overwrite_existing);
+		return Target.string();
+	}
+
+private:
+	std::filesystem::path Path;
+};

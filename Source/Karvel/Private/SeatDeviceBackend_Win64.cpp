@@ -80,23 +80,22 @@ public:
 		}
 		++GBoundBackendCount;
 
-		Bind(SetConfigurationFn, TEXT("Ridova_SetConfiguration"));
-		Bind(SetUdpEndpointFn, TEXT("Ridova_SetUdpEndpoint"));
-		Bind(SetEffectsEndpointsFn, TEXT("Ridova_SetEffectsEndpoints"));
-		Bind(ReleaseFn, TEXT("Ridova_Release"));
-		Bind(ResetPositionFn, TEXT("Ridova_ResetPosition"));
-		Bind(TurnOffAllEffectsFn, TEXT("Ridova_TurnOffAllEffects"));
-		Bind(SendSeatPostureFn, TEXT("Ridova_SendSeatPosture"));
-		Bind(SetWindSpeedFn, TEXT("Ridova_SetWindSpeed"));
-		Bind(SetWaterMistFn, TEXT("Ridova_SetWaterMist"));
-		Bind(SetScentFn, TEXT("Ridova_SetScent"));
-		Bind(SetHeaterFn, TEXT("Ridova_SetHeater"));
-		Bind(GetVersionFn, TEXT("Ridova_GetVersion"));
-		Bind(SetLogCallbackFn, TEXT("Ridova_SetLogCallback"));
+		bool bAllBound = true;
+		bAllBound &= Bind(Exports.SetConfiguration, TEXT("Ridova_SetConfiguration"));
+		bAllBound &= Bind(Exports.SetUdpEndpoint, TEXT("Ridova_SetUdpEndpoint"));
+		bAllBound &= Bind(Exports.SetEffectsEndpoints, TEXT("Ridova_SetEffectsEndpoints"));
+		bAllBound &= Bind(Exports.Release, TEXT("Ridova_Release"));
+		bAllBound &= Bind(Exports.ResetPosition, TEXT("Ridova_ResetPosition"));
+		bAllBound &= Bind(Exports.TurnOffAllEffects, TEXT("Ridova_TurnOffAllEffects"));
+		bAllBound &= Bind(Exports.SendSeatPosture, TEXT("Ridova_SendSeatPosture"));
+		bAllBound &= Bind(Exports.SetWindSpeed, TEXT("Ridova_SetWindSpeed"));
+		bAllBound &= Bind(Exports.SetWaterMist, TEXT("Ridova_SetWaterMist"));
+		bAllBound &= Bind(Exports.SetScent, TEXT("Ridova_SetScent"));
+		bAllBound &= Bind(Exports.SetHeater, TEXT("Ridova_SetHeater"));
+		bAllBound &= Bind(Exports.GetVersion, TEXT("Ridova_GetVersion"));
+		bAllBound &= Bind(Exports.SetLogCallback, TEXT("Ridova_SetLogCallback"));
 
-		if (SetConfigurationFn && SetUdpEndpointFn && SetEffectsEndpointsFn && ReleaseFn && ResetPositionFn
-			&& TurnOffAllEffectsFn && SendSeatPostureFn && SetWindSpeedFn && SetWaterMistFn && SetScentFn
-			&& SetHeaterFn && GetVersionFn && SetLogCallbackFn)
+		if (bAllBound)
 		{
 			SetLogForwarding(true);
 			return true;
@@ -111,11 +110,13 @@ public:
 	{
 		if (DllHandle)
 		{
-			// Release while the log still reaches the engine; no library thread runs once it returns. A
-			// configuration made since by another game instance is that instance's to release.
-			if (ReleaseFn && bConfigureAttempted && GConfigurationOwner == this)
+			// Release while the log still reaches the engine; no library thread runs once it returns. Only
+			// Configure makes this backend the owner, whether or not the library accepted the configuration,
+			// so a failed one is released too. A configuration made since by another game instance is that
+			// instance's to release.
+			if (Exports.Release && GConfigurationOwner == this)
 			{
-				ReleaseFn();
+				Exports.Release();
 				GConfigurationOwner = nullptr;
 			}
 			if (--GBoundBackendCount == 0)
@@ -130,7 +131,7 @@ public:
 
 	virtual bool Configure(const FSeatBackendConfig& Config) override
 	{
-		if (!Initialize() || !SetConfigurationFn)
+		if (!Initialize() || !Exports.SetConfiguration)
 		{
 			return false;
 		}
@@ -139,71 +140,85 @@ public:
 		const FTCHARToUTF8 RelayIp(bEffects ? *Config.RelayIp : TEXT(""));
 		const FTCHARToUTF8 SpeedIp(bEffects ? *Config.SpeedIp : TEXT(""));
 
-		bConfigureAttempted = true;
 		GConfigurationOwner = this;
-		bConfigured = SetConfigurationFn(Config.SeatModel, UdpIp.Get(), Config.UdpPort, bEffects ? 1 : 0, RelayIp.Get(),
+		bConfigured = Exports.SetConfiguration(Config.SeatModel, UdpIp.Get(), Config.UdpPort, bEffects ? 1 : 0, RelayIp.Get(),
 							  Config.RelayPort, SpeedIp.Get(), Config.SpeedPort) != 0;
 		return bConfigured;
 	}
 
 	virtual bool SetUdpEndpoint(const FString& Ip, int32 Port) override
 	{
-		if (!bConfigured || !SetUdpEndpointFn)
+		if (!bConfigured || !Exports.SetUdpEndpoint)
 		{
 			return false;
 		}
-		return SetUdpEndpointFn(TCHAR_TO_UTF8(*Ip), Port) != 0;
+		return Exports.SetUdpEndpoint(TCHAR_TO_UTF8(*Ip), Port) != 0;
 	}
 
 	virtual bool SetEffectsEndpoints(const FString& RelayIp, int32 RelayPort, const FString& SpeedIp, int32 SpeedPort) override
 	{
-		if (!bConfigured || !SetEffectsEndpointsFn)
+		if (!bConfigured || !Exports.SetEffectsEndpoints)
 		{
 			return false;
 		}
 		const FTCHARToUTF8 Relay(*RelayIp);
 		const FTCHARToUTF8 Speed(*SpeedIp);
-		return SetEffectsEndpointsFn(Relay.Get(), RelayPort, Speed.Get(), SpeedPort) != 0;
+		return Exports.SetEffectsEndpoints(Relay.Get(), RelayPort, Speed.Get(), SpeedPort) != 0;
 	}
 
 	virtual void SendSeatPosture(float Pitch, float Roll, float Yaw, float Height) override
 	{
-		if (bConfigured && SendSeatPostureFn)
-		{
-			SendSeatPostureFn(Pitch, Roll, Yaw, Height);
-		}
+		CallIfConfigured(Exports.SendSeatPosture, Pitch, Roll, Yaw, Height);
 	}
 
-	virtual void ResetPosition() override { CallIfConfigured(ResetPositionFn); }
-	virtual void SetWindSpeed(int32 Level) override { CallIfConfigured(SetWindSpeedFn, Level); }
-	virtual void SetWaterMist(int32 Level) override { CallIfConfigured(SetWaterMistFn, Level); }
-	virtual void SetScent(int32 Level) override { CallIfConfigured(SetScentFn, Level); }
-	virtual void SetHeater(bool bOn) override { CallIfConfigured(SetHeaterFn, bOn ? 1 : 0); }
-	virtual void TurnOffAllEffects() override { CallIfConfigured(TurnOffAllEffectsFn); }
+	virtual void ResetPosition() override { CallIfConfigured(Exports.ResetPosition); }
+	virtual void SetWindSpeed(int32 Level) override { CallIfConfigured(Exports.SetWindSpeed, Level); }
+	virtual void SetWaterMist(int32 Level) override { CallIfConfigured(Exports.SetWaterMist, Level); }
+	virtual void SetScent(int32 Level) override { CallIfConfigured(Exports.SetScent, Level); }
+	virtual void SetHeater(bool bOn) override { CallIfConfigured(Exports.SetHeater, bOn ? 1 : 0); }
+	virtual void TurnOffAllEffects() override { CallIfConfigured(Exports.TurnOffAllEffects); }
 
 	virtual FString GetVersion() override
 	{
-		if (!Initialize() || !GetVersionFn)
+		if (!Initialize() || !Exports.GetVersion)
 		{
 			return TEXT("DLL Not Loaded");
 		}
-		const char* Version = GetVersionFn();
+		const char* Version = Exports.GetVersion();
 		return Version ? FString(UTF8_TO_TCHAR(Version)) : FString(TEXT("Unknown"));
 	}
 
 	virtual void SetLogForwarding(bool bEnable) override
 	{
-		if (SetLogCallbackFn)
+		if (Exports.SetLogCallback)
 		{
-			SetLogCallbackFn(bEnable ? &ForwardLibraryLog : nullptr);
+			Exports.SetLogCallback(bEnable ? &ForwardLibraryLog : nullptr);
 		}
 	}
 
 private:
+	struct FExports
+	{
+		FSetConfigurationFn SetConfiguration = nullptr;
+		FSetUdpEndpointFn SetUdpEndpoint = nullptr;
+		FSetEffectsEndpointsFn SetEffectsEndpoints = nullptr;
+		FVoidFn Release = nullptr;
+		FVoidFn ResetPosition = nullptr;
+		FVoidFn TurnOffAllEffects = nullptr;
+		FSendSeatPostureFn SendSeatPosture = nullptr;
+		FLevelFn SetWindSpeed = nullptr;
+		FLevelFn SetWaterMist = nullptr;
+		FLevelFn SetScent = nullptr;
+		FLevelFn SetHeater = nullptr;
+		FGetVersionFn GetVersion = nullptr;
+		FSetLogCallbackFn SetLogCallback = nullptr;
+	};
+
 	template <typename FunctionType>
-	void Bind(FunctionType& Function, const TCHAR* ExportName)
+	bool Bind(FunctionType& Function, const TCHAR* ExportName)
 	{
 		Function = reinterpret_cast<FunctionType>(FPlatformProcess::GetDllExport(DllHandle, ExportName));
+		return Function != nullptr;
 	}
 
 	template <typename FunctionType, typename... ArgTypes>
@@ -217,39 +232,13 @@ private:
 
 	void ClearTable()
 	{
-		SetConfigurationFn = nullptr;
-		SetUdpEndpointFn = nullptr;
-		SetEffectsEndpointsFn = nullptr;
-		ReleaseFn = nullptr;
-		ResetPositionFn = nullptr;
-		TurnOffAllEffectsFn = nullptr;
-		SendSeatPostureFn = nullptr;
-		SetWindSpeedFn = nullptr;
-		SetWaterMistFn = nullptr;
-		SetScentFn = nullptr;
-		SetHeaterFn = nullptr;
-		GetVersionFn = nullptr;
-		SetLogCallbackFn = nullptr;
+		Exports = FExports();
 		bConfigured = false;
-		bConfigureAttempted = false;
 	}
 
 	void* DllHandle = nullptr;
-	FSetConfigurationFn SetConfigurationFn = nullptr;
-	FSetUdpEndpointFn SetUdpEndpointFn = nullptr;
-	FSetEffectsEndpointsFn SetEffectsEndpointsFn = nullptr;
-	FVoidFn ReleaseFn = nullptr;
-	FVoidFn ResetPositionFn = nullptr;
-	FVoidFn TurnOffAllEffectsFn = nullptr;
-	FSendSeatPostureFn SendSeatPostureFn = nullptr;
-	FLevelFn SetWindSpeedFn = nullptr;
-	FLevelFn SetWaterMistFn = nullptr;
-	FLevelFn SetScentFn = nullptr;
-	FLevelFn SetHeaterFn = nullptr;
-	FGetVersionFn GetVersionFn = nullptr;
-	FSetLogCallbackFn SetLogCallbackFn = nullptr;
+	FExports Exports;
 	bool bConfigured = false;
-	bool bConfigureAttempted = false;
 };
 }
 

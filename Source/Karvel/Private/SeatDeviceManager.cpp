@@ -168,7 +168,7 @@ bool USeatDeviceManager::RegisterTamselSeat(FString UdpIp, int32 UdpPort)
 
 void USeatDeviceManager::UnregisterSeat()
 {
-	if (bSeatReady && Backend)
+	if (CanCommand())
 	{
 		Backend->TurnOffAllEffects();
 		Backend->ResetPosition();
