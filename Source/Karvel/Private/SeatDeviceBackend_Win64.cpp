@@ -141,8 +141,8 @@ public:
 		const FTCHARToUTF8 SpeedIp(bEffects ? *Config.SpeedIp : TEXT(""));
 
 		GConfigurationOwner = this;
-		bConfigured = Exports.SetConfiguration(Config.SeatModel, UdpIp.Get(), Config.UdpPort, bEffects ? 1 : 0, RelayIp.Get(),
-							  Config.RelayPort, SpeedIp.Get(), Config.SpeedPort) != 0;
+		bConfigured = Exports.SetConfiguration(Config.SeatModel, UdpIp.Get(), Config.UdpPort, bEffects ? 1 : 0,
+							  RelayIp.Get(), Config.RelayPort, SpeedIp.Get(), Config.SpeedPort) != 0;
 		return bConfigured;
 	}
 
