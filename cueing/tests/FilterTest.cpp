@@ -1,0 +1,5 @@
+#include <gtest/gtest.h>
+
+#include "MotionCueing.h"
+
+TEST(Compiles, Placeholder) {}
