@@ -1,5 +1,8 @@
+#include "Components/PrimitiveComponent.h"
 #include "Engine/DataAsset.h"
 #include "Engine/GameInstance.h"
+#include "Engine/World.h"
+#include "GameFramework/Actor.h"
 #include "UObject/GeneratedCppIncludes.h"
 
 #include <algorithm>
@@ -28,6 +31,11 @@ void BuildEngine(UPackage& Package)
 	UClass& Subsystem = Package.AddClass("USubsystem", UObject::StaticClass(), nullptr, {});
 	Package.AddClass("UGameInstanceSubsystem", &Subsystem, nullptr, {});
 	Package.AddClass("UGameInstance", UObject::StaticClass(), &Construct<UGameInstance>, {});
+	Package.AddClass("UWorld", UObject::StaticClass(), &Construct<UWorld>, {});
+	Package.AddClass("AActor", UObject::StaticClass(), &Construct<AActor>, {});
+	UClass& ActorComponent = Package.AddClass("UActorComponent", UObject::StaticClass(), nullptr, {});
+	UClass& SceneComponent = Package.AddClass("USceneComponent", &ActorComponent, &Construct<USceneComponent>, {});
+	Package.AddClass("UPrimitiveComponent", &SceneComponent, &Construct<UPrimitiveComponent>, {});
 }
 
 const FRegisterCompiledInInfo RegisterCoreUObject(CoreUObjectPackage, &BuildCoreUObject);
@@ -39,6 +47,11 @@ UClass* UDataAsset::StaticClass() { return &UE::StandIn::FindClassChecked(Engine
 UClass* USubsystem::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "USubsystem"); }
 UClass* UGameInstanceSubsystem::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "UGameInstanceSubsystem"); }
 UClass* UGameInstance::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "UGameInstance"); }
+UClass* UWorld::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "UWorld"); }
+UClass* AActor::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "AActor"); }
+UClass* UActorComponent::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "UActorComponent"); }
+UClass* USceneComponent::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "USceneComponent"); }
+UClass* UPrimitiveComponent::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "UPrimitiveComponent"); }
 
 UGameInstance* UGameInstanceSubsystem::GetGameInstance() const
 {

@@ -10,6 +10,7 @@ class Specifiers:
         self.flags = []  # e.g. ['EditAnywhere', 'BlueprintReadWrite']
         self.values = {}  # e.g. {'Category': 'SeatConfig'}
         self.metadata = []  # [(key, value)] in written order
+        self.lists = {}  # e.g. {'ClassGroup': ['SeatDevice']}
 
 
 def _parse_value(cursor):
@@ -42,7 +43,18 @@ def _parse_items(cursor, on_item):
     cursor.expect(")")
 
 
-def parse_specifiers(cursor, allowed_flags, allowed_values):
+def _parse_name_list(cursor):
+    names = []
+    cursor.expect("(")
+    while cursor.peek().text != ")":
+        names.append(cursor.expect_kind("ident").text)
+        if cursor.peek().text != ")":
+            cursor.expect(",")
+    cursor.expect(")")
+    return names
+
+
+def parse_specifiers(cursor, allowed_flags, allowed_values, allowed_lists=frozenset()):
     """Parses '( ... )' after a marker; unknown specifiers are errors, as misspellings would be."""
     result = Specifiers()
 
@@ -56,6 +68,8 @@ def parse_specifiers(cursor, allowed_flags, allowed_values):
             if not nested:
                 raise cursor.error(key, "meta must be followed by = (...)")
             _parse_items(cursor, add_meta)
+        elif nested and key.text in allowed_lists:
+            result.lists[key.text] = _parse_name_list(cursor)
         elif value is None and not nested and key.text in allowed_flags:
             if key.text in result.flags:
                 raise cursor.error(key, f"duplicate specifier {key.text}")

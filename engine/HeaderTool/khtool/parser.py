@@ -115,7 +115,7 @@ class _HeaderParser:
         cursor = self.cursor
         is_class = marker.text == "UCLASS"
         if is_class:
-            specifiers = parse_specifiers(cursor, {"BlueprintType", "Blueprintable", "Abstract"}, set())
+            specifiers = parse_specifiers(cursor, {"BlueprintType", "Blueprintable", "Abstract"}, set(), {"ClassGroup"})
             implied = {"BlueprintType": [("BlueprintType", "true")], "Blueprintable": [("IsBlueprintBase", "true"), ("BlueprintType", "true")]}
         else:
             specifiers = parse_specifiers(cursor, {"BlueprintType"}, set())
@@ -130,6 +130,15 @@ class _HeaderParser:
             if cursor.peek().text in ("public", "protected", "private"):
                 cursor.next()
             super_name = cursor.expect_kind("ident").text
+            # Further bases are plain C++ classes (interfaces such as a tickable object), not reflected.
+            while cursor.peek().text == ",":
+                cursor.next()
+                if cursor.peek().text in ("public", "protected", "private"):
+                    cursor.next()
+                cursor.expect_kind("ident")
+                while cursor.peek().text == "::":
+                    cursor.next()
+                    cursor.expect_kind("ident")
         if is_class and not super_name:
             raise cursor.error(name, "a UCLASS must derive from UObject or one of its classes")
         opening = cursor.expect("{")
@@ -138,7 +147,11 @@ class _HeaderParser:
         body_line = cursor.next().line
         cursor.expect("(")
         cursor.expect(")")
-        struct = Struct(keyword, name.text, super_name, _marker_metadata(specifiers, implied) + self.module_path, body_line,
+        metadata = _marker_metadata(specifiers, implied)
+        if "ClassGroup" in specifiers.lists:
+            # The editor's component menu groups classes by these names.
+            metadata = [("ClassGroupNames", " ".join(specifiers.lists["ClassGroup"]))] + metadata
+        struct = Struct(keyword, name.text, super_name, metadata + self.module_path, body_line,
                         abstract="Abstract" in specifiers.flags)
         # The class body macro ends in private:, as the engine's does; a struct's leaves access alone.
         self._parse_body(struct, "private" if is_class else "public", opening)
@@ -190,7 +203,7 @@ class _HeaderParser:
 
     def _parse_function(self, access):
         cursor = self.cursor
-        specifiers = parse_specifiers(cursor, {"BlueprintCallable", "BlueprintPure"}, {"Category"})
+        specifiers = parse_specifiers(cursor, {"BlueprintCallable", "BlueprintPure", "CallInEditor"}, {"Category"})
         statement = take_statement(cursor)
         parts = [token.text for token in statement]
         if "(" not in parts:
@@ -206,7 +219,7 @@ class _HeaderParser:
         flags = ["FUNC_Native", _ACCESS_FLAGS[access]]
         if not any(token.text == "virtual" for token in statement[:open_index]) and "override" not in qualifiers:
             flags.insert(0, "FUNC_Final")
-        if specifiers.flags:
+        if "BlueprintCallable" in specifiers.flags or "BlueprintPure" in specifiers.flags:
             flags.append("FUNC_BlueprintCallable")
             if "Category" not in specifiers.values:
                 raise cursor.error(name, f"Blueprint function {name.text} needs a Category")
@@ -217,6 +230,9 @@ class _HeaderParser:
         if "const" in qualifiers:
             flags.append("FUNC_Const")
         metadata = dict(specifiers.metadata)
+        if "CallInEditor" in specifiers.flags:
+            # A button in the details panel of the object.
+            metadata = {"CallInEditor": "true", **metadata}
         if "Category" in specifiers.values:
             metadata = {"Category": specifiers.values["Category"], **metadata}
         parameters = self._parse_parameters(statement[open_index + 1 : close_index])

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+struct FQuat;
+
 // Double precision, members in the engine's order.
 struct FRotator
 {
@@ -11,6 +13,9 @@ struct FRotator
 
 	FRotator() = default;
 	FRotator(double InPitch, double InYaw, double InRoll) : Pitch(InPitch), Yaw(InYaw), Roll(InRoll) {}
+
+	// Defined with FQuat (Math/Quat.h).
+	FQuat Quaternion() const;
 
 	// Maps any angle to (-180, 180]; -180 becomes 180.
 	static double NormalizeAxis(double Angle)

@@ -1,0 +1,14 @@
+#pragma once
+
+// Why an actor or component stops playing.
+namespace EEndPlayReason
+{
+enum Type : int
+{
+	Destroyed,
+	LevelTransition,
+	EndPlayInEditor,
+	RemovedFromWorld,
+	Quit,
+};
+}
