@@ -58,7 +58,8 @@ const UClass& ManagerClass()
 TEST(BlueprintFunctionTable, ManagerIsAGameInstanceSubsystemInTheKarvelPackage)
 {
 	EXPECT_EQ(ManagerClass().GetSuperClass(), UGameInstanceSubsystem::StaticClass());
-	EXPECT_EQ(NamesOf(KarvelPackage().GetClasses()), (std::vector<std::string>{"USeatDeviceConfig", "USeatDeviceManager"}));
+	EXPECT_EQ(NamesOf(KarvelPackage().GetClasses()),
+		(std::vector<std::string>{"USeatDeviceConfig", "USeatDeviceManager", "USeatMotionComponent", "USeatMotionProfile"}));
 }
 
 // Only ActiveConfig is reflected, with no specifiers: the garbage collector sees it, editor and Blueprints do not.

@@ -32,10 +32,10 @@ constexpr bool IsScopedByteEnum = std::is_enum_v<E> && !std::is_convertible_v<E,
 static_assert(IsScopedByteEnum<ESeatModelType> && IsScopedByteEnum<ESeatWindLevel> && IsScopedByteEnum<ESeatWaterMistLevel> && IsScopedByteEnum<ESeatScentLevel>,
 	"the enums are scoped one-byte enums");
 
-TEST(ReflectedEnums, PackageHoldsTheFourEnumsInDeclarationOrder)
+TEST(ReflectedEnums, PackageHoldsTheEnumsInDeclarationOrder)
 {
 	EXPECT_EQ(NamesOf(KarvelPackage().GetEnums()),
-		(std::vector<std::string>{"ESeatModelType", "ESeatWindLevel", "ESeatWaterMistLevel", "ESeatScentLevel"}));
+		(std::vector<std::string>{"ESeatModelType", "ESeatWindLevel", "ESeatWaterMistLevel", "ESeatScentLevel", "ESeatMotionPreset"}));
 }
 
 // The numbers are the library's codes and the display names what Blueprint drop-downs show.

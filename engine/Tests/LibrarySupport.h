@@ -119,6 +119,7 @@ public:
 	FTestGameInstance& operator=(const FTestGameInstance&) = delete;
 
 	USeatDeviceManager& Manager() const { return *GameInstance->GetSubsystem<USeatDeviceManager>(); }
+	UGameInstance* Get() const { return GameInstance; }
 	void Shutdown()
 	{
 		if (!bShutDown)

@@ -2,6 +2,7 @@
 
 #include "HAL/PlatformProcess.h"
 #include "SeatDeviceBackend.h"
+#include "SeatMotionSource.h"
 
 #include <cmath>
 
@@ -9,6 +10,8 @@ namespace
 {
 constexpr float MaxTilt = 15.0f;
 constexpr float MaxYaw = 180.0f;
+// Park ramps are streamed at 100 Hz, a rate the seat's controller follows smoothly.
+constexpr float ParkStepSeconds = 0.01f;
 
 // Upper bound first with a less-than test, then the lower bound.
 float Clamp(float Value, float Low, float High)
@@ -166,10 +169,42 @@ bool USeatDeviceManager::RegisterTamselSeat(FString UdpIp, int32 UdpPort)
 	return RegisterSeatWithParameters(Params);
 }
 
+void USeatDeviceManager::AddMotionSource(ISeatMotionSource* Source)
+{
+	if (Source)
+	{
+		MotionSources.AddUnique(Source);
+	}
+}
+
+void USeatDeviceManager::RemoveMotionSource(ISeatMotionSource* Source)
+{
+	MotionSources.Remove(Source);
+}
+
+void USeatDeviceManager::ParkMotionSource(ISeatMotionSource& Source)
+{
+	if (!CanCommand())
+	{
+		return;
+	}
+	Source.BeginPark();
+	// One step more than the park time allows, so a ramp that needs all of it still ends at home.
+	const int32 MaxSteps = static_cast<int32>(std::ceil(Source.GetParkSeconds() / ParkStepSeconds)) + 1;
+	for (int32 Step = 0; Step < MaxSteps && Source.StepPark(ParkStepSeconds); ++Step)
+	{
+		FPlatformProcess::Sleep(ParkStepSeconds);
+	}
+}
+
 void USeatDeviceManager::UnregisterSeat()
 {
 	if (CanCommand())
 	{
+		for (ISeatMotionSource* Source : MotionSources)
+		{
+			ParkMotionSource(*Source);
+		}
 		Backend->TurnOffAllEffects();
 		Backend->ResetPosition();
 	}

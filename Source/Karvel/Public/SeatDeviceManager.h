@@ -7,6 +7,7 @@
 #include "SeatDeviceManager.generated.h"
 
 class ISeatDeviceBackend;
+class ISeatMotionSource;
 
 // The one object through which game code and Blueprints drive the seat. Calls come from the game thread;
 // callers serialise them and stop any continuous posture stream before registering, unregistering or homing.
@@ -24,6 +25,13 @@ public:
 
 	// Native callers only: an asset pointer cannot come from a Blueprint pin safely enough to be reflected.
 	bool RegisterSeatConfig(USeatDeviceConfig* InConfig);
+
+	// Native callers only: sources of a continuous posture stream (USeatMotionComponent) register here so that
+	// unregistering and the end of the game instance park them softly before the seat is homed.
+	void AddMotionSource(ISeatMotionSource* Source);
+	void RemoveMotionSource(ISeatMotionSource* Source);
+	// Streams Source's park ramp now, paced in real time, for at most its park time; nothing while unregistered.
+	void ParkMotionSource(ISeatMotionSource& Source);
 
 	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Registration", meta = (ToolTip = "初始化或重新配置座椅：建立姿态 UDP 链路及可选的特效 TCP 链路；调用前请停止连续发送，并与其他动态库调用串行执行。ConnectParams：型号、姿态 UDP 地址与端口、特效开关及特效端点。返回 true：本地配置流程成功，不代表 UDP 设备在线或已收到数据；返回 false：本地初始化失败，部分资源可能已创建，请清理后重新配置。"))
 	bool RegisterSeatWithParameters(FSeatConnectParams ConnectParams);
@@ -90,4 +98,7 @@ private:
 	FSeatCurrentState CurrentState;
 
 	bool bSeatReady = false;
+
+	// Not owned: each source removes itself when it ends.
+	TArray<ISeatMotionSource*> MotionSources;
 };

@@ -11,7 +11,8 @@ namespace
 {
 using LogCallback = void (*)(int, const char*);
 
-char Calls[8192];
+// Room for a few seconds of postures streamed at a frame rate.
+char Calls[1 << 18];
 LogCallback Callback = nullptr;
 int ConfigureResult = 1;
 const char* Version = "Fake seat library 1.0";

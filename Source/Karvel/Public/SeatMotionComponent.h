@@ -1,0 +1,95 @@
+#pragma once
+
+#include "CoreMinimal.h"
+#include "Components/ActorComponent.h"
+#include "MotionCueing.h"
+#include "SeatMotionSource.h"
+#include "UObject/WeakObjectPtr.h"
+#include "SeatMotionComponent.generated.h"
+
+class USeatDeviceManager;
+class USeatMotionProfile;
+
+UCLASS(ClassGroup = (SeatDevice), meta = (BlueprintSpawnableComponent, ToolTip = "座椅体感组件：添加到载具 Actor 上，每帧读取载具的加速度与角速度，经体感算法（洗出与倾斜协调）和安全包络后通过 SeatDeviceManager 发送姿态。暂停时座椅平稳回位，恢复时平稳启动；Actor 结束或游戏实例结束时平稳回位。"))
+class KARVEL_API USeatMotionComponent : public UActorComponent, public ISeatMotionSource
+{
+	GENERATED_BODY()
+
+public:
+	USeatMotionComponent();
+	virtual ~USeatMotionComponent() override;
+
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "体感配置资产（SeatMotionProfile）；为空时使用公路车辆预设。运行中请用 SetProfile 更换。"))
+	TObjectPtr<USeatMotionProfile> MotionProfile;
+
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "是否启用体感；关闭时座椅平稳回位并停止发送。运行中请用 SetMotionEnabled 切换。"))
+	bool bMotionEnabled = true;
+
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "为 true 时根据拥有者 Actor 的运动计算体感；为 false 时只把游戏通过本组件 SendPosture 发来的姿态经安全包络转发。"))
+	bool bCueOwnerMotion = true;
+
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "调参录制：非空时，开始运行即把每一步的输入（加速度、角速度）与输出姿态写入该 CSV 文件（已存在则覆盖）。"))
+	FString RecordingPath;
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "启用或关闭体感。关闭：座椅在回位时间内平稳回到原位，之后停止发送；启用：从当前位置平稳启动。"))
+	void SetMotionEnabled(bool bEnabled);
+
+	UFUNCTION(BlueprintPure, Category = "SeatDevice|Motion", meta = (ToolTip = "体感是否启用。"))
+	bool IsMotionEnabled() const;
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "重新居中：忘记此前的运动，座椅平稳回到中性姿态（转台平稳回中，不会跳动）；适用于传送、重生或切换视角之后。"))
+	void Recentre();
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "更换体感配置；为空时使用公路车辆预设。配置数值无效时拒绝并在日志中给出原因，保留原配置，返回 false。"))
+	bool SetProfile(USeatMotionProfile* NewProfile);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "立即平稳回位（例如过场动画前），并保持在原位，直到调用 ResumeMotion。"))
+	void ParkNow();
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "结束 ParkNow 的回位保持，从原位平稳启动体感。"))
+	void ResumeMotion();
+
+	UFUNCTION(BlueprintPure, Category = "SeatDevice|Motion", meta = (ToolTip = "座椅是否已回位并静止在原位。"))
+	bool IsParked() const;
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "发送游戏自行计算的姿态，同样经过安全包络（限位、限速、限加速度，偏航走最短路径）；在下一帧代替体感计算。Pitch、Roll、Yaw 单位为度，Height 归一化 0 到 1，通常为 0.5。"))
+	void SendPosture(float Pitch, float Roll, float Yaw, float Height = 0.5f);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "开始调参录制：把每一步的输入与输出写入 CSV 文件（已存在则覆盖）。无法创建文件时返回 false 并在日志中给出原因。"))
+	bool StartRecording(FString Path);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "结束调参录制并关闭文件。"))
+	void StopRecording();
+
+	virtual void BeginPlay() override;
+	virtual void EndPlay(const EEndPlayReason::Type EndPlayReason) override;
+	virtual void TickComponent(float DeltaTime, ELevelTick TickType, FActorComponentTickFunction* ThisTickFunction) override;
+
+	virtual void BeginPark() override;
+	virtual bool StepPark(float DeltaSeconds) override;
+	virtual float GetParkSeconds() const override;
+
+private:
+	USeatDeviceManager* FindManager();
+	void StartStream(const USeatDeviceManager& Seat);
+	bool ReadOwnerMotion(float DeltaSeconds, KarvelCueing::VehicleMotion& OutMotion);
+	void Send(const KarvelCueing::SeatPose& Pose, const KarvelCueing::VehicleMotion* Motion);
+
+	KarvelCueing::MotionCueing Cueing;
+	KarvelCueing::CueRecorder Recorder;
+	TWeakObjectPtr<USeatDeviceManager> Manager;
+	bool bRegisteredWithManager = false;
+
+	// A stream runs from the first posture after the seat became ready until it is unregistered.
+	bool bStreaming = false;
+	bool bParkRequested = false;
+	bool bHasRequestedPosture = false;
+	KarvelCueing::SeatPose RequestedPosture;
+	double RecordSeconds = 0.0;
+
+	// The owner's last state, for velocity and rotation differences.
+	bool bHasHistory = false;
+	FVector LastVelocity;
+	FVector LastLocation;
+	FQuat LastRotation;
+};

@@ -1,0 +1,396 @@
+// The seat motion component on a vehicle in a world, against the fake seat library: what the seat is sent
+// while the vehicle drives, pauses, ends and loses its manager.
+#include "LibrarySupport.h"
+#include "VehicleSupport.h"
+
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace
+{
+using Strings = std::vector<std::string>;
+
+struct FPosture
+{
+	double Pitch, Roll, Yaw, Height;
+};
+
+// The postures among the library calls, in order; other calls end up in Others.
+std::vector<FPosture> Postures(const Strings& Calls, Strings* Others = nullptr)
+{
+	std::vector<FPosture> Result;
+	for (const std::string& Call : Calls)
+	{
+		FPosture Posture{};
+		if (std::sscanf(Call.c_str(), "Posture(%lf,%lf,%lf,%lf)", &Posture.Pitch, &Posture.Roll, &Posture.Yaw, &Posture.Height) == 4)
+		{
+			Result.push_back(Posture);
+		}
+		else if (Others)
+		{
+			Others->push_back(Call);
+		}
+	}
+	return Result;
+}
+
+// The road profile's envelope (deg/s and 1/s): no posture may change faster between two steps of Seconds.
+void ExpectWithinVelocityLimits(const std::vector<FPosture>& Sequence, double Seconds, const FPosture& Start)
+{
+	constexpr double Slack = 1.0001;
+	const KarvelCueing::CueingProfile& Road = KarvelCueing::RoadVehicleProfile();
+	FPosture Previous = Start;
+	for (size_t Index = 0; Index < Sequence.size(); ++Index)
+	{
+		const FPosture& Now = Sequence[Index];
+		EXPECT_LE(std::abs(Now.Pitch - Previous.Pitch), Road.PitchVelocity * Seconds * Slack + 1e-4) << "step " << Index;
+		EXPECT_LE(std::abs(Now.Roll - Previous.Roll), Road.RollVelocity * Seconds * Slack + 1e-4) << "step " << Index;
+		EXPECT_LE(std::abs(Now.Yaw - Previous.Yaw), Road.YawVelocity * Seconds * Slack + 1e-4) << "step " << Index;
+		EXPECT_LE(std::abs(Now.Height - Previous.Height), Road.HeightVelocity * Seconds * Slack + 1e-6) << "step " << Index;
+		EXPECT_LE(std::abs(Now.Pitch), Road.PitchLimit);
+		EXPECT_LE(std::abs(Now.Roll), Road.RollLimit);
+		EXPECT_LE(std::abs(Now.Yaw), Road.YawLimit);
+		Previous = Now;
+	}
+}
+
+constexpr double Tick = 1.0 / 60.0;
+
+class SeatMotionComponent : public ::testing::Test
+{
+protected:
+	SeatMotionComponent()
+	{
+		Plugins.Mount(TEXT("Karvel"), Dir.Get().string());
+		Game = std::make_unique<FTestGameInstance>();
+		Fake = std::make_unique<FFakeLibrary>(LibraryPath);
+	}
+
+	USeatDeviceManager& Manager() const { return Game->Manager(); }
+
+	void Register(ESeatModelType Model) const
+	{
+		FSeatConnectParams Params;
+		Params.SeatType = Model;
+		Params.UdpIp = TEXT("127.0.0.1");
+		Params.bEnableEffects = false;
+		ASSERT_TRUE(Manager().RegisterSeatWithParameters(Params));
+		Fake->ClearCalls();
+	}
+
+	Strings TakeCalls() const
+	{
+		Strings Calls = Fake->Calls();
+		Fake->ClearCalls();
+		return Calls;
+	}
+
+	// Seconds of the script with the vehicle's state as it stands; the postures sent meanwhile.
+	std::vector<FPosture> Drive(FTestVehicleWorld& Vehicle, FVehicleState& State, double Seconds) const
+	{
+		std::vector<FPosture> Sent;
+		for (double Time = 0.0; Time < Seconds - 1e-9; Time += Tick)
+		{
+			Vehicle.Step(State, Tick);
+			const std::vector<FPosture> Now = Postures(TakeCalls());
+			Sent.insert(Sent.end(), Now.begin(), Now.end());
+		}
+		return Sent;
+	}
+
+	FTempDir Dir;
+	const std::string LibraryPath = Dir.Place(KARVEL_FAKE_LIBRARY_PATH, BinariesDll);
+	FMountedPlugins Plugins;
+	FLogCapture Log;
+	std::unique_ptr<FTestGameInstance> Game;
+	std::unique_ptr<FFakeLibrary> Fake;
+};
+
+class SeatMotionComponentByMotionSource : public SeatMotionComponent, public ::testing::WithParamInterface<bool>
+{
+};
+}
+
+// 3 m/s^2 is a brisk car; the cues' signs are the rider's: pressed back, tipped forward, pushed outward.
+TEST_P(SeatMotionComponentByMotionSource, AccelerationBrakingAndTurnsGiveTheRidersCues)
+{
+	Register(ESeatModelType::Orvida);
+	FTestVehicleWorld Vehicle(Game->Get(), GetParam());
+	Vehicle.BeginPlay();
+	FVehicleState State;
+	const FPosture Home{0.0, 0.0, 0.0, 0.5};
+
+	std::vector<FPosture> Sent = Drive(Vehicle, State, 1.0);
+	ASSERT_FALSE(Sent.empty());
+	ExpectWithinVelocityLimits(Sent, Tick, Home);
+	FPosture Last = Sent.back();
+
+	State.Acceleration = 300.0;
+	Sent = Drive(Vehicle, State, 4.0);
+	ExpectWithinVelocityLimits(Sent, Tick, Last);
+	EXPECT_GT(Sent.back().Pitch, 1.0) << "speeding up tilts the rider back";
+	Last = Sent.back();
+
+	// Cruising lets the tilt wash back before the next manoeuvre; the tilt turns at no more than 3 deg/s.
+	const auto Cruise = [&] {
+		State.Acceleration = 0.0;
+		State.YawRate = 0.0;
+		Sent = Drive(Vehicle, State, 5.0);
+		ExpectWithinVelocityLimits(Sent, Tick, Last);
+		EXPECT_NEAR(Sent.back().Pitch, 0.0, 0.5);
+		EXPECT_NEAR(Sent.back().Roll, 0.0, 0.5);
+		Last = Sent.back();
+	};
+	Cruise();
+
+	State.Acceleration = -400.0;
+	Sent = Drive(Vehicle, State, 2.5);
+	ExpectWithinVelocityLimits(Sent, Tick, Last);
+	EXPECT_LT(Sent.back().Pitch, -1.0) << "braking tips the rider forward";
+	Last = Sent.back();
+	Cruise();
+
+	// 10 m/s round a right-hand bend at 30 deg/s: 5.2 m/s^2 toward the centre, on the right.
+	State.Speed = 1000.0;
+	State.YawRate = 30.0;
+	Sent = Drive(Vehicle, State, 3.0);
+	ExpectWithinVelocityLimits(Sent, Tick, Last);
+	EXPECT_LT(Sent.back().Roll, -1.0) << "a right turn leans the rider out to the left";
+	double MostYaw = 0.0;
+	for (const FPosture& Posture : Sent)
+	{
+		MostYaw = std::max(MostYaw, Posture.Yaw);
+	}
+	EXPECT_GT(MostYaw, 1.0) << "the turntable follows the turn";
+	Last = Sent.back();
+	Cruise();
+
+	State.YawRate = -30.0;
+	Sent = Drive(Vehicle, State, 3.0);
+	ExpectWithinVelocityLimits(Sent, Tick, Last);
+	EXPECT_GT(Sent.back().Roll, 1.0) << "a left turn leans the rider out to the right";
+}
+
+INSTANTIATE_TEST_SUITE_P(PhysicsAndPlainMovement, SeatMotionComponentByMotionSource, ::testing::Bool(),
+	[](const ::testing::TestParamInfo<bool>& Info) { return Info.param ? "Physics" : "PlainMovement"; });
+
+// Twenty-five seconds of a steady turn take the heading across +-180 degrees twice over.
+TEST_F(SeatMotionComponent, AHeadingAcrossTheRearNeverSwingsTheTurntable)
+{
+	Register(ESeatModelType::Orvida);
+	FTestVehicleWorld Vehicle(Game->Get(), false);
+	Vehicle.BeginPlay();
+	FVehicleState State;
+	State.Heading = 150.0;
+	State.Speed = 1000.0;
+	State.YawRate = 30.0;
+	const std::vector<FPosture> Sent = Drive(Vehicle, State, 25.0);
+	ASSERT_GT(Sent.size(), 1000u);
+	ExpectWithinVelocityLimits(Sent, Tick, FPosture{0.0, 0.0, 0.0, 0.5});
+}
+
+TEST_F(SeatMotionComponent, PauseParksAtTheModelsHomeAndUnpauseStartsSoftly)
+{
+	for (const auto& [Model, HomeHeight] : {std::pair{ESeatModelType::Orvida, 0.5}, std::pair{ESeatModelType::Tamsel, 0.0}})
+	{
+		SCOPED_TRACE(static_cast<int>(Model));
+		Register(Model);
+		FTestVehicleWorld Vehicle(Game->Get(), true);
+		Vehicle.BeginPlay();
+		FVehicleState State;
+		State.Acceleration = 400.0;
+		State.YawRate = 20.0;
+		std::vector<FPosture> Sent = Drive(Vehicle, State, 3.0);
+		ASSERT_FALSE(Sent.empty());
+		const FPosture Moving = Sent.back();
+		EXPECT_GT(std::abs(Moving.Pitch) + std::abs(Moving.Yaw), 1.0);
+
+		Vehicle.SetPaused(true);
+		const KarvelCueing::CueingProfile& Road = KarvelCueing::RoadVehicleProfile();
+		int Ticks = 0;
+		for (; Ticks < 600 && !Vehicle.Motion->IsParked(); ++Ticks)
+		{
+			Vehicle.Wait(Tick);
+		}
+		EXPECT_LE(Ticks * Tick, Road.ParkSeconds + Tick) << "home within the park time";
+		Sent = Postures(TakeCalls());
+		ASSERT_EQ(Sent.size(), static_cast<size_t>(Ticks));
+		ExpectWithinVelocityLimits(Sent, Tick, Moving);
+		EXPECT_EQ(Sent.back().Pitch, 0.0);
+		EXPECT_EQ(Sent.back().Roll, 0.0);
+		EXPECT_EQ(Sent.back().Yaw, 0.0);
+		EXPECT_EQ(Sent.back().Height, HomeHeight) << "the seat's own home, so the home command does not move it";
+		Vehicle.Wait(1.0);
+		EXPECT_TRUE(TakeCalls().empty()) << "a parked seat is left alone";
+
+		Vehicle.SetPaused(false);
+		Sent = Drive(Vehicle, State, 1.0);
+		ASSERT_FALSE(Sent.empty());
+		ExpectWithinVelocityLimits(Sent, Tick, Sent.empty() ? FPosture{} : FPosture{0.0, 0.0, 0.0, HomeHeight});
+		Vehicle.Vehicle->Destroy();
+		TakeCalls();
+	}
+}
+
+TEST_F(SeatMotionComponent, UnregisteringParksTheStreamBeforeTheHomeCommand)
+{
+	Register(ESeatModelType::Orvida);
+	FTestVehicleWorld Vehicle(Game->Get(), false);
+	Vehicle.BeginPlay();
+	FVehicleState State;
+	State.Acceleration = 400.0;
+	const std::vector<FPosture> Driven = Drive(Vehicle, State, 3.0);
+	ASSERT_FALSE(Driven.empty());
+
+	UE::StandIn::ClearSleepRequests();
+	Manager().UnregisterSeat();
+	Strings Others;
+	const std::vector<FPosture> Ramp = Postures(TakeCalls(), &Others);
+	ASSERT_GE(Ramp.size(), 2u);
+	const double Step = 0.01;
+	EXPECT_LE(Ramp.size() * Step, KarvelCueing::RoadVehicleProfile().ParkSeconds + 2 * Step);
+	ExpectWithinVelocityLimits(Ramp, Step, Driven.back());
+	EXPECT_EQ(Ramp.back().Pitch, 0.0);
+	EXPECT_EQ(Ramp.back().Height, 0.5);
+	EXPECT_EQ(Others, (Strings{"TurnOffAllEffects", "ResetPosition"}));
+	const std::vector<float> Sleeps = UE::StandIn::GetSleepRequests();
+	EXPECT_EQ(Sleeps.size() + 1, Ramp.size()) << "paced: one pause between two postures";
+
+	Drive(Vehicle, State, 1.0);
+	EXPECT_TRUE(TakeCalls().empty()) << "nothing is sent for an unregistered seat";
+}
+
+TEST_F(SeatMotionComponent, EndOfPlayParksOnceAndTheGameInstanceEndAddsNoPosture)
+{
+	Register(ESeatModelType::Tamsel);
+	FTestVehicleWorld Vehicle(Game->Get(), false);
+	Vehicle.BeginPlay();
+	FVehicleState State;
+	State.Acceleration = -300.0;
+	const std::vector<FPosture> Driven = Drive(Vehicle, State, 3.0);
+	ASSERT_FALSE(Driven.empty());
+	EXPECT_LT(Driven.back().Pitch, -1.0);
+
+	Vehicle.Vehicle->Destroy();
+	const std::vector<FPosture> Ramp = Postures(TakeCalls());
+	ASSERT_GE(Ramp.size(), 2u);
+	ExpectWithinVelocityLimits(Ramp, 0.01, Driven.back());
+	EXPECT_EQ(Ramp.back().Height, 0.0) << "Tamsel homes at the bottom of the stroke";
+
+	Game->Shutdown();
+	Strings Others;
+	EXPECT_TRUE(Postures(TakeCalls(), &Others).empty());
+	EXPECT_EQ(Others, (Strings{"TurnOffAllEffects", "ResetPosition", "TurnOffAllEffects", "ResetPosition", "Release",
+		"SetLogCallback(null)"}));
+}
+
+TEST_F(SeatMotionComponent, AGoneManagerStopsTheComponentCleanly)
+{
+	Register(ESeatModelType::Orvida);
+	FTestVehicleWorld Vehicle(Game->Get(), true);
+	Vehicle.BeginPlay();
+	FVehicleState State;
+	State.Acceleration = 200.0;
+	Drive(Vehicle, State, 1.0);
+
+	// The end of the game instance parks the stream before homing the seat.
+	Game->Shutdown();
+	Strings Others;
+	const std::vector<FPosture> Ramp = Postures(TakeCalls(), &Others);
+	ASSERT_FALSE(Ramp.empty());
+	EXPECT_EQ(Ramp.back().Height, 0.5);
+	ASSERT_FALSE(Others.empty());
+	EXPECT_EQ(Others.front(), "TurnOffAllEffects");
+
+	Vehicle.World->SetGameInstance(nullptr);
+	Game.reset();
+	CollectGarbage();
+	Drive(Vehicle, State, 1.0);
+	EXPECT_TRUE(Fake->Calls().empty());
+	Vehicle.Vehicle->Destroy();
+}
+
+TEST_F(SeatMotionComponent, NonFiniteMotionIsReportedOncePerEpisodeAndNeverSent)
+{
+	Register(ESeatModelType::Orvida);
+	FTestVehicleWorld Vehicle(Game->Get(), true);
+	Vehicle.BeginPlay();
+	FVehicleState State;
+	State.Acceleration = 200.0;
+	Drive(Vehicle, State, 1.0);
+
+	const auto Warnings = [this] { return TextsStartingWith(Log, "[Karvel] Seat motion holds its last posture").size(); };
+	State.Speed = std::numeric_limits<double>::quiet_NaN();
+	std::vector<FPosture> Sent = Drive(Vehicle, State, 0.5);
+	EXPECT_EQ(Warnings(), 1u);
+	State.Speed = 500.0;
+	State.Acceleration = 0.0;
+	std::vector<FPosture> More = Drive(Vehicle, State, 0.5);
+	Sent.insert(Sent.end(), More.begin(), More.end());
+	EXPECT_EQ(Warnings(), 1u) << "good motion ends the episode quietly";
+	State.Speed = std::numeric_limits<double>::infinity();
+	More = Drive(Vehicle, State, 0.5);
+	Sent.insert(Sent.end(), More.begin(), More.end());
+	EXPECT_EQ(Warnings(), 2u) << "a new episode is reported again";
+	for (const FPosture& Posture : Sent)
+	{
+		ASSERT_TRUE(std::isfinite(Posture.Pitch) && std::isfinite(Posture.Roll) && std::isfinite(Posture.Yaw) && std::isfinite(Posture.Height));
+	}
+}
+
+TEST_F(SeatMotionComponent, PosturesTheGameSendsGoThroughTheEnvelope)
+{
+	Register(ESeatModelType::Orvida);
+	FTestVehicleWorld Vehicle(Game->Get(), false);
+	Vehicle.Motion->bCueOwnerMotion = false;
+	Vehicle.BeginPlay();
+	FVehicleState State;
+	Vehicle.Motion->SendPosture(40.0f, -12.0f, 25.0f, 0.9f);
+	const std::vector<FPosture> Sent = Drive(Vehicle, State, 3.0);
+	ASSERT_FALSE(Sent.empty());
+	ExpectWithinVelocityLimits(Sent, Tick, FPosture{0.0, 0.0, 0.0, 0.5});
+	EXPECT_NEAR(Sent.back().Pitch, KarvelCueing::RoadVehicleProfile().PitchLimit, 1e-6) << "held at the limit";
+	EXPECT_NEAR(Sent.back().Roll, -12.0, 1e-4);
+	EXPECT_NEAR(Sent.back().Yaw, 25.0, 1e-4);
+	EXPECT_NEAR(Sent.back().Height, 0.9, 1e-6);
+}
+
+TEST_F(SeatMotionComponent, ARecordingHoldsEachStepsInputAndOutput)
+{
+	Register(ESeatModelType::Orvida);
+	FTestVehicleWorld Vehicle(Game->Get(), true);
+	const std::filesystem::path Path = Dir.Get() / "drive.csv";
+	Vehicle.Motion->RecordingPath = FString(UE::StandIn::Utf8ToUtf16(Path.string()));
+	Vehicle.BeginPlay();
+	FVehicleState State;
+	State.Acceleration = 250.0;
+	const std::vector<FPosture> Sent = Drive(Vehicle, State, 1.0);
+	Vehicle.Motion->StopRecording();
+
+	std::ifstream File(Path);
+	std::string Line;
+	ASSERT_TRUE(std::getline(File, Line));
+	EXPECT_EQ(Line, "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate,pitch,roll,yaw,height");
+	size_t Row = 0;
+	while (std::getline(File, Line) && Row < Sent.size())
+	{
+		std::vector<double> Values;
+		std::stringstream Fields(Line);
+		for (std::string Field; std::getline(Fields, Field, ',');)
+		{
+			Values.push_back(std::stod(Field));
+		}
+		ASSERT_EQ(Values.size(), 11u) << Line;
+		EXPECT_NEAR(Values[0], (Row + 1) * Tick, 1e-6);
+		if (Row > 0)
+		{
+			EXPECT_NEAR(Values[1], 2.5, 1e-3) << "2.5 m/s^2 forward, read from the body's velocity";
+		}
+		EXPECT_NEAR(Values[7], Sent[Row].Pitch, 1e-3);
+		EXPECT_NEAR(Values[10], Sent[Row].Height, 1e-5);
+		++Row;
+	}
+	EXPECT_EQ(Row, Sent.size());
+}
