@@ -70,5 +70,26 @@ class DefaultsTest(unittest.TestCase):
         self.assertEqual(dict(header.structs[0].metadata)["ToolTip"], 'a "quoted" // not a comment')
 
 
+class ComponentClassTest(unittest.TestCase):
+    def test_component_group_plain_bases_and_editor_buttons(self):
+        header = parse(
+            "UCLASS(ClassGroup = (SeatDevice, Vehicles), meta = (BlueprintSpawnableComponent))\n"
+            "class KARVEL_API UProbe : public UActorComponent, public ISource, private Outer::IOther\n"
+            "{\n\tGENERATED_BODY()\npublic:\n"
+            '\tUFUNCTION(CallInEditor, Category = "X")\n\tvoid Button();\n};\n'
+        )
+        probe = header.structs[0]
+        self.assertEqual(probe.super_name, "UActorComponent")
+        self.assertEqual(dict(probe.metadata)["ClassGroupNames"], "SeatDevice Vehicles")
+        self.assertIn("BlueprintSpawnableComponent", dict(probe.metadata))
+        button = probe.functions[0]
+        self.assertEqual(dict(button.metadata)["CallInEditor"], "true")
+        self.assertNotIn("FUNC_BlueprintCallable", button.flags, "an editor button is not a Blueprint node")
+
+    def test_class_group_takes_a_list_only_on_classes(self):
+        with self.assertRaises(HeaderError):
+            parse("USTRUCT(ClassGroup = (A))\nstruct FProbe\n{\n\tGENERATED_BODY()\n};\n")
+
+
 if __name__ == "__main__":
     unittest.main()
