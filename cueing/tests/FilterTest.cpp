@@ -142,8 +142,10 @@ TEST(RateLimiter, TravelsAsFastAsTheLimitsAllowWithoutOvershoot) {
     EXPECT_LE(highest, 15.0);
     EXPECT_LE(run.worstVelocity, 1e-9);
     EXPECT_LE(run.worstAcceleration, 1e-6);
+    // Braking so that steps of any length to come can still stop it costs a
+    // few steps at the end (the profile's park check allows six at 30 Hz).
     EXPECT_GT(t, 1.15 - dt);
-    EXPECT_LT(t, 1.15 + 4 * dt);
+    EXPECT_LT(t, 1.15 + 6 * dt);
 }
 
 TEST(RateLimiter, NeverOvershootsWhateverTheStepLengths) {
