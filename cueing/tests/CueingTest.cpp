@@ -45,40 +45,42 @@ double Degrees(double Radians) { return Radians * 180 / kPi; }
 } // namespace
 
 TEST(TiltCoordination, SustainedAccelerationConvergesToTheGravityTiltAtTheTiltRate) {
-    const CueingProfile& road = RoadVehicleProfile();
     struct Case {
         double Ax, Ay;
         double Pitch, Roll; // asin(a / g) * gain, limited to the tilt limit
     };
     const double g = 9.80665;
-    const double small = road.TiltGain * Degrees(std::asin(2.0 / g)); // 9.41 deg, within the 10 deg limit
-    ASSERT_LT(small, road.TiltLimit);
-    const Case cases[] = {
-        {2.0, 0, small, 0},             // speeding up: leaned back
-        {-2.0, 0, -small, 0},           // braking: tipped forward
-        {0, 2.0, 0, -small},            // right turn, pushed right: left side down, rider thrown outward (left)
-        {0, -2.0, 0, small},            // left turn
-        {6.0, 0, road.TiltLimit, 0},    // 0.8 * asin(0.61) = 30 deg, held at the limit
-        {-30.0, 0, -road.TiltLimit, 0}, // beyond 1 g: still the limit, no NaN from asin
-    };
-    for (const Case& c : cases) {
-        MotionCueing core;
-        EnvelopeCheck check(road, core.Current());
-        const auto out = Hold(core, check, Accelerating(c.Ax, c.Ay), 12);
-        EXPECT_TRUE(check.Ok()) << check.FirstFailure();
-        EXPECT_NEAR(out.back().Pitch, c.Pitch, 1e-3) << c.Ax << ", " << c.Ay;
-        EXPECT_NEAR(out.back().Roll, c.Roll, 1e-3) << c.Ax << ", " << c.Ay;
-        // Never faster than a rider notices as rotation.
-        EXPECT_LE(check.PeakVelocity(0), road.TiltRate + 1e-9);
-        EXPECT_LE(check.PeakVelocity(1), road.TiltRate + 1e-9);
-        // ... and not much slower either: the tilt ramps at its rate, so it is
-        // most of the way there after the ramp time plus the low-pass's lag.
-        const double ramp = std::abs(c.Pitch + c.Roll) / road.TiltRate;
-        const double lag = 2 / (2 * kPi * road.TiltFrequency);
-        const size_t due = static_cast<size_t>((ramp + lag) / kDt);
-        EXPECT_GT(std::abs(out[due].Pitch + out[due].Roll), 0.9 * std::abs(c.Pitch + c.Roll));
-        EXPECT_NEAR(out.back().Yaw, 0, 1e-9);
-        EXPECT_NEAR(out.back().Height, 0.5, 1e-9);
+    for (const CueingProfile* profile : {&RoadVehicleProfile(), &FlightProfile(), &GentleProfile()}) {
+        const CueingProfile& p = *profile;
+        const double small = p.TiltGain * Degrees(std::asin(2.0 / g)); // 11.8 deg * gain, within each limit
+        ASSERT_LT(small, p.TiltLimit);
+        const Case cases[] = {
+            {2.0, 0, small, 0},          // speeding up: leaned back
+            {-2.0, 0, -small, 0},        // braking: tipped forward
+            {0, 2.0, 0, -small},         // right turn, pushed right: left side down, rider thrown outward (left)
+            {0, -2.0, 0, small},         // left turn
+            {6.0, 0, p.TiltLimit, 0},    // asin(0.61) = 37.7 deg * gain, held at the limit
+            {-30.0, 0, -p.TiltLimit, 0}, // beyond 1 g: still the limit, no NaN from asin
+        };
+        for (const Case& c : cases) {
+            MotionCueing core(p);
+            EnvelopeCheck check(p, core.Current());
+            const auto out = Hold(core, check, Accelerating(c.Ax, c.Ay), 15);
+            EXPECT_TRUE(check.Ok()) << check.FirstFailure();
+            EXPECT_NEAR(out.back().Pitch, c.Pitch, 1e-3) << c.Ax << ", " << c.Ay;
+            EXPECT_NEAR(out.back().Roll, c.Roll, 1e-3) << c.Ax << ", " << c.Ay;
+            // Never faster than a rider notices as rotation.
+            EXPECT_LE(check.PeakVelocity(0), p.TiltRate + 1e-9);
+            EXPECT_LE(check.PeakVelocity(1), p.TiltRate + 1e-9);
+            // ... and not much slower either: the tilt ramps at its rate, so it
+            // is most of the way there after the ramp time plus the low-pass's lag.
+            const double ramp = std::abs(c.Pitch + c.Roll) / p.TiltRate;
+            const double lag = 2 / (2 * kPi * p.TiltFrequency);
+            const size_t due = static_cast<size_t>((ramp + lag) / kDt);
+            EXPECT_GT(std::abs(out[due].Pitch + out[due].Roll), 0.9 * std::abs(c.Pitch + c.Roll));
+            EXPECT_NEAR(out.back().Yaw, 0, 1e-9);
+            EXPECT_NEAR(out.back().Height, p.NeutralHeight, 1e-9);
+        }
     }
 }
 
