@@ -139,7 +139,7 @@ void USeatMotionComponent::TickComponent(float DeltaTime, ELevelTick TickType, F
 		bHasRequestedPosture = false;
 		if (!Cueing.IsParked())
 		{
-			Send(Cueing.StepPark(DeltaTime), nullptr);
+			SendParkStep(DeltaTime);
 		}
 		return;
 	}
@@ -332,8 +332,15 @@ bool USeatMotionComponent::StepPark(float DeltaSeconds)
 	{
 		return false;
 	}
-	Send(Cueing.StepPark(DeltaSeconds), nullptr);
+	SendParkStep(DeltaSeconds);
 	return !Cueing.IsParked();
+}
+
+void USeatMotionComponent::SendParkStep(float DeltaSeconds)
+{
+	const SeatPose Pose = Cueing.StepPark(DeltaSeconds);
+	// At rest the seat is home: send home exactly, the very posture the home command stands for.
+	Send(Cueing.IsParked() ? Cueing.Home() : Pose, nullptr);
 }
 
 float USeatMotionComponent::GetParkSeconds() const

@@ -56,6 +56,12 @@ const CueingProfile& PresetProfile(ESeatMotionPreset Preset)
 }
 }
 
+USeatMotionProfile::USeatMotionProfile()
+{
+	// The custom values start as the default preset's, wherever the core puts them.
+	LoadPresetValues();
+}
+
 void USeatMotionProfile::LoadPresetValues()
 {
 	const CueingProfile& Values = PresetProfile(Preset);

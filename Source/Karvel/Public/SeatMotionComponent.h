@@ -74,6 +74,7 @@ private:
 	void StartStream(const USeatDeviceManager& Seat);
 	bool ReadOwnerMotion(float DeltaSeconds, KarvelCueing::VehicleMotion& OutMotion);
 	void Send(const KarvelCueing::SeatPose& Pose, const KarvelCueing::VehicleMotion* Motion);
+	void SendParkStep(float DeltaSeconds);
 
 	KarvelCueing::MotionCueing Cueing;
 	KarvelCueing::CueRecorder Recorder;

@@ -19,6 +19,8 @@ class KARVEL_API USeatMotionProfile : public UDataAsset
 	GENERATED_BODY()
 
 public:
+	USeatMotionProfile();
+
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "体感预设。公路车辆：加速、刹车与转弯的倾斜明显，转动短促；飞行：转动更大、回中更慢、倾斜更多；柔和：幅度小、动作慢，适合初次体验。未勾选自定义数值时使用该预设。"))
 	ESeatMotionPreset Preset = ESeatMotionPreset::RoadVehicle;
 
@@ -26,88 +28,88 @@ public:
 	bool bCustomValues = false;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调增益：持续的纵向与横向加速度按 增益 × asin(a/g) 换算为俯仰与横滚倾角（无单位）。"))
-	double TiltGain = 0.8;
+	double TiltGain = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调低通滤波的截止频率（Hz）：低于该频率的持续加速度才会换算为倾斜。"))
-	double TiltFrequency = 0.5;
+	double TiltFrequency = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调的最大倾角（度）。"))
-	double TiltLimit = 10.0;
+	double TiltLimit = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调的最大倾斜角速度（度/秒），低于乘坐者能察觉为转动的速度，约 3 度/秒。"))
-	double TiltRate = 3.0;
+	double TiltRate = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Onset", meta = (EditCondition = "bCustomValues", ToolTip = "横滚角速度起始提示的增益（无单位）。"))
-	double RollRateGain = 0.8;
+	double RollRateGain = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Onset", meta = (EditCondition = "bCustomValues", ToolTip = "俯仰角速度起始提示的增益（无单位）。"))
-	double PitchRateGain = 0.8;
+	double PitchRateGain = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Onset", meta = (EditCondition = "bCustomValues", ToolTip = "偏航角速度起始提示的增益（无单位）：转台随转弯转动后回中。"))
-	double YawRateGain = 0.6;
+	double YawRateGain = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Onset", meta = (EditCondition = "bCustomValues", ToolTip = "横滚起始提示的洗出（高通）截止频率（Hz）：越大回中越快。"))
-	double RollWashout = 0.3;
+	double RollWashout = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Onset", meta = (EditCondition = "bCustomValues", ToolTip = "俯仰起始提示的洗出（高通）截止频率（Hz）：越大回中越快。"))
-	double PitchWashout = 0.3;
+	double PitchWashout = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Onset", meta = (EditCondition = "bCustomValues", ToolTip = "偏航起始提示的洗出（高通）截止频率（Hz）：越大转台回中越快。"))
-	double YawWashout = 0.2;
+	double YawWashout = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Heave", meta = (EditCondition = "bCustomValues", ToolTip = "升降提示增益：每米提示位移对应的高度单位。"))
-	double HeaveGain = 2.0;
+	double HeaveGain = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Heave", meta = (EditCondition = "bCustomValues", ToolTip = "垂直加速度高通截止频率（Hz）。"))
-	double HeaveWashout = 0.5;
+	double HeaveWashout = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Heave", meta = (EditCondition = "bCustomValues", ToolTip = "升降回到中性高度的截止频率（Hz）。"))
-	double HeaveReturn = 0.3;
+	double HeaveReturn = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Heave", meta = (EditCondition = "bCustomValues", ToolTip = "提示围绕的中性高度，归一化 0 到 1。"))
-	double NeutralHeight = 0.5;
+	double NeutralHeight = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：俯仰角上限（度，正负对称）。"))
-	double PitchLimit = 15.0;
+	double PitchLimit = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：俯仰角速度上限（度/秒）。"))
-	double PitchVelocity = 30.0;
+	double PitchVelocity = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：俯仰角加速度上限（度/秒²）。"))
-	double PitchAcceleration = 200.0;
+	double PitchAcceleration = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：横滚角上限（度，正负对称）。"))
-	double RollLimit = 15.0;
+	double RollLimit = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：横滚角速度上限（度/秒）。"))
-	double RollVelocity = 30.0;
+	double RollVelocity = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：横滚角加速度上限（度/秒²）。"))
-	double RollAcceleration = 200.0;
+	double RollAcceleration = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：转台偏航角上限（度，正负对称）。"))
-	double YawLimit = 30.0;
+	double YawLimit = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：转台角速度上限（度/秒）。"))
-	double YawVelocity = 80.0;
+	double YawVelocity = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：转台角加速度上限（度/秒²）。"))
-	double YawAcceleration = 240.0;
+	double YawAcceleration = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：最低高度，归一化 0 到 1。"))
 	double HeightMin = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：最高高度，归一化 0 到 1。"))
-	double HeightMax = 1.0;
+	double HeightMax = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：高度变化速度上限（每秒归一化单位）。"))
-	double HeightVelocity = 1.5;
+	double HeightVelocity = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Envelope", meta = (EditCondition = "bCustomValues", ToolTip = "安全包络：高度变化加速度上限（每秒²归一化单位）。"))
-	double HeightAcceleration = 10.0;
+	double HeightAcceleration = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Park", meta = (EditCondition = "bCustomValues", ToolTip = "回位时间（秒）：暂停、注销座椅或结束游戏时，座椅在此时间内平稳回到原位。"))
-	double ParkSeconds = 1.5;
+	double ParkSeconds = 0.0;
 
 	UFUNCTION(CallInEditor, BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "把所选预设的数值复制到自定义数值中，作为调整的起点。"))
 	void LoadPresetValues();
