@@ -1,6 +1,6 @@
 // The seat device manager in a game instance, against the fake seat library: registration bookkeeping,
 // what reaches the library, the state snapshot, the log lines and the shutdown sequence.
-#include "LibrarySupport.h"
+#include "FakeSeatSupport.h"
 
 #include <limits>
 
@@ -8,27 +8,9 @@ namespace
 {
 using Strings = std::vector<std::string>;
 
-class SeatDeviceManager : public ::testing::Test
+class SeatDeviceManager : public FFakeSeatLibraryTest
 {
 protected:
-	SeatDeviceManager()
-	{
-		Plugins.Mount(TEXT("Karvel"), Dir.Get().string());
-		Game = std::make_unique<FTestGameInstance>();
-		Fake = std::make_unique<FFakeLibrary>(LibraryPath);
-		Fake->ClearCalls();
-	}
-
-	USeatDeviceManager& Manager() const { return Game->Manager(); }
-
-	// The calls the library received since the last look.
-	Strings TakeCalls() const
-	{
-		Strings Calls = Fake->Calls();
-		Fake->ClearCalls();
-		return Calls;
-	}
-
 	bool RegisterTamsel()
 	{
 		const bool bRegistered = Manager().RegisterTamselSeat(TEXT("127.0.0.1"), 7408);
@@ -54,12 +36,6 @@ protected:
 		EXPECT_EQ(State.bHeaterOn, bHeater);
 	}
 
-	FTempDir Dir;
-	const std::string LibraryPath = Dir.Place(KARVEL_FAKE_LIBRARY_PATH, BinariesDll);
-	FMountedPlugins Plugins;
-	FLogCapture Log;
-	std::unique_ptr<FTestGameInstance> Game;
-	std::unique_ptr<FFakeLibrary> Fake;
 };
 
 FSeatConnectParams OrvidaParams()

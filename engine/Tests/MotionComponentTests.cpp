@@ -1,6 +1,6 @@
 // The seat motion component on a vehicle in a world, against the fake seat library: what the seat is sent
 // while the vehicle drives, pauses, ends and loses its manager.
-#include "LibrarySupport.h"
+#include "FakeSeatSupport.h"
 #include "VehicleSupport.h"
 
 #include <cstdio>
@@ -58,18 +58,9 @@ void ExpectWithinVelocityLimits(const std::vector<FPosture>& Sequence, double Se
 
 constexpr double Tick = 1.0 / 60.0;
 
-class SeatMotionComponent : public ::testing::Test
+class SeatMotionComponent : public FFakeSeatLibraryTest
 {
 protected:
-	SeatMotionComponent()
-	{
-		Plugins.Mount(TEXT("Karvel"), Dir.Get().string());
-		Game = std::make_unique<FTestGameInstance>();
-		Fake = std::make_unique<FFakeLibrary>(LibraryPath);
-	}
-
-	USeatDeviceManager& Manager() const { return Game->Manager(); }
-
 	void Register(ESeatModelType Model) const
 	{
 		FSeatConnectParams Params;
@@ -80,11 +71,17 @@ protected:
 		Fake->ClearCalls();
 	}
 
-	Strings TakeCalls() const
+	// A registered seat and a vehicle that has begun play; Prepare sets the component up before that.
+	FTestVehicleWorld& Start(ESeatModelType Model, bool bPhysics, void (*Prepare)(USeatMotionComponent&, const FTempDir&) = nullptr)
 	{
-		Strings Calls = Fake->Calls();
-		Fake->ClearCalls();
-		return Calls;
+		Register(Model);
+		World = std::make_unique<FTestVehicleWorld>(Game->Get(), bPhysics);
+		if (Prepare)
+		{
+			Prepare(*World->Motion, Dir);
+		}
+		World->BeginPlay();
+		return *World;
 	}
 
 	// Seconds of the script with the vehicle's state as it stands; the postures sent meanwhile.
@@ -100,12 +97,7 @@ protected:
 		return Sent;
 	}
 
-	FTempDir Dir;
-	const std::string LibraryPath = Dir.Place(KARVEL_FAKE_LIBRARY_PATH, BinariesDll);
-	FMountedPlugins Plugins;
-	FLogCapture Log;
-	std::unique_ptr<FTestGameInstance> Game;
-	std::unique_ptr<FFakeLibrary> Fake;
+	std::unique_ptr<FTestVehicleWorld> World;
 };
 
 class SeatMotionComponentByMotionSource : public SeatMotionComponent, public ::testing::WithParamInterface<bool>
@@ -116,9 +108,7 @@ class SeatMotionComponentByMotionSource : public SeatMotionComponent, public ::t
 // 3 m/s^2 is a brisk car; the cues' signs are the rider's: pressed back, tipped forward, pushed outward.
 TEST_P(SeatMotionComponentByMotionSource, AccelerationBrakingAndTurnsGiveTheRidersCues)
 {
-	Register(ESeatModelType::Orvida);
-	FTestVehicleWorld Vehicle(Game->Get(), GetParam());
-	Vehicle.BeginPlay();
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, GetParam());
 	FVehicleState State;
 	const FPosture Home{0.0, 0.0, 0.0, 0.5};
 
@@ -179,9 +169,7 @@ INSTANTIATE_TEST_SUITE_P(PhysicsAndPlainMovement, SeatMotionComponentByMotionSou
 // Twenty-five seconds of a steady turn take the heading across +-180 degrees twice over.
 TEST_F(SeatMotionComponent, AHeadingAcrossTheRearNeverSwingsTheTurntable)
 {
-	Register(ESeatModelType::Orvida);
-	FTestVehicleWorld Vehicle(Game->Get(), false);
-	Vehicle.BeginPlay();
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, false);
 	FVehicleState State;
 	State.Heading = 150.0;
 	State.Speed = 1000.0;
@@ -196,9 +184,7 @@ TEST_F(SeatMotionComponent, PauseParksAtTheModelsHomeAndUnpauseStartsSoftly)
 	for (const auto& [Model, HomeHeight] : {std::pair{ESeatModelType::Orvida, 0.5}, std::pair{ESeatModelType::Tamsel, 0.0}})
 	{
 		SCOPED_TRACE(static_cast<int>(Model));
-		Register(Model);
-		FTestVehicleWorld Vehicle(Game->Get(), true);
-		Vehicle.BeginPlay();
+		FTestVehicleWorld& Vehicle = Start(Model, true);
 		FVehicleState State;
 		State.Acceleration = 400.0;
 		State.YawRate = 20.0;
@@ -236,9 +222,7 @@ TEST_F(SeatMotionComponent, PauseParksAtTheModelsHomeAndUnpauseStartsSoftly)
 
 TEST_F(SeatMotionComponent, UnregisteringParksTheStreamBeforeTheHomeCommand)
 {
-	Register(ESeatModelType::Orvida);
-	FTestVehicleWorld Vehicle(Game->Get(), false);
-	Vehicle.BeginPlay();
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, false);
 	FVehicleState State;
 	State.Acceleration = 400.0;
 	const std::vector<FPosture> Driven = Drive(Vehicle, State, 3.0);
@@ -264,9 +248,7 @@ TEST_F(SeatMotionComponent, UnregisteringParksTheStreamBeforeTheHomeCommand)
 
 TEST_F(SeatMotionComponent, EndOfPlayParksOnceAndTheGameInstanceEndAddsNoPosture)
 {
-	Register(ESeatModelType::Tamsel);
-	FTestVehicleWorld Vehicle(Game->Get(), false);
-	Vehicle.BeginPlay();
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Tamsel, false);
 	FVehicleState State;
 	State.Acceleration = -300.0;
 	const std::vector<FPosture> Driven = Drive(Vehicle, State, 3.0);
@@ -288,9 +270,7 @@ TEST_F(SeatMotionComponent, EndOfPlayParksOnceAndTheGameInstanceEndAddsNoPosture
 
 TEST_F(SeatMotionComponent, AGoneManagerStopsTheComponentCleanly)
 {
-	Register(ESeatModelType::Orvida);
-	FTestVehicleWorld Vehicle(Game->Get(), true);
-	Vehicle.BeginPlay();
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, true);
 	FVehicleState State;
 	State.Acceleration = 200.0;
 	Drive(Vehicle, State, 1.0);
@@ -314,9 +294,7 @@ TEST_F(SeatMotionComponent, AGoneManagerStopsTheComponentCleanly)
 
 TEST_F(SeatMotionComponent, NonFiniteMotionIsReportedOncePerEpisodeAndNeverSent)
 {
-	Register(ESeatModelType::Orvida);
-	FTestVehicleWorld Vehicle(Game->Get(), true);
-	Vehicle.BeginPlay();
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, true);
 	FVehicleState State;
 	State.Acceleration = 200.0;
 	Drive(Vehicle, State, 1.0);
@@ -342,10 +320,9 @@ TEST_F(SeatMotionComponent, NonFiniteMotionIsReportedOncePerEpisodeAndNeverSent)
 
 TEST_F(SeatMotionComponent, PosturesTheGameSendsGoThroughTheEnvelope)
 {
-	Register(ESeatModelType::Orvida);
-	FTestVehicleWorld Vehicle(Game->Get(), false);
-	Vehicle.Motion->bCueOwnerMotion = false;
-	Vehicle.BeginPlay();
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, false, [](USeatMotionComponent& Motion, const FTempDir&) {
+		Motion.bCueOwnerMotion = false;
+	});
 	FVehicleState State;
 	Vehicle.Motion->SendPosture(40.0f, -12.0f, 25.0f, 0.9f);
 	const std::vector<FPosture> Sent = Drive(Vehicle, State, 3.0);
@@ -359,11 +336,10 @@ TEST_F(SeatMotionComponent, PosturesTheGameSendsGoThroughTheEnvelope)
 
 TEST_F(SeatMotionComponent, ARecordingHoldsEachStepsInputAndOutput)
 {
-	Register(ESeatModelType::Orvida);
-	FTestVehicleWorld Vehicle(Game->Get(), true);
 	const std::filesystem::path Path = Dir.Get() / "drive.csv";
-	Vehicle.Motion->RecordingPath = FString(UE::StandIn::Utf8ToUtf16(Path.string()));
-	Vehicle.BeginPlay();
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, true, [](USeatMotionComponent& Motion, const FTempDir& Folder) {
+		Motion.RecordingPath = FString(UE::StandIn::Utf8ToUtf16((Folder.Get() / "drive.csv").string()));
+	});
 	FVehicleState State;
 	State.Acceleration = 250.0;
 	const std::vector<FPosture> Sent = Drive(Vehicle, State, 1.0);

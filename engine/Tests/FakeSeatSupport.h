@@ -1,0 +1,39 @@
+#pragma once
+
+// A game instance whose manager loads the fake seat library (Fixtures/FakeKarvel.cpp) from a plugin directory,
+// and a look at the calls that library received.
+
+#include "LibrarySupport.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class FFakeSeatLibraryTest : public ::testing::Test
+{
+protected:
+	FFakeSeatLibraryTest()
+	{
+		Plugins.Mount(TEXT("Karvel"), Dir.Get().string());
+		Game = std::make_unique<FTestGameInstance>();
+		Fake = std::make_unique<FFakeLibrary>(LibraryPath);
+		Fake->ClearCalls();
+	}
+
+	USeatDeviceManager& Manager() const { return Game->Manager(); }
+
+	// The calls the library received since the last look.
+	std::vector<std::string> TakeCalls() const
+	{
+		std::vector<std::string> Calls = Fake->Calls();
+		Fake->ClearCalls();
+		return Calls;
+	}
+
+	FTempDir Dir;
+	const std::string LibraryPath = Dir.Place(KARVEL_FAKE_LIBRARY_PATH, BinariesDll);
+	FMountedPlugins Plugins;
+	FLogCapture Log;
+	std::unique_ptr<FTestGameInstance> Game;
+	std::unique_ptr<FFakeLibrary> Fake;
+};
