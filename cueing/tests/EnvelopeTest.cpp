@@ -179,15 +179,16 @@ double ParkTime(const CueingProfile& Profile, const SeatPose& Home, const SeatPo
                 double Dt) {
     MotionCueing core(Profile);
     core.SetHome(Home);
-    for (int i = 0; i < 20000; ++i) core.StepPosture(1.0 / 1000, Start);
+    // Any posture is reached within ParkSeconds (at most 30 s): give it 40.
+    for (int i = 0; i < 400; ++i) core.StepPosture(0.1, Start);
     double lastSpeed = 0;
     bool atRest = true;
-    for (int i = 0; i < 20000; ++i) {
+    for (int i = 0; i < 40000; ++i) {
         const SeatPose before = core.Current();
         const SeatPose after = core.StepPosture(1.0 / 1000, Towards);
         const double speed = std::abs(after.Pitch - before.Pitch) + std::abs(after.Roll - before.Roll) +
                              std::abs(after.Yaw - before.Yaw) + std::abs(after.Height - before.Height);
-        if (speed == 0 || speed < lastSpeed) break;
+        if (speed == 0 || speed < lastSpeed * (1 - 1e-9)) break; // braking has begun
         lastSpeed = speed;
         atRest = false;
     }

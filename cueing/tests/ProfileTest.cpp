@@ -217,3 +217,15 @@ TEST(CueRecorder, ReportsAPathItCannotWrite) {
     EXPECT_FALSE(recorder.IsOpen());
     recorder.WritePosture(0, SeatPose{}); // harmless while closed
 }
+
+TEST(CueRecorder, SaysWhenRowsWereLost) {
+    // A device that accepts the open and refuses every write: a full disk.
+    std::ifstream full("/dev/full");
+    if (!full) GTEST_SKIP() << "no /dev/full here";
+    CueRecorder recorder;
+    std::string error;
+    ASSERT_TRUE(recorder.Open("/dev/full", error)) << error;
+    for (int i = 0; i < 10000; ++i) recorder.WritePosture(i / 60.0, SeatPose{});
+    recorder.Close();
+    EXPECT_TRUE(recorder.HadWriteError());
+}
