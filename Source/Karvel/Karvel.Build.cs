@@ -8,6 +8,9 @@ public class Karvel : ModuleRules
 
 		PublicDependencyModuleNames.AddRange(new string[] { "Core", "CoreUObject", "Engine" });
 
+		// The engine-free cueing core includes its headers by bare name, as its own hosts and tests build it.
+		PublicIncludePaths.Add(System.IO.Path.Combine(ModuleDirectory, "Public", "MotionCueing"));
+
 		// IPluginManager, used to find the library next to the plugin.
 		PrivateDependencyModuleNames.AddRange(new string[] { "Projects" });
 

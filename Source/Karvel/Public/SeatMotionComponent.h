@@ -2,7 +2,7 @@
 
 #include "CoreMinimal.h"
 #include "Components/ActorComponent.h"
-#include "MotionCueing.h"
+#include "MotionCueing/MotionCueing.h"
 #include "SeatMotionSource.h"
 #include "UObject/WeakObjectPtr.h"
 #include "SeatMotionComponent.generated.h"

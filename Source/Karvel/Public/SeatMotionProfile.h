@@ -2,7 +2,7 @@
 
 #include "CoreMinimal.h"
 #include "Engine/DataAsset.h"
-#include "MotionCueing.h"
+#include "MotionCueing/MotionCueing.h"
 #include "SeatMotionProfile.generated.h"
 
 UENUM(BlueprintType)
