@@ -142,6 +142,8 @@ TEST(SeatMotionReflection, ProfileAssetHasEveryCoreFieldAsACustomValue)
 	}
 
 	const UEnum& Presets = *StaticEnum<ESeatMotionPreset>();
+	EXPECT_FALSE(Presets.GetMetaData("ToolTip").empty());
+	EXPECT_FALSE(Type.GetMetaData("ToolTip").empty());
 	ASSERT_EQ(Presets.NumEnums(), 3);
 	for (int32 Index = 0; Index < 3; ++Index)
 	{

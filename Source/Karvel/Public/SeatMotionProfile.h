@@ -5,7 +5,7 @@
 #include "MotionCueing/MotionCueing.h"
 #include "SeatMotionProfile.generated.h"
 
-UENUM(BlueprintType)
+UENUM(BlueprintType, meta = (ToolTip = "座椅体感预设：公路车辆、飞行或柔和。"))
 enum class ESeatMotionPreset : uint8
 {
 	RoadVehicle = 0 UMETA(DisplayName = "公路车辆"),
