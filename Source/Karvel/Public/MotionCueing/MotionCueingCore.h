@@ -5,10 +5,10 @@
 // Every posture that leaves the object has gone through the envelope: within
 // the profile's position, velocity and acceleration limits, measured as
 // (change of posture) / step with the step counted at most MaxStepSeconds.
-// A step of zero changes nothing; a negative or non-finite step, or
-// non-finite input, changes nothing but the held report: the seat keeps
-// moving smoothly to the last good target and TakeNonFiniteReport() answers
-// true once per such episode.
+// A step of zero, negative or non-finite length moves nothing. Non-finite
+// input is not used: the seat goes on smoothly to the last good target and
+// comes to rest there. A bad step or bad input makes TakeNonFiniteReport()
+// answer true once per episode (until good input returns).
 #pragma once
 
 #include <string>
