@@ -67,6 +67,18 @@ TEST_F(LibraryBinding, SourceCopyIsLoadedByTheCombinedPath)
 	EXPECT_EQ(ToUtf8(Backend->GetVersion()), "Fake seat library 1.0");
 }
 
+// Projects often sit in folders named in the user's language; the path must reach the loader unchanged.
+TEST_F(LibraryBinding, APluginDirectoryWithChineseCharactersIsFoundAndLoaded)
+{
+	const std::string Loaded = Dir.Place(KARVEL_FAKE_LIBRARY_PATH, std::string("座椅项目/Plugins/Karvel/") + BinariesDll);
+	Plugins.Mount(TEXT("Karvel"), Dir.Get().generic_u8string() + "/座椅项目/Plugins/Karvel");
+
+	ASSERT_TRUE(Backend->Initialize()) << "no line expected, got: " << (KarvelLines().empty() ? "" : KarvelLines()[0].Text);
+	const FFakeLibrary Fake(Loaded);
+	ASSERT_TRUE(Fake.IsValid());
+	EXPECT_EQ(Fake.LoadedName(), UE::StandIn::Test::NameAsRecorded(Loaded));
+}
+
 TEST_F(LibraryBinding, PluginNamesThenTheProjectPluginsDirectory)
 {
 	FTempDir Other;

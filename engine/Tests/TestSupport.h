@@ -101,13 +101,13 @@ public:
 	// As the engine writes paths: with forward slashes.
 	FString GetF() const { return FString(UE::StandIn::Utf8ToUtf16(Path.generic_string())); }
 
-	// Copies a library to Relative under this directory; returns the copy's path.
+	// Copies a library to Relative (UTF-8) under this directory; returns the copy's path, in UTF-8.
 	std::string Place(const char* Library, const std::string& Relative) const
 	{
-		const std::filesystem::path Target = Path / Relative;
+		const std::filesystem::path Target = Path / std::filesystem::u8path(Relative);
 		std::filesystem::create_directories(Target.parent_path());
 		std::filesystem::copy_file(Library, Target, std::filesystem::copy_options::overwrite_existing);
-		return Target.string();
+		return Target.u8string();
 	}
 
 private:
