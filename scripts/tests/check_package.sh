@@ -3,7 +3,8 @@
 # from DLL with scripts/package.sh, unpacks it and checks what a user gets:
 # the layout (every module source, nothing else), the files as they are in
 # the repository, the DLL's exports and imports, the .uplugin fields, and the
-# same bytes from the same inputs.
+# same bytes from the same inputs, and that the build rules stage the library
+# from every place the module looks for it.
 set -euo pipefail
 dll=$1 objdump=$2 version=$3 work=$4
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -32,6 +33,13 @@ cmp -s "$plugin/Karvel.uplugin" "$root/Karvel.uplugin" || fail "Karvel.uplugin d
 cmp -s "$plugin/README.md" "$root/README.md" || fail "README.md differs from the repository's"
 (cd "$root" && find Source/Karvel -type f) | while read -r file; do
   cmp -s "$plugin/$file" "$root/$file" || fail "$file differs from the repository's"
+done
+
+# Every place the module loads the library from is staged for packaged games by its build rules.
+searched=$(grep -o 'TEXT("[^"]*Karvel\.dll")' "$plugin/Source/Karvel/Private/SeatDeviceBackend_Win64.cpp" | sed 's/TEXT("\(.*\)")/\1/')
+[ -n "$searched" ] || fail "no library location found in the module's sources"
+for location in $searched; do
+  grep -q "\"$location\"" "$plugin/Source/Karvel/Karvel.Build.cs" || fail "Karvel.Build.cs does not stage $location"
 done
 
 # The fourteen exports and system imports only.
