@@ -48,7 +48,7 @@ TEST_F(LibraryBinding, BinariesCopyIsPreferredAndLoadedByItsFullPath)
 	ASSERT_TRUE(Backend->Initialize());
 	const FFakeLibrary Fake(Binaries);
 	ASSERT_TRUE(Fake.IsValid());
-	EXPECT_EQ(Fake.LoadedName(), Binaries);
+	EXPECT_EQ(Fake.LoadedName(), UE::StandIn::Test::NameAsRecorded(Binaries));
 	EXPECT_EQ(Fake.Calls(), Strings{"SetLogCallback(set)"});
 	EXPECT_TRUE(Backend->Initialize()) << "already bound";
 	EXPECT_EQ(Fake.Calls(), Strings{"SetLogCallback(set)"});
@@ -63,8 +63,20 @@ TEST_F(LibraryBinding, SourceCopyIsLoadedByTheCombinedPath)
 	ASSERT_TRUE(Backend->Initialize());
 	const FFakeLibrary Fake(Source);
 	ASSERT_TRUE(Fake.IsValid());
-	EXPECT_EQ(Fake.LoadedName(), RelativeBaseDir() + "/" + SourceDll);
+	EXPECT_EQ(Fake.LoadedName(), UE::StandIn::Test::NameAsRecorded(RelativeBaseDir() + "/" + SourceDll));
 	EXPECT_EQ(ToUtf8(Backend->GetVersion()), "Fake seat library 1.0");
+}
+
+// Projects often sit in folders named in the user's language; the path must reach the loader unchanged.
+TEST_F(LibraryBinding, APluginDirectoryWithChineseCharactersIsFoundAndLoaded)
+{
+	const std::string Loaded = Dir.Place(KARVEL_FAKE_LIBRARY_PATH, std::string("座椅项目/Plugins/Karvel/") + BinariesDll);
+	Plugins.Mount(TEXT("Karvel"), Dir.Get().generic_u8string() + "/座椅项目/Plugins/Karvel");
+
+	ASSERT_TRUE(Backend->Initialize()) << "no line expected, got: " << (KarvelLines().empty() ? "" : KarvelLines()[0].Text);
+	const FFakeLibrary Fake(Loaded);
+	ASSERT_TRUE(Fake.IsValid());
+	EXPECT_EQ(Fake.LoadedName(), UE::StandIn::Test::NameAsRecorded(Loaded));
 }
 
 TEST_F(LibraryBinding, PluginNamesThenTheProjectPluginsDirectory)
