@@ -1,0 +1,249 @@
+#include "MotionCueing/MotionCueingCore.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace KarvelCueing {
+
+namespace CueingSteps {
+
+constexpr double DegreesPerRadian = 180.0 / 3.141592653589793;
+// Inputs beyond these are taken at them: no vehicle does more, and the
+// filters stay finite whatever a game sends.
+constexpr double MaxAcceleration = 1000.0; // m/s^2
+constexpr double MaxRate = 5000.0;         // deg/s
+
+bool Finite(const VehicleMotion& M) {
+    return std::isfinite(M.Acceleration.X) && std::isfinite(M.Acceleration.Y) && std::isfinite(M.Acceleration.Z) &&
+           std::isfinite(M.AngularVelocity.X) && std::isfinite(M.AngularVelocity.Y) &&
+           std::isfinite(M.AngularVelocity.Z);
+}
+
+bool Finite(const SeatPose& P) {
+    return std::isfinite(P.Pitch) && std::isfinite(P.Roll) && std::isfinite(P.Yaw) && std::isfinite(P.Height);
+}
+
+// The tilt (deg) at which gravity stands in for a sustained acceleration.
+double TiltFor(double Acceleration, double Gain, double Limit) {
+    const double sine = std::clamp(Acceleration / StandardGravity, -1.0, 1.0);
+    return std::clamp(Gain * std::asin(sine) * DegreesPerRadian, -Limit, Limit);
+}
+
+// Angle difference folded into (-180, 180].
+double ShortWay(double Degrees) {
+    double folded = std::fmod(Degrees, 360.0);
+    if (folded > 180.0) folded -= 360.0;
+    if (folded <= -180.0) folded += 360.0;
+    return folded;
+}
+
+} // namespace CueingSteps
+
+MotionCueing::MotionCueing(const CueingProfile& InProfile)
+    : Settings(ValidateProfile(InProfile).empty() ? InProfile : RoadVehicleProfile()) {
+    ApplyProfile();
+    Reset();
+}
+
+bool MotionCueing::SetProfile(const CueingProfile& NewProfile, std::string* Error) {
+    const std::string problem = ValidateProfile(NewProfile);
+    if (!problem.empty()) {
+        if (Error) *Error = problem;
+        return false;
+    }
+    Settings = NewProfile;
+    ApplyProfile();
+    return true;
+}
+
+void MotionCueing::ApplyProfile() {
+    const CueingProfile& p = Settings;
+    SurgeLow.SetFrequency(p.TiltFrequency);
+    SwayLow.SetFrequency(p.TiltFrequency);
+    // Tilt turns no faster than TiltRate and starts and stops within the
+    // envelope's acceleration, so the envelope never has to catch it up.
+    PitchTilt.SetLimits(p.TiltRate, p.PitchAcceleration);
+    RollTilt.SetLimits(p.TiltRate, p.RollAcceleration);
+    RollOnset.SetFrequency(p.RollWashout);
+    PitchOnset.SetFrequency(p.PitchWashout);
+    YawOnset.SetFrequency(p.YawWashout);
+    HeaveOnset.SetFrequency(p.HeaveWashout);
+    HeaveSpeed.SetLeakFrequency(p.HeaveReturn);
+    PitchAxis.SetLimits(-p.PitchLimit, p.PitchLimit, p.PitchVelocity, p.PitchAcceleration);
+    RollAxis.SetLimits(-p.RollLimit, p.RollLimit, p.RollVelocity, p.RollAcceleration);
+    YawAxis.SetLimits(-p.YawLimit, p.YawLimit, p.YawVelocity, p.YawAcceleration);
+    HeightAxis.SetLimits(p.HeightMin, p.HeightMax, p.HeightVelocity, p.HeightAcceleration);
+}
+
+void MotionCueing::SetHome(const SeatPose& NewHome) {
+    if (!CueingSteps::Finite(NewHome)) return;
+    HomePose = NewHome;
+    if (Fresh) Reset();
+}
+
+void MotionCueing::ResetFilters() {
+    SurgeLow.Reset();
+    SwayLow.Reset();
+    PitchTilt.Reset(0);
+    RollTilt.Reset(0);
+    RollOnset.Reset();
+    PitchOnset.Reset();
+    YawOnset.Reset();
+    HeaveOnset.Reset();
+    RollAngle.Reset();
+    PitchAngle.Reset();
+    YawAngle.Reset();
+    HeaveSpeed.Reset();
+    HeaveTravel.Reset();
+}
+
+void MotionCueing::Reset() {
+    ResetFilters();
+    PitchAxis.Reset(HomePose.Pitch);
+    RollAxis.Reset(HomePose.Roll);
+    YawAxis.Reset(HomePose.Yaw);
+    HeightAxis.Reset(HomePose.Height);
+    Output = HomePose;
+    LastTarget = HomePose;
+    Parking = false;
+    Held = false;
+    HeldReport = false;
+    Fresh = true;
+}
+
+void MotionCueing::Recentre() {
+    ResetFilters();
+    LastTarget = Neutral();
+}
+
+void MotionCueing::Park() {
+    Parking = true;
+}
+
+void MotionCueing::Resume() {
+    if (!Parking) return;
+    Parking = false;
+    ResetFilters();
+    LastTarget = Output;
+}
+
+bool MotionCueing::IsParked() const {
+    return Parking && PitchAxis.AtRestOn(HomePose.Pitch) && RollAxis.AtRestOn(HomePose.Roll) &&
+           YawAxis.AtRestOn(HomePose.Yaw) && HeightAxis.AtRestOn(HomePose.Height);
+}
+
+bool MotionCueing::TakeNonFiniteReport() {
+    const bool report = HeldReport;
+    HeldReport = false;
+    return report;
+}
+
+void MotionCueing::NoteHeld() {
+    if (!Held) HeldReport = true;
+    Held = true;
+}
+
+bool MotionCueing::AcceptStep(double Dt, double& Seconds) {
+    if (!std::isfinite(Dt) || Dt < 0) {
+        NoteHeld();
+        return false;
+    }
+    if (Dt == 0) return false;
+    Seconds = std::min(Dt, MaxStepSeconds);
+    Fresh = false;
+    return true;
+}
+
+SeatPose MotionCueing::Neutral() const {
+    return {HomePose.Pitch, HomePose.Roll, HomePose.Yaw, Settings.NeutralHeight};
+}
+
+SeatPose MotionCueing::Step(double Dt, const VehicleMotion& Motion) {
+    double h = 0;
+    if (!AcceptStep(Dt, h)) return Output;
+    if (Parking) return ParkStep(h);
+    if (!CueingSteps::Finite(Motion)) return Hold(h);
+    const SeatPose target = Cue(h, Motion);
+    if (!CueingSteps::Finite(target)) ResetFilters(); // cannot happen with limited inputs; start afresh
+    return Follow(h, target);
+}
+
+SeatPose MotionCueing::StepPosture(double Dt, const SeatPose& Requested) {
+    double h = 0;
+    if (!AcceptStep(Dt, h)) return Output;
+    if (Parking) return ParkStep(h);
+    SeatPose target = Requested;
+    target.Yaw = Output.Yaw + CueingSteps::ShortWay(Requested.Yaw - Output.Yaw);
+    return Follow(h, target);
+}
+
+SeatPose MotionCueing::Follow(double Seconds, const SeatPose& Target) {
+    if (!CueingSteps::Finite(Target)) return Hold(Seconds);
+    Held = false;
+    LastTarget = Target;
+    return Track(Seconds, Target);
+}
+
+SeatPose MotionCueing::Hold(double Seconds) {
+    NoteHeld();
+    return Track(Seconds, LastTarget);
+}
+
+SeatPose MotionCueing::StepPark(double Dt) {
+    Parking = true;
+    double h = 0;
+    if (!AcceptStep(Dt, h)) return Output;
+    return ParkStep(h);
+}
+
+SeatPose MotionCueing::Cue(double Seconds, const VehicleMotion& Motion) {
+    using CueingSteps::MaxAcceleration;
+    using CueingSteps::MaxRate;
+    const CueingProfile& p = Settings;
+    const double h = Seconds;
+    const double ax = std::clamp(Motion.Acceleration.X, -MaxAcceleration, MaxAcceleration);
+    const double ay = std::clamp(Motion.Acceleration.Y, -MaxAcceleration, MaxAcceleration);
+    const double az = std::clamp(Motion.Acceleration.Z, -MaxAcceleration, MaxAcceleration);
+    const double rollRate = std::clamp(Motion.AngularVelocity.X, -MaxRate, MaxRate);
+    const double pitchRate = std::clamp(Motion.AngularVelocity.Y, -MaxRate, MaxRate);
+    const double yawRate = std::clamp(Motion.AngularVelocity.Z, -MaxRate, MaxRate);
+
+    // Tilt coordination: speeding up leans the rider back (+pitch); a push to
+    // the right (a right turn) lowers the left side (-roll), so the rider
+    // feels thrown outward.
+    const double pitchTilt = PitchTilt.Step(h, CueingSteps::TiltFor(SurgeLow.Step(h, ax), p.TiltGain, p.TiltLimit));
+    const double rollTilt = RollTilt.Step(h, -CueingSteps::TiltFor(SwayLow.Step(h, ay), p.TiltGain, p.TiltLimit));
+
+    // Onsets: the high-passed rate integrated is a rotation the same way that
+    // returns to neutral while the rate holds.
+    const double rollOnset = p.RollRateGain * RollAngle.Step(h, RollOnset.Step(h, rollRate));
+    const double pitchOnset = p.PitchRateGain * PitchAngle.Step(h, PitchOnset.Step(h, pitchRate));
+    const double yawOnset = p.YawRateGain * YawAngle.Step(h, YawOnset.Step(h, yawRate));
+    // Heave: the high-passed acceleration integrated twice, the speed leaking
+    // away so that the travel returns to neutral too.
+    const double heave = p.HeaveGain * HeaveTravel.Step(h, HeaveSpeed.Step(h, HeaveOnset.Step(h, az)));
+
+    const SeatPose neutral = Neutral();
+    return {neutral.Pitch + pitchTilt + pitchOnset, neutral.Roll + rollTilt + rollOnset, neutral.Yaw + yawOnset,
+            neutral.Height + heave};
+}
+
+SeatPose MotionCueing::Track(double Seconds, const SeatPose& Target) {
+    return Move(Seconds, Target, &AxisEnvelope::Step);
+}
+
+SeatPose MotionCueing::ParkStep(double Seconds) {
+    // Home may lie outside the cueing limits (a seat whose home is the bottom
+    // of the stroke with HeightMin above it): park goes there all the same.
+    return Move(Seconds, HomePose, &AxisEnvelope::StepUnlimited);
+}
+
+SeatPose MotionCueing::Move(double Seconds, const SeatPose& Target, double (AxisEnvelope::*StepAxis)(double, double)) {
+    Output.Pitch = (PitchAxis.*StepAxis)(Seconds, Target.Pitch);
+    Output.Roll = (RollAxis.*StepAxis)(Seconds, Target.Roll);
+    Output.Yaw = (YawAxis.*StepAxis)(Seconds, Target.Yaw);
+    Output.Height = (HeightAxis.*StepAxis)(Seconds, Target.Height);
+    return Output;
+}
+
+} // namespace KarvelCueing

@@ -1,0 +1,37 @@
+// Records each step's input and output for tuning, as CSV with the header
+//   time,ax,ay,az,roll_rate,pitch_rate,yaw_rate,pitch,roll,yaw,height
+// in seconds, m/s^2, deg/s and the posture (deg, deg, deg, 0..1). Rows of
+// postures the game chose itself leave the six input fields empty.
+// The first seven columns are a telemetry file that can be cued again; the
+// time and the last four are a posture recording that can be replayed.
+#pragma once
+
+#include <cstddef>
+#include <fstream>
+#include <string>
+
+#include "CueingTypes.h"
+
+namespace KarvelCueing {
+
+class CueRecorder {
+public:
+    static constexpr const char* Header = "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate,pitch,roll,yaw,height";
+
+    // Creates (or truncates) the file and writes the header; a file already
+    // open is closed first. False with a message naming the path on failure.
+    bool Open(const std::string& Path, std::string& Error);
+    void WriteCued(double Time, const VehicleMotion& In, const SeatPose& Out);
+    void WritePosture(double Time, const SeatPose& Out);
+    void Close();
+    bool IsOpen() const { return File.is_open(); }
+    // True once a write failed (a full disk, say); the rows after it are lost.
+    bool HadWriteError() const { return WriteError; }
+
+private:
+    void WriteRow(const char* Row, int Length, std::size_t Capacity);
+    std::ofstream File;
+    bool WriteError = false;
+};
+
+} // namespace KarvelCueing

@@ -1,0 +1,20 @@
+// Integrator with an optional leak back to zero: y' = u - w y (w = 2 pi Hz;
+// 0 Hz integrates plainly). Trapezoidal rule, so a high-passed input whose
+// integral is zero integrates back to zero.
+#pragma once
+
+namespace KarvelCueing {
+
+class LeakyIntegrator {
+public:
+    void SetLeakFrequency(double Hz);
+    double Step(double Dt, double Input);
+    void Reset() { Y = 0; LastInput = 0; }
+    double Value() const { return Y; }
+
+private:
+    double W = 0;
+    double Y = 0, LastInput = 0;
+};
+
+} // namespace KarvelCueing
