@@ -28,17 +28,21 @@ namespace UE::StandIn
 class FObjectStore;
 }
 
-// Declares StaticClass for the engine's own classes, which are described by hand in the stand-in.
-#define UE_STANDIN_ENGINE_CLASS(ClassName, SuperName) \
-public:                                               \
-	using Super = SuperName;                          \
-	using ThisClass = ClassName;                      \
-	static UClass* StaticClass();
+// Declares StaticClass and the constructors the header tool expects of the engine's own classes, which are
+// described by hand in the stand-in.
+#define UE_STANDIN_ENGINE_CLASS(ClassName, SuperName)          \
+public:                                                        \
+	using Super = SuperName;                                   \
+	using ThisClass = ClassName;                               \
+	static UClass* StaticClass();                              \
+	ClassName() = default;                                     \
+	explicit ClassName(FVTableHelper& Helper) : Super(Helper) {}
 
 class UObject
 {
 public:
 	UObject() = default;
+	explicit UObject(FVTableHelper&) {}
 	virtual ~UObject() = default;
 	UObject(const UObject&) = delete;
 	UObject& operator=(const UObject&) = delete;
