@@ -1,8 +1,5 @@
 #include "SeatDeviceConfig.h"
-#include "SeatDeviceManager.h"
 #include "TestSupport.h"
-
-#include <algorithm>
 
 namespace
 {
@@ -162,39 +159,4 @@ TEST(ReflectedPorts, EveryPortIsClampedToTheValidRange)
 		EXPECT_EQ(Property->GetMetaData("ClampMin"), "1") << Type->GetName() << "::" << Name;
 		EXPECT_EQ(Property->GetMetaData("ClampMax"), "65535") << Type->GetName() << "::" << Name;
 	}
-}
-
-// Developer comments are English; a tooltip the editor shows is one of the product's Chinese ones.
-TEST(ReflectedToolTips, NoneIsADeveloperComment)
-{
-	const auto ExpectProductToolTip = [](const FReflectedField& Field, const std::string& Name)
-	{
-		const std::string* ToolTip = Field.FindMetaData("ToolTip");
-		const bool bChinese = ToolTip && std::any_of(ToolTip->begin(), ToolTip->end(), [](char C) { return (C & 0x80) != 0; });
-		EXPECT_TRUE(!ToolTip || bChinese) << Name << ": " << *ToolTip;
-	};
-	for (const UEnum* Enum : KarvelPackage().GetEnums())
-	{
-		EXPECT_FALSE(Enum->HasMetaData("ToolTip")) << Enum->GetName();
-	}
-	const std::vector<const UScriptStruct*> Structs = KarvelPackage().GetStructs();
-	std::vector<const UStruct*> Types(Structs.begin(), Structs.end());
-	for (const UClass* Class : KarvelPackage().GetClasses())
-	{
-		Types.push_back(Class);
-		for (const UFunction* Function : Class->GetFunctions())
-		{
-			ExpectProductToolTip(*Function, Function->GetName());
-		}
-	}
-	for (const UStruct* Type : Types)
-	{
-		ExpectProductToolTip(*Type, Type->GetName());
-		for (const FProperty* Property : Type->GetProperties())
-		{
-			ExpectProductToolTip(*Property, Type->GetName() + "::" + Property->GetName());
-		}
-	}
-	EXPECT_FALSE(USeatDeviceManager::StaticClass()->HasMetaData("ToolTip"));
-	EXPECT_FALSE(USeatDeviceManager::StaticClass()->FindPropertyByName("ActiveConfig")->HasMetaData("ToolTip"));
 }
