@@ -28,15 +28,14 @@ namespace UE::StandIn
 class FObjectStore;
 }
 
-// Declares StaticClass and the constructors the header tool expects of the engine's own classes, which are
-// described by hand in the stand-in.
-#define UE_STANDIN_ENGINE_CLASS(ClassName, SuperName)          \
-public:                                                        \
-	using Super = SuperName;                                   \
-	using ThisClass = ClassName;                               \
-	static UClass* StaticClass();                              \
-	ClassName() = default;                                     \
-	explicit ClassName(FVTableHelper& Helper) : Super(Helper) {}
+// Declares StaticClass for the engine's own classes, which are described by hand in the stand-in, and passes
+// UObject's FVTableHelper constructor down to them, as the generated code of a subclass expects.
+#define UE_STANDIN_ENGINE_CLASS(ClassName, SuperName) \
+public:                                               \
+	using Super = SuperName;                          \
+	using ThisClass = ClassName;                      \
+	using Super::Super;                               \
+	static UClass* StaticClass();
 
 class UObject
 {
