@@ -5,23 +5,14 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
+#include <cmath>
+#include <limits>
 
 namespace
 {
 std::atomic<bool> GRunningDedicatedServer{false};
-
-struct FFixedSeconds
-{
-	std::mutex Mutex;
-	std::optional<double> Value;
-};
-
-FFixedSeconds& GetFixedSeconds()
-{
-	static FFixedSeconds Fixed;
-	return Fixed;
-}
+// NaN while the clock runs.
+std::atomic<double> GFixedSeconds{std::numeric_limits<double>::quiet_NaN()};
 }
 
 bool IsRunningDedicatedServer()
@@ -31,13 +22,10 @@ bool IsRunningDedicatedServer()
 
 double FPlatformTime::Seconds()
 {
+	const double Fixed = GFixedSeconds.load();
+	if (!std::isnan(Fixed))
 	{
-		FFixedSeconds& Fixed = GetFixedSeconds();
-		std::lock_guard<std::mutex> Lock(Fixed.Mutex);
-		if (Fixed.Value)
-		{
-			return *Fixed.Value;
-		}
+		return Fixed;
 	}
 	return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -51,8 +39,6 @@ void SetRunningDedicatedServer(bool bDedicated)
 
 void SetFixedSeconds(std::optional<double> Seconds)
 {
-	FFixedSeconds& Fixed = GetFixedSeconds();
-	std::lock_guard<std::mutex> Lock(Fixed.Mutex);
-	Fixed.Value = Seconds;
+	GFixedSeconds.store(Seconds.value_or(std::numeric_limits<double>::quiet_NaN()));
 }
 }
