@@ -112,23 +112,19 @@ void USeatDeviceManager::EndWarningRun()
 	LastWarning = FString();
 }
 
-bool USeatDeviceManager::AcceptPostureInput(bool bFinite, const FString& Warning)
+bool USeatDeviceManager::StartsNonFiniteRun()
 {
-	if (bFinite)
+	return IgnoredNonFinitePostures++ == 0;
+}
+
+void USeatDeviceManager::EndNonFiniteRun()
+{
+	if (IgnoredNonFinitePostures > 0)
 	{
-		if (IgnoredNonFinitePostures > 0)
-		{
-			EndWarningRun();
-			UE_LOG(LogTemp, Log, TEXT("[Karvel] Postures resumed after %d non-finite inputs were ignored."), IgnoredNonFinitePostures);
-			IgnoredNonFinitePostures = 0;
-		}
-		return true;
+		EndWarningRun();
+		UE_LOG(LogTemp, Log, TEXT("[Karvel] Postures resumed after %d non-finite inputs were ignored."), IgnoredNonFinitePostures);
+		IgnoredNonFinitePostures = 0;
 	}
-	if (IgnoredNonFinitePostures++ == 0)
-	{
-		Warn(Warning);
-	}
-	return false;
 }
 
 void USeatDeviceManager::Initialize(FSubsystemCollectionBase& Collection)
@@ -292,12 +288,16 @@ void USeatDeviceManager::SendPosture(float Pitch, float Roll, float Yaw, float H
 		return;
 	}
 	// A NaN from game maths would otherwise be clamped to full deflection. A stream of them is reported once.
-	const bool bFinite = AllFinite({Pitch, Roll, Yaw, Height});
-	if (!AcceptPostureInput(bFinite, bFinite ? FString() : FString::Printf(
-		TEXT("[Karvel] SendPosture ignored: non-finite input (Pitch %f, Roll %f, Yaw %f, Height %f)."), Pitch, Roll, Yaw, Height)))
+	if (!AllFinite({Pitch, Roll, Yaw, Height}))
 	{
+		if (StartsNonFiniteRun())
+		{
+			Warn(FString::Printf(TEXT("[Karvel] SendPosture ignored: non-finite input (Pitch %f, Roll %f, Yaw %f, Height %f)."),
+				Pitch, Roll, Yaw, Height));
+		}
 		return;
 	}
+	EndNonFiniteRun();
 	Pitch = Clamp(Pitch, -MaxTilt, MaxTilt);
 	Roll = Clamp(Roll, -MaxTilt, MaxTilt);
 	Yaw = Clamp(Yaw, -MaxYaw, MaxYaw);
@@ -316,12 +316,13 @@ void USeatDeviceManager::SendRotation(FRotator Rotation, float Height, float Pit
 	{
 		return;
 	}
-	const bool bFinite = AllFinite({Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign});
-	if (!bFinite)
+	if (!AllFinite({Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign}))
 	{
-		AcceptPostureInput(false, FString::Printf(
-			TEXT("[Karvel] SendRotation ignored: non-finite input (Pitch %f, Yaw %f, Roll %f, Height %f, Signs %f %f %f)."),
-			Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign));
+		if (StartsNonFiniteRun())
+		{
+			Warn(FString::Printf(TEXT("[Karvel] SendRotation ignored: non-finite input (Pitch %f, Yaw %f, Roll %f, Height %f, Signs %f %f %f)."),
+				Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign));
+		}
 		return;
 	}
 	const float Pitch = static_cast<float>(FRotator::NormalizeAxis(Rotation.Pitch)) * PitchSign;

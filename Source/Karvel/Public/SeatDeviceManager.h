@@ -94,8 +94,10 @@ private:
 	void WriteHeldWarnings();
 	void EndWarningRun();
 
-	// False for a non-finite posture, which is reported once for each unbroken run of them.
-	bool AcceptPostureInput(bool bFinite, const FString& Warning);
+	// Non-finite postures are refused and reported once for each unbroken run of them: StartsNonFiniteRun
+	// counts one and says whether it is the first; EndNonFiniteRun, at the next good posture, says how many.
+	bool StartsNonFiniteRun();
+	void EndNonFiniteRun();
 
 	// The library binding; created in Initialize, destroyed in Deinitialize or by the destructor. ActiveConfig
 	// below is reflected only so that the garbage collector keeps the configuration in force alive.
