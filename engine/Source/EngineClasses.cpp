@@ -1,5 +1,6 @@
 #include "Engine/DataAsset.h"
 #include "Engine/GameInstance.h"
+#include "Misc/CoreMisc.h"
 #include "UObject/GeneratedCppIncludes.h"
 
 #include <algorithm>
@@ -43,6 +44,16 @@ UClass* UGameInstance::StaticClass() { return &UE::StandIn::FindClassChecked(Eng
 UGameInstance* UGameInstanceSubsystem::GetGameInstance() const
 {
 	return Cast<UGameInstance>(GetOuter());
+}
+
+bool UGameInstance::IsDedicatedServerInstance() const
+{
+	return IsRunningDedicatedServer() || bRunAsDedicated;
+}
+
+void UE::StandIn::SetRunAsDedicated(UGameInstance& GameInstance, bool bDedicated)
+{
+	GameInstance.bRunAsDedicated = bDedicated;
 }
 
 void UGameInstance::Init()

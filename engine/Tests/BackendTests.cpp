@@ -3,6 +3,10 @@
 #include "LibrarySupport.h"
 #include "SeatDeviceBackend.h"
 
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
+
 namespace
 {
 using FLine = FLogCapture::FLine;
@@ -308,3 +312,25 @@ TEST_F(LibraryBinding, ASecondBackendLeavesTheFirstOnesLogAndConfiguration)
 	Second->Shutdown();
 	EXPECT_EQ(Fake.Calls(), (Strings{"Release", "SetLogCallback(null)"}));
 }
+
+#if !defined(_WIN32)
+// Game modules link against what the module exports: its classes and structs, not the binding, which only the
+// manager and these tests (which compile it themselves) use. Built with hidden visibility, the module exports
+// here only what carries KARVEL_API, as the engine's Windows build does.
+TEST(PluginModule, ExportsItsTypesAndNotTheBinding)
+{
+	void* Module = dlopen(KARVEL_PLUGIN_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD);
+	ASSERT_NE(Module, nullptr);
+	for (const char* Exported : {"_ZN17FSeatCurrentState12StaticStructEv", "_ZN18FSeatConnectParams12StaticStructEv",
+			 "_ZN17USeatDeviceConfig11StaticClassEv", "_ZN18USeatDeviceManager11StaticClassEv",
+			 "_ZN18USeatDeviceManager11SendPostureEffff"})
+	{
+		EXPECT_NE(dlsym(Module, Exported), nullptr) << Exported;
+	}
+	for (const char* Internal : {"_Z23CreateSeatDeviceBackendv", "_Z17ForwardLibraryLogiPKc"})
+	{
+		EXPECT_EQ(dlsym(Module, Internal), nullptr) << Internal;
+	}
+	dlclose(Module);
+}
+#endif
