@@ -2,8 +2,10 @@
 # Installs what is needed, then builds and runs the whole test suite: plain
 # (warnings as errors) followed by a two-minute soak, under AddressSanitizer
 # with UndefinedBehaviorSanitizer, under ThreadSanitizer, and as the Windows
-# x64 build (Karvel.dll, cross-built with mingw-w64) under wine; then each
-# fuzzer briefly and the main job headless.
+# x64 build (Karvel.dll, cross-built with mingw-w64) under wine, where the
+# engine plugin, cross-built too, loads the real Karvel.dll end to end and the
+# plugin zip of scripts/package.sh is checked; then each fuzzer briefly and
+# the main job headless.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

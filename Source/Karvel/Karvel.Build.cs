@@ -1,20 +1,40 @@
+using System.IO;
+using Microsoft.Extensions.Logging;
 using UnrealBuildTool;
 
 public class Karvel : ModuleRules
 {
+	// Where the plugin looks for the library at run time, in the order it looks.
+	private static readonly string[] LibraryLocations =
+	{
+		"Binaries/ThirdParty/Win64/Karvel.dll",
+		"Source/Karvel/Win64/Karvel.dll",
+	};
+
 	public Karvel(ReadOnlyTargetRules Target) : base(Target)
 	{
 		PCHUsage = PCHUsageMode.UseExplicitOrSharedPCHs;
 
 		PublicDependencyModuleNames.AddRange(new string[] { "Core", "CoreUObject", "Engine" });
 
-		// The engine-free cueing core includes its headers by bare name, as its own hosts and tests build it.
-		PublicIncludePaths.Add(System.IO.Path.Combine(ModuleDirectory, "Public", "MotionCueing"));
-
 		// IPluginManager, used to find the library next to the plugin.
 		PrivateDependencyModuleNames.AddRange(new string[] { "Projects" });
 
-		// The library is loaded by path at run time, never linked; staging it keeps packaged games working.
-		RuntimeDependencies.Add("$(PluginDir)/Binaries/ThirdParty/Win64/Karvel.dll");
+		// The library is loaded by path at run time, never linked. Staging whichever copy is there keeps a
+		// packaged game working the way the editor does; the plugin loads the first of them that exists.
+		bool bStaged = false;
+		foreach (string Location in LibraryLocations)
+		{
+			if (File.Exists(Path.Combine(PluginDirectory, Location)))
+			{
+				RuntimeDependencies.Add("$(PluginDir)/" + Location);
+				bStaged = true;
+			}
+		}
+		if (!bStaged)
+		{
+			Logger.LogWarning("Karvel: no Karvel.dll at {Locations} under {PluginDirectory}; a packaged game will not find the seat library.",
+				string.Join(" or ", LibraryLocations), PluginDirectory);
+		}
 	}
 }

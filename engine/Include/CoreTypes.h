@@ -17,5 +17,11 @@ using UTF8CHAR = char;
 // Engine text is UTF-16 as on Windows, so conversions here exercise the same surrogate handling.
 using TCHAR = char16_t;
 
+// The stand-in plays the Win64 target the plugin is built for on every host: its process layer is
+// FWindowsPlatformProcess.
+#ifndef PLATFORM_WINDOWS
+#define PLATFORM_WINDOWS 1
+#endif
+
 #define UE_STANDIN_TEXT_PASTE(x) u##x
 #define TEXT(x) UE_STANDIN_TEXT_PASTE(x)

@@ -3,6 +3,7 @@
 #include "Engine/GameInstance.h"
 #include "Engine/World.h"
 #include "GameFramework/Actor.h"
+#include "Misc/CoreMisc.h"
 #include "UObject/GeneratedCppIncludes.h"
 
 #include <algorithm>
@@ -56,6 +57,16 @@ UClass* UPrimitiveComponent::StaticClass() { return &UE::StandIn::FindClassCheck
 UGameInstance* UGameInstanceSubsystem::GetGameInstance() const
 {
 	return Cast<UGameInstance>(GetOuter());
+}
+
+bool UGameInstance::IsDedicatedServerInstance() const
+{
+	return IsRunningDedicatedServer() || bRunAsDedicated;
+}
+
+void UE::StandIn::SetRunAsDedicated(UGameInstance& GameInstance, bool bDedicated)
+{
+	GameInstance.bRunAsDedicated = bDedicated;
 }
 
 void UGameInstance::Init()

@@ -22,12 +22,13 @@ FProjectDirState& GetProjectDirState()
 
 std::filesystem::path ToPath(const FString& Path)
 {
-	return std::filesystem::path(UE::StandIn::Utf16ToUtf8(Path.GetCharArray()));
+	// As UTF-8 explicitly: a plain narrow string would be read in the system code page on Windows.
+	return std::filesystem::u8path(UE::StandIn::Utf16ToUtf8(Path.GetCharArray()));
 }
 
 FString FromPath(const std::filesystem::path& Path)
 {
-	return FString(UE::StandIn::Utf8ToUtf16(Path.generic_string()));
+	return FString(UE::StandIn::Utf8ToUtf16(Path.generic_u8string()));
 }
 }
 

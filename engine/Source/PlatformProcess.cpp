@@ -1,9 +1,8 @@
 #include "Windows/WindowsPlatformProcess.h"
 
 #include "Containers/StringConv.h"
+#include "Platform/DynamicLibrary.h"
 #include "StandIn/StandInControl.h"
-
-#include <dlfcn.h>
 
 #include <chrono>
 #include <mutex>
@@ -24,22 +23,21 @@ FSleepLog& GetSleepLog()
 }
 }
 
-// Paths are loaded exactly as given: a "Karvel.dll" here is a shared object under the Windows name.
 void* FWindowsPlatformProcess::GetDllHandle(const TCHAR* Filename)
 {
-	return Filename ? dlopen(TCHAR_TO_UTF8(Filename), RTLD_NOW | RTLD_LOCAL) : nullptr;
+	return Filename ? UE::StandIn::Platform::LoadLibraryFile(Filename) : nullptr;
 }
 
 void* FWindowsPlatformProcess::GetDllExport(void* DllHandle, const TCHAR* ProcName)
 {
-	return DllHandle && ProcName ? dlsym(DllHandle, TCHAR_TO_UTF8(ProcName)) : nullptr;
+	return DllHandle && ProcName ? UE::StandIn::Platform::FindLibraryExport(DllHandle, TCHAR_TO_UTF8(ProcName)) : nullptr;
 }
 
 void FWindowsPlatformProcess::FreeDllHandle(void* DllHandle)
 {
 	if (DllHandle)
 	{
-		dlclose(DllHandle);
+		UE::StandIn::Platform::FreeLibraryFile(DllHandle);
 	}
 }
 

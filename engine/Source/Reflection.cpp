@@ -199,6 +199,11 @@ bool UClass::IsChildOf(const UClass* Other) const
 	return false;
 }
 
+std::unique_ptr<UObject> UClass::CreateVTableHelperInstance() const
+{
+	return VTableHelperFactory ? VTableHelperFactory() : nullptr;
+}
+
 std::unique_ptr<UObject> UClass::CreateInstance() const
 {
 	return Factory ? Factory() : nullptr;

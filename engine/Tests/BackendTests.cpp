@@ -3,6 +3,10 @@
 #include "LibrarySupport.h"
 #include "SeatDeviceBackend.h"
 
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
+
 namespace
 {
 using FLine = FLogCapture::FLine;
@@ -48,7 +52,7 @@ TEST_F(LibraryBinding, BinariesCopyIsPreferredAndLoadedByItsFullPath)
 	ASSERT_TRUE(Backend->Initialize());
 	const FFakeLibrary Fake(Binaries);
 	ASSERT_TRUE(Fake.IsValid());
-	EXPECT_EQ(Fake.LoadedName(), Binaries);
+	EXPECT_EQ(Fake.LoadedName(), UE::StandIn::Test::NameAsRecorded(Binaries));
 	EXPECT_EQ(Fake.Calls(), Strings{"SetLogCallback(set)"});
 	EXPECT_TRUE(Backend->Initialize()) << "already bound";
 	EXPECT_EQ(Fake.Calls(), Strings{"SetLogCallback(set)"});
@@ -63,8 +67,20 @@ TEST_F(LibraryBinding, SourceCopyIsLoadedByTheCombinedPath)
 	ASSERT_TRUE(Backend->Initialize());
 	const FFakeLibrary Fake(Source);
 	ASSERT_TRUE(Fake.IsValid());
-	EXPECT_EQ(Fake.LoadedName(), RelativeBaseDir() + "/" + SourceDll);
+	EXPECT_EQ(Fake.LoadedName(), UE::StandIn::Test::NameAsRecorded(RelativeBaseDir() + "/" + SourceDll));
 	EXPECT_EQ(ToUtf8(Backend->GetVersion()), "Fake seat library 1.0");
+}
+
+// Projects often sit in folders named in the user's language; the path must reach the loader unchanged.
+TEST_F(LibraryBinding, APluginDirectoryWithChineseCharactersIsFoundAndLoaded)
+{
+	const std::string Loaded = Dir.Place(KARVEL_FAKE_LIBRARY_PATH, std::string("座椅项目/Plugins/Karvel/") + BinariesDll);
+	Plugins.Mount(TEXT("Karvel"), Dir.Get().generic_u8string() + "/座椅项目/Plugins/Karvel");
+
+	ASSERT_TRUE(Backend->Initialize()) << "no line expected, got: " << (KarvelLines().empty() ? "" : KarvelLines()[0].Text);
+	const FFakeLibrary Fake(Loaded);
+	ASSERT_TRUE(Fake.IsValid());
+	EXPECT_EQ(Fake.LoadedName(), UE::StandIn::Test::NameAsRecorded(Loaded));
 }
 
 TEST_F(LibraryBinding, PluginNamesThenTheProjectPluginsDirectory)
@@ -296,3 +312,25 @@ TEST_F(LibraryBinding, ASecondBackendLeavesTheFirstOnesLogAndConfiguration)
 	Second->Shutdown();
 	EXPECT_EQ(Fake.Calls(), (Strings{"Release", "SetLogCallback(null)"}));
 }
+
+#if !defined(_WIN32)
+// Game modules link against what the module exports: its classes and structs, not the binding, which only the
+// manager and these tests (which compile it themselves) use. Built with hidden visibility, the module exports
+// here only what carries KARVEL_API, as the engine's Windows build does.
+TEST(PluginModule, ExportsItsTypesAndNotTheBinding)
+{
+	void* Module = dlopen(KARVEL_PLUGIN_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD);
+	ASSERT_NE(Module, nullptr);
+	for (const char* Exported : {"_ZN17FSeatCurrentState12StaticStructEv", "_ZN18FSeatConnectParams12StaticStructEv",
+			 "_ZN17USeatDeviceConfig11StaticClassEv", "_ZN18USeatDeviceManager11StaticClassEv",
+			 "_ZN18USeatDeviceManager11SendPostureEffff"})
+	{
+		EXPECT_NE(dlsym(Module, Exported), nullptr) << Exported;
+	}
+	for (const char* Internal : {"_Z23CreateSeatDeviceBackendv", "_Z17ForwardLibraryLogiPKc"})
+	{
+		EXPECT_EQ(dlsym(Module, Internal), nullptr) << Internal;
+	}
+	dlclose(Module);
+}
+#endif

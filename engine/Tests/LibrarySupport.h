@@ -4,11 +4,10 @@
 // Windows, a second look into a library the plugin loaded, and a game instance that runs the manager.
 
 #include "Engine/GameInstance.h"
+#include "Platform/LoadedLibraries.h"
 #include "SeatDeviceManager.h"
 #include "StandIn/StandInControl.h"
 #include "TestSupport.h"
-
-#include <dlfcn.h>
 
 #include <filesystem>
 #include <fstream>
@@ -36,10 +35,10 @@ public:
 // Whether the library file at Path is mapped into the process.
 inline bool IsLoaded(const std::string& Path)
 {
-	void* Handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+	void* Handle = UE::StandIn::Test::OpenLoadedLibrary(Path);
 	if (Handle)
 	{
-		dlclose(Handle);
+		UE::StandIn::Test::CloseLibrary(Handle);
 	}
 	return Handle != nullptr;
 }
@@ -48,12 +47,12 @@ inline bool IsLoaded(const std::string& Path)
 class FFakeLibrary
 {
 public:
-	explicit FFakeLibrary(const std::string& Path) : Handle(dlopen(Path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {}
+	explicit FFakeLibrary(const std::string& Path) : Handle(UE::StandIn::Test::OpenLoadedLibrary(Path)) {}
 	~FFakeLibrary()
 	{
 		if (Handle)
 		{
-			dlclose(Handle);
+			UE::StandIn::Test::CloseLibrary(Handle);
 		}
 	}
 	FFakeLibrary(const FFakeLibrary&) = delete;
@@ -77,19 +76,14 @@ public:
 	void SetVersion(const char* Version) const { Function<void (*)(const char*)>("Fake_SetVersion")(Version); }
 	void Log(int Level, const char* Message) const { Function<void (*)(int, const char*)>("Fake_Log")(Level, Message); }
 
-	// The file name the loader recorded for it: the path exactly as it was passed to the loader.
-	std::string LoadedName() const
-	{
-		Dl_info Info{};
-		dladdr(reinterpret_cast<void*>(Function<const char* (*)()>("Fake_Calls")), &Info);
-		return Info.dli_fname ? Info.dli_fname : "";
-	}
+	// The file name the loader recorded for it (compare with UE::StandIn::Test::NameAsRecorded).
+	std::string LoadedName() const { return Handle ? UE::StandIn::Test::LoadedLibraryName(Handle) : ""; }
 
 private:
 	template <typename FunctionType>
 	FunctionType Function(const char* Name) const
 	{
-		void* Address = Handle ? dlsym(Handle, Name) : nullptr;
+		void* Address = Handle ? UE::StandIn::Test::FindLibrarySymbol(Handle, Name) : nullptr;
 		if (!Address)
 		{
 			ADD_FAILURE() << Name << " not found";

@@ -2,6 +2,8 @@
 // what reaches the library, the state snapshot, the log lines and the shutdown sequence.
 #include "FakeSeatSupport.h"
 
+#include "UObject/WeakObjectPtr.h"
+
 #include <limits>
 
 namespace
@@ -158,13 +160,16 @@ TEST_F(SeatDeviceManager, NonFiniteInputSendsNothingAndKeepsTheSnapshot)
 	EXPECT_TRUE(TakeCalls().empty());
 	ExpectState(Manager().GetCurrentState(), 3.0f, 4.0f, 5.0f, 0.6f);
 
+	// One warning for the whole run of refused calls (a NaN every tick must not flood the log), one line when
+	// postures resume, and a warning again for the next run.
+	Manager().SendPosture(1.0f, 2.0f, 3.0f, 0.5f);
+	Manager().SendRotation(FRotator(0.0, 0.0, 0.0), 0.5f, 1.0f, 1.0f, -Infinity);
+	EXPECT_EQ(TakeCalls(), Strings{"Posture(1,2,3,0.5)"});
 	const Strings Lines = KarvelLines();
-	ASSERT_EQ(Lines.size(), 6u) << "one warning for each refused call after the registration line";
+	ASSERT_EQ(Lines.size(), 4u);
 	EXPECT_EQ(Lines[1], "[Karvel] SendPosture ignored: non-finite input (Pitch nan, Roll 0.000000, Yaw 0.000000, Height 0.500000).");
-	EXPECT_EQ(Lines[2], "[Karvel] SendPosture ignored: non-finite input (Pitch 0.000000, Roll 0.000000, Yaw 0.000000, Height inf).");
-	EXPECT_EQ(Lines[3].rfind("[Karvel] SendRotation ignored: non-finite input (Pitch nan, ", 0), 0u) << Lines[3];
-	EXPECT_EQ(Lines[4].rfind("[Karvel] SendRotation ignored: non-finite input (", 0), 0u) << Lines[4];
-	EXPECT_EQ(Lines[5].rfind("[Karvel] SendPosture ignored: non-finite input (Pitch inf, ", 0), 0u) << Lines[5];
+	EXPECT_EQ(Lines[2], "[Karvel] Postures resumed after 5 non-finite inputs were ignored.");
+	EXPECT_EQ(Lines[3].rfind("[Karvel] SendRotation ignored: non-finite input (Pitch 0.000000, ", 0), 0u) << Lines[3];
 }
 
 TEST_F(SeatDeviceManager, EffectsReachTheLibraryAndTheSnapshot)
@@ -249,8 +254,7 @@ TEST_F(SeatDeviceManager, EffectsEndpointSwitchOnATamselTurnsTheEffectsSwitchOn)
 	EXPECT_EQ(Lines, (Strings{"[Karvel] SetEffectsEndpoints failed: SDK is not configured yet.",
 		"[Karvel] Seat Registered successfully with IP: 127.0.0.1",
 		"[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters.",
-		"[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters.",
-		"[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters.",
+		"[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters. (repeated 2 times)",
 		"[Karvel] Effects Endpoints atomically switched successfully (Relay: 127.0.0.7:1, Speed: 127.0.0.8:65535)",
 		"[Karvel] Failed to switch Effects Endpoints (Relay: 127.0.0.9:2, Speed: 127.0.0.10:3). Old connections retained."}));
 }
@@ -304,4 +308,197 @@ TEST_F(SeatDeviceManager, ASecondGameInstanceLeavesTheFirstOneWorking)
 	EXPECT_EQ(TakeCalls(), (Strings{"SetLogCallback(set)", "Posture(1,2,3,0.5)"})) << "not released, log still hooked";
 	Fake->Log(1, "[Ridova][INFO] still here");
 	EXPECT_EQ(TextsStartingWith(Log, "[Ridova DLL]"), Strings{"[Ridova DLL] [Ridova][INFO] still here"});
+}
+
+TEST_F(SeatDeviceManager, EveryManagerLineHasItsVerbosity)
+{
+	Manager().SetUdpEndpoint(TEXT("127.0.0.2"), 7408);
+	Manager().SetEffectsEndpoints();
+	Fake->SetResult(false);
+	Manager().RegisterTamselSeat(TEXT("127.0.0.1"), 7408);
+	Fake->SetResult(true);
+	Manager().RegisterSeatConfig(nullptr);
+	ASSERT_TRUE(RegisterTamsel());
+	Manager().SetUdpEndpoint(TEXT("127.0.0.2"), 0);
+	Manager().SetUdpEndpoint(TEXT("127.0.0.2"), 7408);
+	Manager().SetEffectsEndpoints(TEXT(""), 1, TEXT("127.0.0.8"), 1);
+	Manager().SetEffectsEndpoints(TEXT("127.0.0.7"), 1, TEXT("127.0.0.8"), 1);
+	Fake->SetResult(false);
+	Manager().SetUdpEndpoint(TEXT("127.0.0.3"), 7408);
+	Manager().SetEffectsEndpoints(TEXT("127.0.0.9"), 1, TEXT("127.0.0.8"), 1);
+	USeatDeviceManager* Subsystem = &Manager();
+	Game->Shutdown();
+	Subsystem->RegisterSeatConfig(NewObject<USeatDeviceConfig>());
+
+	constexpr ELogVerbosity::Type Error = ELogVerbosity::Error;
+	constexpr ELogVerbosity::Type Warning = ELogVerbosity::Warning;
+	constexpr ELogVerbosity::Type Info = ELogVerbosity::Log;
+	const std::vector<std::pair<std::string, ELogVerbosity::Type>> Expected = {
+		{"[Karvel] SetUdpEndpoint failed: SDK is not configured yet.", Warning},
+		{"[Karvel] SetEffectsEndpoints failed: SDK is not configured yet.", Warning},
+		{"[Karvel] Failed to configure hardware backend.", Error},
+		{"[Karvel] Register failed: InConfig is null.", Error},
+		{"[Karvel] Seat Registered successfully with IP: 127.0.0.1", Info},
+		{"[Karvel] SetUdpEndpoint failed: Invalid IP or Port (127.0.0.2:0).", Warning},
+		{"[Karvel] UDP Endpoint switched successfully to 127.0.0.2:7408", Info},
+		{"[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters.", Warning},
+		{"[Karvel] Effects Endpoints atomically switched successfully (Relay: 127.0.0.7:1, Speed: 127.0.0.8:1)", Info},
+		{"[Karvel] Failed to switch UDP Endpoint to 127.0.0.3:7408", Warning},
+		{"[Karvel] Failed to switch Effects Endpoints (Relay: 127.0.0.9:1, Speed: 127.0.0.8:1). Old connections retained.", Warning},
+		{"[Karvel] Register failed: Backend not initialized.", Error},
+	};
+	std::vector<std::pair<std::string, ELogVerbosity::Type>> Seen;
+	for (const FLogCapture::FLine& Line : LinesStartingWith(Log, "[Karvel] "))
+	{
+		EXPECT_EQ(Line.Category, "LogTemp");
+		Seen.emplace_back(Line.Text, Line.Verbosity);
+	}
+	EXPECT_EQ(Seen, Expected);
+}
+
+// The library's calls (which the fake reports at DEBUG) with the number of platform sleeps made before each.
+class FCallsBetweenSleeps : public FOutputDevice
+{
+public:
+	FCallsBetweenSleeps() { FOutputDeviceRedirector::Get().AddOutputDevice(this); }
+	~FCallsBetweenSleeps() override { FOutputDeviceRedirector::Get().RemoveOutputDevice(this); }
+
+	void Serialize(const TCHAR* Line, ELogVerbosity::Type, const FString&) override
+	{
+		const std::string Text = TCHAR_TO_UTF8(Line);
+		const std::string Prefix = "[Ridova DLL] [Ridova][DEBUG] call ";
+		if (Text.rfind(Prefix, 0) == 0)
+		{
+			Events.push_back(Text.substr(Prefix.size()) + " after " + std::to_string(UE::StandIn::GetSleepRequests().size()));
+		}
+	}
+
+	std::vector<std::string> Events;
+};
+
+TEST_F(SeatDeviceManager, TheShutdownPauseComesAfterOffAndHomeAndBeforeTheRelease)
+{
+	ASSERT_TRUE(RegisterTamsel());
+	const FVerboseLogTemp Verbose;
+	UE::StandIn::ClearSleepRequests();
+	FCallsBetweenSleeps Timeline;
+	Game->Shutdown();
+	EXPECT_EQ(Timeline.Events, (Strings{"TurnOffAllEffects after 0", "ResetPosition after 0", "TurnOffAllEffects after 0",
+		"ResetPosition after 0", "Release after 1"}));
+	EXPECT_EQ(UE::StandIn::GetSleepRequests(), std::vector<float>{0.1f});
+}
+
+TEST_F(SeatDeviceManager, ALibraryMissingAtStartIsLoadedAtTheNextRegistration)
+{
+	Game->Shutdown();
+	Fake.reset();
+	std::filesystem::remove(LibraryPath);
+	FLogCapture Fresh;
+	FTestGameInstance Late;
+	ASSERT_FALSE(IsLoaded(LibraryPath));
+	EXPECT_EQ(TextsStartingWith(Fresh, "[Karvel] "), Strings{"[Karvel] DLL not found: " + Dir.Get().string() + "/" + SourceDll});
+
+	Dir.Place(KARVEL_FAKE_LIBRARY_PATH, BinariesDll);
+	EXPECT_TRUE(Late.Manager().RegisterTamselSeat(TEXT("127.0.0.1"), 7408));
+	EXPECT_TRUE(Late.Manager().IsSeatReady());
+	Fake = std::make_unique<FFakeLibrary>(LibraryPath);
+	ASSERT_TRUE(Fake->IsValid());
+	EXPECT_EQ(TakeCalls(), (Strings{"SetLogCallback(set)", "Configure(0,127.0.0.1,7408,0,,8234,,8234)"}));
+	Late.Manager().SendPosture(1.0f, 0.0f, 0.0f, 0.5f);
+	EXPECT_EQ(TakeCalls(), Strings{"Posture(1,0,0,0.5)"});
+}
+
+TEST_F(SeatDeviceManager, GarbageCollectionKeepsTheConfigurationInForce)
+{
+	// An asset nothing else holds, then a configuration made from parameters: each is kept by the manager alone.
+	USeatDeviceConfig* Asset = NewObject<USeatDeviceConfig>();
+	Asset->UdpIp = TEXT("127.0.0.1");
+	const TWeakObjectPtr<UObject> WeakAsset = Asset;
+	ASSERT_TRUE(Manager().RegisterSeatConfig(Asset));
+	CollectGarbage();
+	ASSERT_TRUE(WeakAsset.IsValid());
+	EXPECT_EQ(Manager().GetActiveConfig(), Asset);
+	EXPECT_TRUE(Manager().SetUdpEndpoint(TEXT("127.0.0.5"), 7409));
+	EXPECT_EQ(ToUtf8(Asset->UdpIp), "127.0.0.5") << "the asset in force is still the one written to";
+
+	ASSERT_TRUE(Manager().RegisterSeatWithParameters(OrvidaParams()));
+	const TWeakObjectPtr<UObject> WeakMade = Manager().GetActiveConfig();
+	CollectGarbage();
+	EXPECT_FALSE(WeakAsset.IsValid()) << "the replaced asset is no longer held";
+	ASSERT_TRUE(WeakMade.IsValid());
+	EXPECT_TRUE(Manager().SetEffectsEndpoints(TEXT("127.0.0.7"), 9, TEXT("127.0.0.8"), 10));
+	EXPECT_EQ(Manager().GetActiveConfig()->RelayPort, 9);
+
+	Manager().UnregisterSeat();
+	CollectGarbage();
+	EXPECT_FALSE(WeakMade.IsValid());
+}
+
+TEST_F(SeatDeviceManager, RepeatedWarningsAreHeldBackAndCounted)
+{
+	struct FClock
+	{
+		FClock() { UE::StandIn::SetFixedSeconds(100.0); }
+		~FClock() { UE::StandIn::SetFixedSeconds(std::nullopt); }
+	} Clock;
+	const std::string Invalid = "[Karvel] SetUdpEndpoint failed: Invalid IP or Port (:7408).";
+	const std::string NotConfigured = "[Karvel] SetUdpEndpoint failed: SDK is not configured yet.";
+
+	for (int Call = 0; Call < 10000; ++Call)
+	{
+		Manager().SetUdpEndpoint(TEXT("127.0.0.2"), 7408);
+	}
+	EXPECT_EQ(KarvelLines(), Strings{NotConfigured});
+	UE::StandIn::SetFixedSeconds(100.5);
+	Manager().SetUdpEndpoint(TEXT("127.0.0.2"), 7408);
+	EXPECT_EQ(KarvelLines().size(), 1u) << "not within the second";
+	UE::StandIn::SetFixedSeconds(101.0);
+	Manager().SetUdpEndpoint(TEXT("127.0.0.2"), 7408);
+	EXPECT_EQ(KarvelLines().back(), NotConfigured + " (repeated 10001 times)");
+
+	// A different line first writes what is held back; a repeat after a quiet second is written as it is.
+	ASSERT_TRUE(RegisterTamsel());
+	Manager().SetUdpEndpoint(TEXT(""), 7408);
+	Manager().SetUdpEndpoint(TEXT(""), 7408);
+	Manager().SetUdpEndpoint(TEXT(""), 7408);
+	Manager().SetEffectsEndpoints(TEXT(""), 1, TEXT(""), 1);
+	UE::StandIn::SetFixedSeconds(103.0);
+	Manager().SetEffectsEndpoints(TEXT(""), 1, TEXT(""), 1);
+	const Strings Lines = KarvelLines();
+	EXPECT_EQ(Strings(Lines.begin() + 2, Lines.end()), (Strings{"[Karvel] Seat Registered successfully with IP: 127.0.0.1",
+		Invalid, Invalid + " (repeated 2 times)", "[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters.",
+		"[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters."}));
+}
+
+TEST_F(SeatDeviceManager, NoSeatOnADedicatedServer)
+{
+	Game->Shutdown();
+	Fake.reset();
+	ASSERT_FALSE(IsLoaded(LibraryPath));
+	const auto StartGameInstance = [](bool bProcessIsServer, bool bInstanceIsServer)
+	{
+		UE::StandIn::SetRunningDedicatedServer(bProcessIsServer);
+		UGameInstance* GameInstance = NewObject<UGameInstance>();
+		UE::StandIn::SetRunAsDedicated(*GameInstance, bInstanceIsServer);
+		GameInstance->Init();
+		UE::StandIn::SetRunningDedicatedServer(false);
+		const bool bHasManager = GameInstance->GetSubsystem<USeatDeviceManager>() != nullptr;
+		GameInstance->Shutdown();
+		return bHasManager;
+	};
+	EXPECT_FALSE(StartGameInstance(true, false)) << "a dedicated server process";
+	EXPECT_FALSE(StartGameInstance(false, true)) << "the server instance of an editor session";
+	EXPECT_FALSE(IsLoaded(LibraryPath));
+	EXPECT_TRUE(KarvelLines().empty());
+	EXPECT_TRUE(StartGameInstance(false, false)) << "a client or standalone game";
+}
+
+TEST_F(SeatDeviceManager, TheVTableHelperInstanceTouchesNoLibrary)
+{
+	std::unique_ptr<UObject> Instance = USeatDeviceManager::StaticClass()->CreateVTableHelperInstance();
+	ASSERT_NE(Instance, nullptr);
+	EXPECT_EQ(ToUtf8(static_cast<USeatDeviceManager*>(Instance.get())->GetSDKVersion()), "No Backend");
+	Instance.reset();
+	EXPECT_TRUE(TakeCalls().empty());
+	EXPECT_TRUE(Manager().RegisterTamselSeat(TEXT("127.0.0.1"), 7408)) << "the game instance's manager still works";
 }

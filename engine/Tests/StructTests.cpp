@@ -140,3 +140,23 @@ TEST(ReflectedDataAsset, SectionHeadersAreTheTooltipsOfTheirFirstProperties)
 		EXPECT_EQ(Class->FindPropertyByName(Name)->GetMetaData("ToolTip"), ToolTip) << Name;
 	}
 }
+
+// The editor clamps typed ports to 1..65535, the range the library accepts.
+TEST(ReflectedPorts, EveryPortIsClampedToTheValidRange)
+{
+	const std::vector<std::pair<const UStruct*, const char*>> Ports = {
+		{FSeatConnectParams::StaticStruct(), "UdpPort"},
+		{FSeatConnectParams::StaticStruct(), "RelayPort"},
+		{FSeatConnectParams::StaticStruct(), "SpeedPort"},
+		{USeatDeviceConfig::StaticClass(), "UdpPort"},
+		{USeatDeviceConfig::StaticClass(), "RelayPort"},
+		{USeatDeviceConfig::StaticClass(), "SpeedPort"},
+	};
+	for (const auto& [Type, Name] : Ports)
+	{
+		const FProperty* Property = Type->FindPropertyByName(Name);
+		ASSERT_NE(Property, nullptr) << Name;
+		EXPECT_EQ(Property->GetMetaData("ClampMin"), "1") << Type->GetName() << "::" << Name;
+		EXPECT_EQ(Property->GetMetaData("ClampMax"), "65535") << Type->GetName() << "::" << Name;
+	}
+}

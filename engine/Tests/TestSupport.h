@@ -2,11 +2,11 @@
 
 #include "CoreMinimal.h"
 #include "Misc/OutputDevice.h"
+#include "Platform/LoadedLibraries.h"
 #include "StandIn/StandInControl.h"
 #include "UObject/Package.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -85,8 +85,8 @@ public:
 	FTempDir()
 	{
 		static std::atomic<int> Counter{0};
-		Path = std::filesystem::temp_directory_path()
-			/ ("karvel-plugin-" + std::to_string(getpid()) + "-" + std::to_string(Counter++));
+		Path = ScratchRoot()
+			/ ("karvel-plugin-" + std::to_string(UE::StandIn::Test::CurrentProcessId()) + "-" + std::to_string(Counter++));
 		std::filesystem::create_directories(Path);
 	}
 	~FTempDir()
@@ -98,17 +98,27 @@ public:
 	FTempDir& operator=(const FTempDir&) = delete;
 
 	const std::filesystem::path& Get() const { return Path; }
-	FString GetF() const { return FString(UE::StandIn::Utf8ToUtf16(Path.string())); }
+	// As the engine writes paths: with forward slashes.
+	FString GetF() const { return FString(UE::StandIn::Utf8ToUtf16(Path.generic_string())); }
 
-	// Copies a library to Relative under this directory; returns the copy's path.
+	// Copies a library to Relative (UTF-8) under this directory; returns the copy's path, in UTF-8.
 	std::string Place(const char* Library, const std::string& Relative) const
 	{
-		const std::filesystem::path Target = Path / Relative;
+		const std::filesystem::path Target = Path / std::filesystem::u8path(Relative);
 		std::filesystem::create_directories(Target.parent_path());
 		std::filesystem::copy_file(Library, Target, std::filesystem::copy_options::overwrite_existing);
-		return Target.string();
+		return Target.u8string();
 	}
 
 private:
+	// Tests reach plugin directories relative to the working directory, as editor builds do; on Windows
+	// that needs both on one drive, so a temporary directory on another drive is not used.
+	static std::filesystem::path ScratchRoot()
+	{
+		const std::filesystem::path Temp = std::filesystem::temp_directory_path();
+		const std::filesystem::path Here = std::filesystem::current_path();
+		return Temp.root_name() == Here.root_name() ? Temp : Here;
+	}
+
 	std::filesystem::path Path;
 };

@@ -32,5 +32,11 @@ function(karvel_reflect target)
   target_sources(${target} PRIVATE ${outputs})
   target_include_directories(${target} PUBLIC "${output_dir}")
   string(TOUPPER "${ARG_MODULE}" module_upper)
-  target_compile_definitions(${target} PUBLIC "${module_upper}_API=")
+  if(WIN32)
+    target_compile_definitions(${target} PUBLIC "${module_upper}_API=")
+  else()
+    # With the module built -fvisibility=hidden, only what carries the API macro is exported, as on Windows
+    # where the engine's build exports only that: a game module that needs more fails to link here too.
+    target_compile_definitions(${target} PUBLIC "${module_upper}_API=__attribute__((visibility(\"default\")))")
+  endif()
 endfunction()

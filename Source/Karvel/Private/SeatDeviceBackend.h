@@ -39,7 +39,7 @@ public:
 };
 
 // A new, unbound backend; nothing is loaded until its Initialize.
-KARVEL_API TUniquePtr<ISeatDeviceBackend> CreateSeatDeviceBackend();
+TUniquePtr<ISeatDeviceBackend> CreateSeatDeviceBackend();
 
 // The library's log callback: writes one line into LogTemp from whatever thread the library logs on.
-KARVEL_API void ForwardLibraryLog(int32 Level, const char* Message);
+void ForwardLibraryLog(int32 Level, const char* Message);

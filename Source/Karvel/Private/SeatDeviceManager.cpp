@@ -1,6 +1,9 @@
 #include "SeatDeviceManager.h"
 
+#include "Engine/GameInstance.h"
 #include "HAL/PlatformProcess.h"
+#include "HAL/PlatformTime.h"
+#include "Misc/CoreMisc.h"
 #include "SeatDeviceBackend.h"
 #include "SeatMotionSource.h"
 
@@ -55,7 +58,77 @@ bool IsValidPort(int32 Port)
 
 USeatDeviceManager::USeatDeviceManager() = default;
 
+// Only builds an object to read its vtable from: nothing is loaded, so there is nothing to release either.
+USeatDeviceManager::USeatDeviceManager(FVTableHelper& Helper) : Super(Helper) {}
+
 USeatDeviceManager::~USeatDeviceManager() = default;
+
+bool USeatDeviceManager::ShouldCreateSubsystem(UObject* Outer) const
+{
+#if PLATFORM_WINDOWS
+	const UGameInstance* GameInstance = Cast<UGameInstance>(Outer);
+	if (IsRunningDedicatedServer() || (GameInstance && GameInstance->IsDedicatedServerInstance()))
+	{
+		return false;
+	}
+	return Super::ShouldCreateSubsystem(Outer);
+#else
+	return false;
+#endif
+}
+
+void USeatDeviceManager::Warn(const FString& Line)
+{
+	const double Now = FPlatformTime::Seconds();
+	if (Line.Equals(LastWarning))
+	{
+		++HeldWarnings;
+		if (Now - LastWarningSeconds >= 1.0)
+		{
+			WriteHeldWarnings();
+			LastWarningSeconds = Now;
+		}
+		return;
+	}
+	EndWarningRun();
+	UE_LOG(LogTemp, Warning, TEXT("%s"), *Line);
+	LastWarning = Line;
+	LastWarningSeconds = Now;
+}
+
+void USeatDeviceManager::WriteHeldWarnings()
+{
+	if (HeldWarnings == 1)
+	{
+		UE_LOG(LogTemp, Warning, TEXT("%s"), *LastWarning);
+	}
+	else if (HeldWarnings > 1)
+	{
+		UE_LOG(LogTemp, Warning, TEXT("%s (repeated %d times)"), *LastWarning, HeldWarnings);
+	}
+	HeldWarnings = 0;
+}
+
+void USeatDeviceManager::EndWarningRun()
+{
+	WriteHeldWarnings();
+	LastWarning = FString();
+}
+
+bool USeatDeviceManager::StartsNonFiniteRun()
+{
+	return IgnoredNonFinitePostures++ == 0;
+}
+
+void USeatDeviceManager::EndNonFiniteRun()
+{
+	if (IgnoredNonFinitePostures > 0)
+	{
+		EndWarningRun();
+		UE_LOG(LogTemp, Log, TEXT("[Karvel] Postures resumed after %d non-finite inputs were ignored."), IgnoredNonFinitePostures);
+		IgnoredNonFinitePostures = 0;
+	}
+}
 
 void USeatDeviceManager::Initialize(FSubsystemCollectionBase& Collection)
 {
@@ -73,6 +146,7 @@ void USeatDeviceManager::Initialize(FSubsystemCollectionBase& Collection)
 
 void USeatDeviceManager::Deinitialize()
 {
+	EndWarningRun();
 	UnregisterSeat();
 	if (Backend)
 	{
@@ -89,11 +163,13 @@ bool USeatDeviceManager::RegisterSeatConfig(USeatDeviceConfig* InConfig)
 {
 	if (!InConfig)
 	{
+		EndWarningRun();
 		UE_LOG(LogTemp, Error, TEXT("[Karvel] Register failed: InConfig is null."));
 		return false;
 	}
 	if (!Backend)
 	{
+		EndWarningRun();
 		UE_LOG(LogTemp, Error, TEXT("[Karvel] Register failed: Backend not initialized."));
 		return false;
 	}
@@ -124,12 +200,14 @@ bool USeatDeviceManager::RegisterSeatConfig(USeatDeviceConfig* InConfig)
 	if (!bSeatReady)
 	{
 		ActiveConfig = nullptr;
+		EndWarningRun();
 		UE_LOG(LogTemp, Error, TEXT("[Karvel] Failed to configure hardware backend."));
 		return false;
 	}
 
 	ActiveConfig = InConfig;
 	CurrentState = FSeatCurrentState();
+	EndWarningRun();
 	UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat Registered successfully with IP: %s"), *InConfig->UdpIp);
 	return true;
 }
@@ -244,13 +322,17 @@ void USeatDeviceManager::SendPosture(float Pitch, float Roll, float Yaw, float H
 	{
 		return;
 	}
-	// A NaN from game maths would otherwise be clamped to full deflection.
+	// A NaN from game maths would otherwise be clamped to full deflection. A stream of them is reported once.
 	if (!AllFinite({Pitch, Roll, Yaw, Height}))
 	{
-		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SendPosture ignored: non-finite input (Pitch %f, Roll %f, Yaw %f, Height %f)."),
-			Pitch, Roll, Yaw, Height);
+		if (StartsNonFiniteRun())
+		{
+			Warn(FString::Printf(TEXT("[Karvel] SendPosture ignored: non-finite input (Pitch %f, Roll %f, Yaw %f, Height %f)."),
+				Pitch, Roll, Yaw, Height));
+		}
 		return;
 	}
+	EndNonFiniteRun();
 	Pitch = Clamp(Pitch, -MaxTilt, MaxTilt);
 	Roll = Clamp(Roll, -MaxTilt, MaxTilt);
 	Yaw = Clamp(Yaw, -MaxYaw, MaxYaw);
@@ -271,8 +353,11 @@ void USeatDeviceManager::SendRotation(FRotator Rotation, float Height, float Pit
 	}
 	if (!AllFinite({Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign}))
 	{
-		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SendRotation ignored: non-finite input (Pitch %f, Yaw %f, Roll %f, Height %f, Signs %f %f %f)."),
-			Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign);
+		if (StartsNonFiniteRun())
+		{
+			Warn(FString::Printf(TEXT("[Karvel] SendRotation ignored: non-finite input (Pitch %f, Yaw %f, Roll %f, Height %f, Signs %f %f %f)."),
+				Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign));
+		}
 		return;
 	}
 	const float Pitch = static_cast<float>(FRotator::NormalizeAxis(Rotation.Pitch)) * PitchSign;
@@ -298,17 +383,17 @@ bool USeatDeviceManager::SetUdpEndpoint(FString UdpIp, int32 UdpPort)
 {
 	if (!CanCommand())
 	{
-		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SetUdpEndpoint failed: SDK is not configured yet."));
+		Warn(TEXT("[Karvel] SetUdpEndpoint failed: SDK is not configured yet."));
 		return false;
 	}
 	if (UdpIp.IsEmpty() || !IsValidPort(UdpPort))
 	{
-		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SetUdpEndpoint failed: Invalid IP or Port (%s:%d)."), *UdpIp, UdpPort);
+		Warn(FString::Printf(TEXT("[Karvel] SetUdpEndpoint failed: Invalid IP or Port (%s:%d)."), *UdpIp, UdpPort));
 		return false;
 	}
 	if (!Backend->SetUdpEndpoint(UdpIp, UdpPort))
 	{
-		UE_LOG(LogTemp, Warning, TEXT("[Karvel] Failed to switch UDP Endpoint to %s:%d"), *UdpIp, UdpPort);
+		Warn(FString::Printf(TEXT("[Karvel] Failed to switch UDP Endpoint to %s:%d"), *UdpIp, UdpPort));
 		return false;
 	}
 	if (ActiveConfig)
@@ -316,6 +401,7 @@ bool USeatDeviceManager::SetUdpEndpoint(FString UdpIp, int32 UdpPort)
 		ActiveConfig->UdpIp = UdpIp;
 		ActiveConfig->UdpPort = UdpPort;
 	}
+	EndWarningRun();
 	UE_LOG(LogTemp, Log, TEXT("[Karvel] UDP Endpoint switched successfully to %s:%d"), *UdpIp, UdpPort);
 	return true;
 }
@@ -324,18 +410,18 @@ bool USeatDeviceManager::SetEffectsEndpoints(FString RelayIp, int32 RelayPort, F
 {
 	if (!CanCommand())
 	{
-		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SetEffectsEndpoints failed: SDK is not configured yet."));
+		Warn(TEXT("[Karvel] SetEffectsEndpoints failed: SDK is not configured yet."));
 		return false;
 	}
 	if (RelayIp.IsEmpty() || SpeedIp.IsEmpty() || !IsValidPort(RelayPort) || !IsValidPort(SpeedPort))
 	{
-		UE_LOG(LogTemp, Warning, TEXT("[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters."));
+		Warn(TEXT("[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters."));
 		return false;
 	}
 	if (!Backend->SetEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort))
 	{
-		UE_LOG(LogTemp, Warning, TEXT("[Karvel] Failed to switch Effects Endpoints (Relay: %s:%d, Speed: %s:%d). Old connections retained."),
-			*RelayIp, RelayPort, *SpeedIp, SpeedPort);
+		Warn(FString::Printf(TEXT("[Karvel] Failed to switch Effects Endpoints (Relay: %s:%d, Speed: %s:%d). Old connections retained."),
+			*RelayIp, RelayPort, *SpeedIp, SpeedPort));
 		return false;
 	}
 	if (ActiveConfig)
@@ -347,6 +433,7 @@ bool USeatDeviceManager::SetEffectsEndpoints(FString RelayIp, int32 RelayPort, F
 		ActiveConfig->SpeedPort = SpeedPort;
 	}
 	ClearEffects(CurrentState);
+	EndWarningRun();
 	UE_LOG(LogTemp, Log, TEXT("[Karvel] Effects Endpoints atomically switched successfully (Relay: %s:%d, Speed: %s:%d)"),
 		*RelayIp, RelayPort, *SpeedIp, SpeedPort);
 	return true;

@@ -1,10 +1,12 @@
 ﻿#pragma once
 
+// A comment directly above a reflected declaration becomes its tooltip unless the declaration gives one, and the
+// editor shows the product's Chinese tooltips only: keep developer notes where no tooltip can come of them.
+// The enum values are the library's codes; they are passed on unchanged (widened to int32).
+
 #include "CoreMinimal.h"
 #include "Engine/DataAsset.h"
 #include "SeatDeviceConfig.generated.h"
-
-// The enum values are the library's codes; they are passed on unchanged (widened to int32).
 
 UENUM(BlueprintType)
 enum class ESeatModelType : uint8
@@ -39,9 +41,10 @@ enum class ESeatScentLevel : uint8
 	Scent2 = 2 UMETA(DisplayName = "香薰通道 2")
 };
 
-// What the manager last commanded, not what the hardware reached.
+// What the manager last commanded, not what the hardware reached. The three levels are plain integers holding
+// ESeatWindLevel, ESeatWaterMistLevel and ESeatScentLevel values.
 USTRUCT(BlueprintType, meta = (ToolTip = "运行时硬件最新状态快照"))
-struct FSeatCurrentState
+struct KARVEL_API FSeatCurrentState
 {
 	GENERATED_BODY()
 
@@ -57,7 +60,6 @@ struct FSeatCurrentState
 	UPROPERTY(VisibleAnywhere, BlueprintReadOnly, Category = "SeatDevice|State")
 	float CurrentHeight = 0.5f;
 
-	// The three levels are plain integers holding ESeatWindLevel, ESeatWaterMistLevel and ESeatScentLevel values.
 	UPROPERTY(VisibleAnywhere, BlueprintReadOnly, Category = "SeatDevice|State")
 	int32 WindLevel = 0;
 
@@ -73,7 +75,7 @@ struct FSeatCurrentState
 
 // Effects fields are greyed out, not hidden, for Tamsel so that split pins keep their layout.
 USTRUCT(BlueprintType, meta = (ToolTip = "注册参数结构体，支持蓝图 Split Pin 拆分成员，并与 EditCondition 联动"))
-struct FSeatConnectParams
+struct KARVEL_API FSeatConnectParams
 {
 	GENERATED_BODY()
 
@@ -83,7 +85,7 @@ struct FSeatConnectParams
 	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "SeatConfig", meta = (ToolTip = "UDP 姿态通信 IP"))
 	FString UdpIp = TEXT("192.168.15.211");
 
-	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "SeatConfig", meta = (ToolTip = "UDP 姿态通信端口"))
+	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "SeatConfig", meta = (ClampMin = "1", ClampMax = "65535", ToolTip = "UDP 姿态通信端口"))
 	int32 UdpPort = 7408;
 
 	// True by default, but only an Orvida registration passes it on.
@@ -93,17 +95,18 @@ struct FSeatConnectParams
 	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "SeatConfig|Effects", meta = (EditCondition = "SeatType == ESeatModelType::Orvida", ToolTip = "继电器 IP（水雾、香薰、加热）"))
 	FString RelayIp = TEXT("192.168.15.211");
 
-	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "SeatConfig|Effects", meta = (EditCondition = "SeatType == ESeatModelType::Orvida", ToolTip = "继电器端口"))
+	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "SeatConfig|Effects", meta = (EditCondition = "SeatType == ESeatModelType::Orvida", ClampMin = "1", ClampMax = "65535", ToolTip = "继电器端口"))
 	int32 RelayPort = 8234;
 
 	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "SeatConfig|Effects", meta = (EditCondition = "SeatType == ESeatModelType::Orvida", ToolTip = "变频器 / 风速 IP"))
 	FString SpeedIp = TEXT("192.168.15.211");
 
-	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "SeatConfig|Effects", meta = (EditCondition = "SeatType == ESeatModelType::Orvida", ToolTip = "变频器 / 风速端口"))
+	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "SeatConfig|Effects", meta = (EditCondition = "SeatType == ESeatModelType::Orvida", ClampMin = "1", ClampMax = "65535", ToolTip = "变频器 / 风速端口"))
 	int32 SpeedPort = 8234;
 };
 
-// Saved with the project's assets: property names and defaults must stay as they are.
+// Saved with the project's assets: property names and defaults must stay as they are. The slave and register
+// numbers are kept with the asset only: the library uses its own fixed unit 1 and register 3.
 UCLASS(BlueprintType, meta = (IsBlueprintBase = "true", ToolTip = "座椅硬件配置数据资产：选择 Tamsel 时折叠全部特效设置，选择 Orvida 并勾选特效开关后显示完整参数"))
 class KARVEL_API USeatDeviceConfig : public UDataAsset
 {
@@ -116,7 +119,7 @@ public:
 	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "2. 姿态控制网络 (UDP)", meta = (ToolTip = "2. 姿态网络（Tamsel 与 Orvida 共用）"))
 	FString UdpIp = TEXT("192.168.15.211");
 
-	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "2. 姿态控制网络 (UDP)")
+	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "2. 姿态控制网络 (UDP)", meta = (ClampMin = "1", ClampMax = "65535"))
 	int32 UdpPort = 7408;
 
 	// Off by default here (unlike FSeatConnectParams): choosing Orvida alone registers without effects.
@@ -126,17 +129,16 @@ public:
 	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "3. 特效设备|继电器", meta = (EditCondition = "SeatType == ESeatModelType::Orvida && bEnableEffects", EditConditionHides, ToolTip = "4. 继电器配置（水雾、香薰、加热）"))
 	FString RelayIp = TEXT("192.168.15.211");
 
-	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "3. 特效设备|继电器", meta = (EditCondition = "SeatType == ESeatModelType::Orvida && bEnableEffects", EditConditionHides))
+	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "3. 特效设备|继电器", meta = (EditCondition = "SeatType == ESeatModelType::Orvida && bEnableEffects", EditConditionHides, ClampMin = "1", ClampMax = "65535"))
 	int32 RelayPort = 8234;
 
-	// The slave and register numbers are kept with the asset only: the library uses its own fixed unit 1 and register 3.
 	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "3. 特效设备|继电器", meta = (EditCondition = "SeatType == ESeatModelType::Orvida && bEnableEffects", EditConditionHides))
 	int32 RelaySlaveAddress = 1;
 
 	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "3. 特效设备|风速控制器", meta = (EditCondition = "SeatType == ESeatModelType::Orvida && bEnableEffects", EditConditionHides, ToolTip = "5. 风速控制器"))
 	FString SpeedIp = TEXT("192.168.15.211");
 
-	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "3. 特效设备|风速控制器", meta = (EditCondition = "SeatType == ESeatModelType::Orvida && bEnableEffects", EditConditionHides))
+	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "3. 特效设备|风速控制器", meta = (EditCondition = "SeatType == ESeatModelType::Orvida && bEnableEffects", EditConditionHides, ClampMin = "1", ClampMax = "65535"))
 	int32 SpeedPort = 8234;
 
 	UPROPERTY(EditAnywhere, BlueprintReadWrite, Category = "3. 特效设备|风速控制器", meta = (EditCondition = "SeatType == ESeatModelType::Orvida && bEnableEffects", EditConditionHides))

@@ -6,20 +6,27 @@
 #include "Templates/UniquePtr.h"
 #include "SeatDeviceManager.generated.h"
 
+// USeatDeviceManager is the one object through which game code and Blueprints drive the seat. Calls come from
+// the game thread; callers serialise them and stop any continuous posture stream before registering,
+// unregistering or homing. A comment directly above a reflected declaration would become its tooltip: the
+// Chinese ones in the markers are the only tooltips the editor shows.
 class ISeatDeviceBackend;
 class ISeatMotionSource;
 
-// The one object through which game code and Blueprints drive the seat. Calls come from the game thread;
-// callers serialise them and stop any continuous posture stream before registering, unregistering or homing.
 UCLASS()
 class KARVEL_API USeatDeviceManager : public UGameInstanceSubsystem
 {
 	GENERATED_BODY()
 
 public:
+	// All constructors and the destructor are defined in the module's source, where ISeatDeviceBackend is
+	// complete: the generated source could not destroy Backend.
 	USeatDeviceManager();
+	USeatDeviceManager(FVTableHelper& Helper);
 	virtual ~USeatDeviceManager() override;
 
+	// No seat is driven from a dedicated server or from a platform the seat library does not exist for.
+	virtual bool ShouldCreateSubsystem(UObject* Outer) const override;
 	virtual void Initialize(FSubsystemCollectionBase& Collection) override;
 	virtual void Deinitialize() override;
 
@@ -88,16 +95,33 @@ private:
 	// Commands are silently ignored unless a seat is registered.
 	bool CanCommand() const;
 
-	// The library binding; created in Initialize, destroyed in Deinitialize or by the destructor.
+	// Writes a warning; identical ones that follow are held back and written with their count at most once a
+	// second, so a call failing every frame cannot flood the log. Any other line of the manager first writes
+	// what is held back (EndWarningRun), so the log stays in order.
+	void Warn(const FString& Line);
+	void WriteHeldWarnings();
+	void EndWarningRun();
+
+	// Non-finite postures are refused and reported once for each unbroken run of them: StartsNonFiniteRun
+	// counts one and says whether it is the first; EndNonFiniteRun, at the next good posture, says how many.
+	bool StartsNonFiniteRun();
+	void EndNonFiniteRun();
+
+	// The library binding; created in Initialize, destroyed in Deinitialize or by the destructor. ActiveConfig
+	// below is reflected only so that the garbage collector keeps the configuration in force alive.
 	TUniquePtr<ISeatDeviceBackend> Backend;
 
-	// Reflected only so that the garbage collector keeps the configuration in force alive.
 	UPROPERTY()
 	TObjectPtr<USeatDeviceConfig> ActiveConfig;
 
 	FSeatCurrentState CurrentState;
 
 	bool bSeatReady = false;
+
+	FString LastWarning;
+	int32 HeldWarnings = 0;
+	double LastWarningSeconds = 0.0;
+	int32 IgnoredNonFinitePostures = 0;
 
 	// Not owned: each source removes itself when it ends.
 	TArray<ISeatMotionSource*> MotionSources;

@@ -35,9 +35,10 @@ def _body_macro(reflected):
             f"using Super = {reflected.super_name};",
             f"using ThisClass = {reflected.name};",
             "static class UClass* StaticClass();",
-            f"friend struct {statics_name(reflected)};",
-            "private:",
         ]
+        # What the class does not declare itself is declared here and defined in the generated source.
+        lines += [declaration for declaration, _ in _special_members(reflected)]
+        lines += [f"friend struct {statics_name(reflected)};", "private:"]
     return " \\\n\t".join(lines)
 
 
@@ -80,6 +81,21 @@ def _accessor(reflected, prop):
     return f"\tstatic void* NewProp_{prop.name}(void* Container) {{ return {member}; }}"
 
 
+def _special_members(reflected):
+    """(declaration, definition) of each constructor and the destructor that the class does not declare. The
+    definitions go into the generated source, which knows only what the header includes: a member held through
+    a forward-declared type cannot be destroyed there."""
+    name = reflected.name
+    members = []
+    if not reflected.declares_constructor:
+        members.append((f"{name}();", f"{name}::{name}() {{}}"))
+    if not reflected.declares_vtable_constructor:
+        members.append((f"{name}(FVTableHelper& Helper);", f"{name}::{name}(FVTableHelper& Helper) : Super(Helper) {{}}"))
+    if not reflected.declares_destructor:
+        members.append((f"virtual ~{name}();", f"{name}::~{name}() {{}}"))
+    return members
+
+
 def _statics(reflected, package_var):
     out = [f"struct {statics_name(reflected)}", "{"]
     out += [_accessor(reflected, prop) for prop in reflected.properties]
@@ -87,11 +103,14 @@ def _statics(reflected, package_var):
         factory = "nullptr" if reflected.abstract else "&Construct"
         if not reflected.abstract:
             out.append(f"\tstatic std::unique_ptr<UObject> Construct() {{ return std::make_unique<{reflected.name}>(); }}")
+            out.append(f"\tstatic std::unique_ptr<UObject> ConstructForVTable() {{ FVTableHelper Helper; return std::make_unique<{reflected.name}>(Helper); }}")
         out += [
             "\tstatic void Register(UPackage& Package)",
             "\t{",
             f"\t\t[[maybe_unused]] UClass& Type = Package.AddClass({c_string(reflected.name)}, {reflected.name}::Super::StaticClass(), {factory}, {c_metadata(reflected.metadata)});",
         ]
+        if not reflected.abstract:
+            out.append("\t\tType.SetVTableHelperFactory(&ConstructForVTable);")
     else:
         out += [
             "\tstatic void Register(UPackage& Package)",
@@ -109,6 +128,8 @@ def _statics(reflected, package_var):
         out += [f"\t\t\tFunction.AddProperty({_property_params(parameter, 'nullptr')});" for parameter in function.parameters]
         out.append("\t\t}")
     out += ["\t}", "};", ""]
+    if reflected.keyword == "class":
+        out += [definition for _, definition in _special_members(reflected)] + [""]
     static_function = "StaticClass" if reflected.keyword == "class" else "StaticStruct"
     finder = "FindClassChecked" if reflected.keyword == "class" else "FindStructChecked"
     type_name = "UClass" if reflected.keyword == "class" else "UScriptStruct"

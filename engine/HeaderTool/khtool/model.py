@@ -51,6 +51,9 @@ class Struct:
     metadata: MetaData
     body_line: int  # line of GENERATED_BODY
     abstract: bool = False
+    declares_constructor: bool = False  # any constructor but the one below
+    declares_vtable_constructor: bool = False  # Name(FVTableHelper& Helper) written in the class
+    declares_destructor: bool = False
     properties: List[Property] = field(default_factory=list)
     functions: List[Function] = field(default_factory=list)
 

@@ -2,6 +2,7 @@
 
 import re
 
+from .comments import with_comment_tooltip
 from .cursor import Cursor
 from .declarations import join_type, split_declarator, split_top_level, take_statement
 from .errors import HeaderError
@@ -41,6 +42,18 @@ def _check_generated_include(path, stem, tokens):
         raise HeaderError(path, line, f"the last #include of a reflected header must be {expected}")
 
 
+def _note_special_members(struct, statement):
+    """Records whether the class declares the constructors and destructor that the generated code would otherwise define."""
+    texts = [token.text for token in statement]
+    for index, text in enumerate(texts[:-2]):
+        if text == struct.name and texts[index + 1] == "(" and index > 0 and texts[index - 1] == "~":
+            struct.declares_destructor = True
+        elif text == struct.name and texts[index + 1] == "(" and texts[index + 2] == "FVTableHelper":
+            struct.declares_vtable_constructor = True
+        elif text == struct.name and texts[index + 1] == "(" and (index == 0 or texts[index - 1] != "::"):
+            struct.declares_constructor = True
+
+
 class _HeaderParser:
     def __init__(self, path, relative_path, text):
         self.header = Header(path, relative_path)
@@ -57,14 +70,14 @@ class _HeaderParser:
             if token.kind != "ident":
                 continue
             if token.text == "UENUM":
-                self._parse_enum()
+                self._parse_enum(token)
             elif token.text in ("USTRUCT", "UCLASS"):
                 self._parse_struct(token)
             elif token.text in ("UPROPERTY", "UFUNCTION"):
                 raise cursor.error(token, f"{token.text} outside a reflected struct or class")
         return self.header
 
-    def _parse_enum(self):
+    def _parse_enum(self, marker):
         cursor = self.cursor
         specifiers = parse_specifiers(cursor, {"BlueprintType"}, set())
         cursor.expect("enum")
@@ -78,10 +91,12 @@ class _HeaderParser:
             underlying = cursor.expect_kind("ident").text
         if underlying != "uint8":
             raise cursor.error(name, "Blueprint enums must have the underlying type uint8")
-        enum = Enum(name.text, underlying, _marker_metadata(specifiers, {"BlueprintType": [("BlueprintType", "true")]}) + self.module_path)
+        metadata = _marker_metadata(specifiers, {"BlueprintType": [("BlueprintType", "true")]}) + self.module_path
+        enum = Enum(name.text, underlying, with_comment_tooltip(metadata, marker.comment))
         cursor.expect("{")
         next_value = 0
         while cursor.peek().text != "}":
+            first_index = cursor.index
             enumerator = cursor.expect_kind("ident")
             if cursor.peek().text == "=":
                 cursor.next()
@@ -91,10 +106,13 @@ class _HeaderParser:
                 cursor.next()
                 metadata = parse_specifiers(cursor, {"Hidden"}, {"DisplayName", "ToolTip"})
                 metadata = [(flag, "") for flag in metadata.flags] + list(metadata.values.items())
-            enum.enumerators.append(Enumerator(enumerator.text, next_value, metadata))
-            next_value += 1
             if cursor.peek().text != "}":
                 cursor.expect(",")
+            # A value's tooltip is the comment above it, else one after it on the same line.
+            trailing = next((token.trailing for token in cursor.tokens[first_index : cursor.index] if token.trailing), "")
+            metadata = with_comment_tooltip(metadata, enumerator.comment or trailing)
+            enum.enumerators.append(Enumerator(enumerator.text, next_value, metadata))
+            next_value += 1
         cursor.expect("}")
         cursor.expect(";")
         self.header.enums.append(enum)
@@ -151,7 +169,8 @@ class _HeaderParser:
         if "ClassGroup" in specifiers.lists:
             # The editor's component menu groups classes by these names.
             metadata = [("ClassGroupNames", " ".join(specifiers.lists["ClassGroup"]))] + metadata
-        struct = Struct(keyword, name.text, super_name, metadata + self.module_path, body_line,
+        metadata = with_comment_tooltip(metadata + self.module_path, marker.comment)
+        struct = Struct(keyword, name.text, super_name, metadata, body_line,
                         abstract="Abstract" in specifiers.flags)
         # The class body macro ends in private:, as the engine's does; a struct's leaves access alone.
         self._parse_body(struct, "private" if is_class else "public", opening)
@@ -173,16 +192,20 @@ class _HeaderParser:
                 cursor.next()
             elif token.text == "UPROPERTY":
                 cursor.next()
-                struct.properties.append(self._parse_property(access))
+                prop = self._parse_property(access)
+                prop.metadata = with_comment_tooltip(prop.metadata, token.comment)
+                struct.properties.append(prop)
             elif token.text == "UFUNCTION":
                 cursor.next()
                 if struct.keyword != "class":
                     raise cursor.error(token, "UFUNCTION is only allowed in a UCLASS")
-                struct.functions.append(self._parse_function(access))
+                function = self._parse_function(access)
+                function.metadata = with_comment_tooltip(function.metadata, token.comment)
+                struct.functions.append(function)
             elif token.text == "GENERATED_BODY":
                 raise cursor.error(token, "GENERATED_BODY() may appear only once, first in the body")
             else:
-                take_statement(cursor)
+                _note_special_members(struct, take_statement(cursor))
 
     def _parse_property(self, access):
         cursor = self.cursor

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StandIn/StandInControl.h"
 #include "Subsystems/GameInstanceSubsystem.h"
 
 #include <vector>
@@ -12,6 +13,9 @@ class UGameInstance : public UObject
 	virtual void Init();
 	virtual void Shutdown();
 
+	// A dedicated server process, or this instance run as the server of an editor session.
+	bool IsDedicatedServerInstance() const;
+
 	UGameInstanceSubsystem* GetSubsystemBase(const UClass* SubsystemClass) const;
 	template <typename T>
 	T* GetSubsystem() const
@@ -22,6 +26,9 @@ class UGameInstance : public UObject
 	virtual void AddReferencedObjects(FReferenceCollector& Collector) const override;
 
 private:
+	friend void UE::StandIn::SetRunAsDedicated(UGameInstance&, bool);
+
+	bool bRunAsDedicated = false;
 	FSubsystemCollectionBase Collection;
 	std::vector<UGameInstanceSubsystem*> Subsystems;
 };

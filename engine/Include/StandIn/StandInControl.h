@@ -4,7 +4,10 @@
 
 #include "Containers/UnrealString.h"
 
+#include <optional>
 #include <vector>
+
+class UGameInstance;
 
 namespace UE::StandIn
 {
@@ -16,4 +19,11 @@ void UnmountAllPlugins();
 // Every FPlatformProcess::Sleep request in order, so waits can be checked without timing them.
 std::vector<float> GetSleepRequests();
 void ClearSleepRequests();
+
+// A process started as a dedicated server, or one game instance run as a dedicated server in an editor process.
+void SetRunningDedicatedServer(bool bDedicated);
+void SetRunAsDedicated(UGameInstance& GameInstance, bool bDedicated);
+
+// Holds FPlatformTime::Seconds at a value; nullopt lets the clock run again.
+void SetFixedSeconds(std::optional<double> Seconds);
 }

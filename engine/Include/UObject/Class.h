@@ -112,6 +112,10 @@ public:
 	bool CanCreateInstance() const { return Factory != nullptr; }
 	std::unique_ptr<UObject> CreateInstance() const;
 
+	// An object built with the class's FVTableHelper constructor, as hot reload builds one to read its vtable.
+	void SetVTableHelperFactory(FFactory InFactory) { VTableHelperFactory = InFactory; }
+	std::unique_ptr<UObject> CreateVTableHelperInstance() const;
+
 	UFunction& AddFunction(std::string FunctionName, uint32 FunctionFlags, FMetaData FunctionMetaData);
 	// In registration order (sorted by name, as the engine registers them).
 	std::vector<const UFunction*> GetFunctions() const;
@@ -119,5 +123,6 @@ public:
 
 private:
 	FFactory Factory;
+	FFactory VTableHelperFactory = nullptr;
 	std::vector<std::unique_ptr<UFunction>> Functions;
 };

@@ -28,17 +28,20 @@ namespace UE::StandIn
 class FObjectStore;
 }
 
-// Declares StaticClass for the engine's own classes, which are described by hand in the stand-in.
+// Declares StaticClass for the engine's own classes, which are described by hand in the stand-in, and passes
+// UObject's FVTableHelper constructor down to them, as the generated code of a subclass expects.
 #define UE_STANDIN_ENGINE_CLASS(ClassName, SuperName) \
 public:                                               \
 	using Super = SuperName;                          \
 	using ThisClass = ClassName;                      \
+	using Super::Super;                               \
 	static UClass* StaticClass();
 
 class UObject
 {
 public:
 	UObject() = default;
+	explicit UObject(FVTableHelper&) {}
 	virtual ~UObject() = default;
 	UObject(const UObject&) = delete;
 	UObject& operator=(const UObject&) = delete;

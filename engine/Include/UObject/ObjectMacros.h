@@ -15,6 +15,14 @@
 // Expands to the body that the header tool generated for this line of this header.
 #define GENERATED_BODY(...) BODY_MACRO_COMBINE(CURRENT_FILE_ID, _, __LINE__, _GENERATED_BODY)
 
+// Selects the constructor that builds an object only for its vtable (hot reload). Every reflected class has
+// one: the header tool defines it in the generated source unless the class declares it.
+class FVTableHelper
+{
+public:
+	FVTableHelper() = default;
+};
+
 class UEnum;
 class UScriptStruct;
 class UClass;

@@ -5,7 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(_WIN32)
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+#else
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace
 {
@@ -17,6 +21,8 @@ LogCallback Callback = nullptr;
 int ConfigureResult = 1;
 const char* Version = "Fake seat library 1.0";
 
+// Also tells the log callback, at DEBUG as the real library reports its calls, so that a test can see calls
+// in order with what the plugin does between them.
 void Record(const char* Format, ...)
 {
 	const std::size_t Used = std::strlen(Calls);
@@ -24,6 +30,12 @@ void Record(const char* Format, ...)
 	va_start(Args, Format);
 	std::vsnprintf(Calls + Used, sizeof(Calls) - Used, Format, Args);
 	va_end(Args);
+	if (Callback)
+	{
+		char Line[256];
+		std::snprintf(Line, sizeof(Line), "[Ridova][DEBUG] call %s", Calls + Used);
+		Callback(0, Line);
+	}
 	std::strncat(Calls, ";", sizeof(Calls) - std::strlen(Calls) - 1);
 }
 }

@@ -1,10 +1,20 @@
-"""The header tool refuses what the engine's header tool refuses, and derives Blueprint defaults as the engine does."""
+"""The header tool refuses what the engine's header tool refuses, derives Blueprint defaults, turns comments into
+tooltips and generates the constructors a class does not declare, as the engine's does."""
 
+import os
+import re
 import unittest
 
+from khtool.emit import generated_header, generated_source
 from khtool.errors import HeaderError
 from khtool.parser import parse_header
 from khtool.types import resolve
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+# The plugin's headers as they were before their comments were moved away from reflected declarations and the
+# manager declared its vtable-helper constructor.
+UNMENDED_DIR = os.path.join(HERE, "Unmended")
+PLUGIN_HEADERS_DIR = os.path.join(HERE, "..", "..", "..", "Source", "Karvel", "Public")
 
 PREAMBLE = '#pragma once\n#include "CoreMinimal.h"\n#include "Probe.generated.h"\n'
 
@@ -70,6 +80,108 @@ class DefaultsTest(unittest.TestCase):
         self.assertEqual(dict(header.structs[0].metadata)["ToolTip"], 'a "quoted" // not a comment')
 
 
+def tooltip(item):
+    return dict(item.metadata).get("ToolTip")
+
+
+def plugin_headers(directory):
+    headers = {}
+    for stem in ("SeatDeviceConfig", "SeatDeviceManager"):
+        with open(os.path.join(directory, stem + ".h"), encoding="utf-8-sig") as source:
+            headers[stem] = parse_header(stem + ".h", f"Public/{stem}.h", source.read())
+    resolve(list(headers.values()))
+    return headers
+
+
+def every_reflected(header):
+    """(name, item) for each enum, enum value, struct, class, property and function of the header."""
+    for enum in header.enums:
+        yield enum.name, enum
+        for entry in enum.enumerators:
+            yield f"{enum.name}::{entry.name}", entry
+    for reflected in header.structs:
+        yield reflected.name, reflected
+        for member in reflected.properties + reflected.functions:
+            yield f"{reflected.name}::{member.name}", member
+
+
+class CommentToolTipTest(unittest.TestCase):
+    def test_the_comment_above_each_kind_of_declaration_becomes_its_tooltip(self):
+        header = parse(
+            "// Levels.\nUENUM()\nenum class ELevel : uint8\n{\n\t// Nothing at all.\n\tOff,\n\tOn, // Fully on.\n\tLast\n};\n"
+            "/**\n * A probe.\n *\n * Second paragraph.\n */\nUSTRUCT()\nstruct FProbe\n{\n\tGENERATED_BODY()\n"
+            "\t/* Block comment. */\n\tUPROPERTY()\n\tint32 A = 0;\n"
+            "\t// First line\n\t// second line.\n\tUPROPERTY(meta = (ToolTip = \"Given\"))\n\tint32 B = 0;\n};\n"
+            "// The class.\nUCLASS()\nclass UProbe : public UObject\n{\n\tGENERATED_BODY()\npublic:\n"
+            "\t// Does it.\n\tUFUNCTION(BlueprintCallable, Category = \"X\")\n\tvoid F();\n};\n"
+        )
+        enum, (struct, cls) = header.enums[0], header.structs
+        self.assertEqual(tooltip(enum), "Levels.")
+        self.assertEqual([tooltip(entry) for entry in enum.enumerators], ["Nothing at all.", "Fully on.", None])
+        self.assertEqual(tooltip(struct), "A probe.\n\nSecond paragraph.")
+        self.assertEqual([tooltip(prop) for prop in struct.properties], ["Block comment.", "Given"])
+        self.assertEqual(tooltip(cls), "The class.")
+        self.assertEqual(tooltip(cls.functions[0]), "Does it.")
+        self.assertEqual(cls.metadata[-1][0], "ModuleRelativePath", "the tooltip goes before the module path")
+
+    def test_only_a_comment_directly_above_counts(self):
+        struct = parse(
+            "USTRUCT()\nstruct FProbe\n{\n\tGENERATED_BODY()\n\t// About Hidden.\n\tint32 Hidden = 0;\n"
+            "\tUPROPERTY()\n\tint32 A = 0; // About A, not B.\n\tUPROPERTY()\n\tint32 B = 0;\n"
+            "\t// Across a blank line it still counts.\n\n\tUPROPERTY()\n\tint32 C = 0;\n};\n"
+        ).structs[0]
+        self.assertEqual([tooltip(prop) for prop in struct.properties], [None, None, "Across a blank line it still counts."])
+
+    def test_unmended_headers_show_english_tooltips(self):
+        found = {name: tooltip(item) for header in plugin_headers(UNMENDED_DIR).values() for name, item in every_reflected(header)}
+        self.assertEqual(found["ESeatModelType"], "The enum values are the library's codes; they are passed on unchanged (widened to int32).")
+        self.assertTrue(found["FSeatCurrentState::WindLevel"].startswith("The three levels are plain integers"))
+        self.assertTrue(found["USeatDeviceConfig::RelaySlaveAddress"].startswith("The slave and register numbers"))
+        self.assertTrue(found["USeatDeviceManager"].startswith("The one object through which game code"))
+        self.assertEqual(found["USeatDeviceManager::ActiveConfig"], "Reflected only so that the garbage collector keeps the configuration in force alive.")
+
+    def test_plugin_tooltips_are_only_the_chinese_ones_given(self):
+        chinese = re.compile("[\u4e00-\u9fff]")
+        with_tooltip = []
+        headers = plugin_headers(PLUGIN_HEADERS_DIR)
+        for header in headers.values():
+            for name, item in every_reflected(header):
+                text = tooltip(item)
+                if text is not None:
+                    with_tooltip.append(name)
+                    self.assertRegex(text, chinese, name)
+        # The product's tooltips: the two structs and the asset, every parameter field, the asset's five section
+        # headers, and every Blueprint function of the manager; nothing else (no enum, no manager, no ActiveConfig).
+        expected = ["FSeatCurrentState", "FSeatConnectParams", "USeatDeviceConfig"]
+        expected += ["FSeatConnectParams::" + name for name in
+                     ("SeatType", "UdpIp", "UdpPort", "bEnableEffects", "RelayIp", "RelayPort", "SpeedIp", "SpeedPort")]
+        expected += ["USeatDeviceConfig::" + name for name in ("SeatType", "UdpIp", "bEnableEffects", "RelayIp", "SpeedIp")]
+        functions = [name for name in with_tooltip if name.startswith("USeatDeviceManager::")]
+        self.assertEqual(sorted(set(with_tooltip) - set(functions)), sorted(expected))
+        manager = headers["SeatDeviceManager"].structs[0]
+        self.assertEqual(sorted(functions), sorted("USeatDeviceManager::" + function.name for function in manager.functions))
+
+
+class GeneratedConstructorsTest(unittest.TestCase):
+    def generated(self, body):
+        header = parse("UCLASS()\nclass UProbe : public UObject\n{\n\tGENERATED_BODY()\npublic:\n" + body + "};\n")
+        return generated_header(header, "Probe"), generated_source(header, "Probe", "/Script/Probe")
+
+    def test_what_the_class_does_not_declare_is_defined_in_the_generated_source(self):
+        declarations, definitions = self.generated("")
+        for declaration in ("UProbe();", "UProbe(FVTableHelper& Helper);", "virtual ~UProbe();"):
+            self.assertIn(declaration, declarations)
+        for definition in ("UProbe::UProbe() {}", "UProbe::UProbe(FVTableHelper& Helper) : Super(Helper) {}", "UProbe::~UProbe() {}"):
+            self.assertIn(definition, definitions)
+
+    def test_what_the_class_declares_is_left_to_it(self):
+        declarations, definitions = self.generated("\tUProbe();\n\tKARVEL_API UProbe(FVTableHelper& Helper);\n\tvirtual ~UProbe() override;\n")
+        self.assertNotIn("UProbe(", declarations.split("StaticClass();")[1])
+        self.assertNotIn("UProbe::UProbe", definitions)
+        self.assertNotIn("UProbe::~UProbe", definitions)
+        self.assertIn("std::make_unique<UProbe>(Helper)", definitions, "the class is still built through the helper")
+
+
 class ComponentClassTest(unittest.TestCase):
     def test_component_group_plain_bases_and_editor_buttons(self):
         header = parse(
@@ -85,6 +197,18 @@ class ComponentClassTest(unittest.TestCase):
         button = probe.functions[0]
         self.assertEqual(dict(button.metadata)["CallInEditor"], "true")
         self.assertNotIn("FUNC_BlueprintCallable", button.flags, "an editor button is not a Blueprint node")
+
+    def test_motion_declarations_all_carry_chinese_tooltips(self):
+        chinese = re.compile("[\u4e00-\u9fff]")
+        headers = []
+        for stem in ("SeatMotionComponent", "SeatMotionProfile"):
+            with open(os.path.join(PLUGIN_HEADERS_DIR, stem + ".h"), encoding="utf-8-sig") as source:
+                headers.append(parse_header(stem + ".h", f"Public/{stem}.h", source.read()))
+        for header in headers:
+            for name, item in every_reflected(header):
+                if "::" in name and name.startswith("E"):
+                    continue  # enumerators show their display names
+                self.assertRegex(tooltip(item) or "", chinese, name)
 
     def test_class_group_takes_a_list_only_on_classes(self):
         with self.assertRaises(HeaderError):

@@ -1,0 +1,93 @@
+﻿#pragma once
+
+#include "CoreMinimal.h"
+#include "Subsystems/GameInstanceSubsystem.h"
+#include "SeatDeviceConfig.h"
+#include "Templates/UniquePtr.h"
+#include "SeatDeviceManager.generated.h"
+
+class ISeatDeviceBackend;
+
+// The one object through which game code and Blueprints drive the seat. Calls come from the game thread;
+// callers serialise them and stop any continuous posture stream before registering, unregistering or homing.
+UCLASS()
+class KARVEL_API USeatDeviceManager : public UGameInstanceSubsystem
+{
+	GENERATED_BODY()
+
+public:
+	USeatDeviceManager();
+	virtual ~USeatDeviceManager() override;
+
+	virtual void Initialize(FSubsystemCollectionBase& Collection) override;
+	virtual void Deinitialize() override;
+
+	// Native callers only: an asset pointer cannot come from a Blueprint pin safely enough to be reflected.
+	bool RegisterSeatConfig(USeatDeviceConfig* InConfig);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Registration", meta = (ToolTip = "初始化或重新配置座椅：建立姿态 UDP 链路及可选的特效 TCP 链路；调用前请停止连续发送，并与其他动态库调用串行执行。ConnectParams：型号、姿态 UDP 地址与端口、特效开关及特效端点。返回 true：本地配置流程成功，不代表 UDP 设备在线或已收到数据；返回 false：本地初始化失败，部分资源可能已创建，请清理后重新配置。"))
+	bool RegisterSeatWithParameters(FSeatConnectParams ConnectParams);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Registration", meta = (ToolTip = "最简一键直连 Tamsel 座椅。"))
+	bool RegisterTamselSeat(FString UdpIp = TEXT("192.168.15.211"), int32 UdpPort = 7408);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Registration", meta = (ToolTip = "注销当前座椅：关闭特效、座椅回中并清除注册；动态库保持已配置状态，直到下次注册或游戏实例结束时才释放；需重新注册才能恢复控制；调用前请先停止姿态定时器，并确保没有其他线程正在调用动态库。无参数、无返回值。"))
+	void UnregisterSeat();
+
+	UFUNCTION(BlueprintPure, Category = "SeatDevice|Registration", meta = (ToolTip = "硬件连接是否就绪；为 true 仅表示本地 UDP 通信已建立且特效配置流程已完成，不代表设备在线或已收到指令。"))
+	bool IsSeatReady() const;
+
+	UFUNCTION(BlueprintPure, Category = "SeatDevice|Registration", meta = (ToolTip = "返回当前生效的配置对象；无论是从资产注册还是由参数动态注册，都可从中读取 IP 地址与端口。"))
+	USeatDeviceConfig* GetActiveConfig() const;
+
+	UFUNCTION(BlueprintPure, Category = "SeatDevice|State", meta = (ToolTip = "返回运行时动作状态快照（只读）：最近一次下发给硬件的姿态角、高度与特效档位，用于界面显示或状态监控。"))
+	const FSeatCurrentState& GetCurrentState() const;
+
+	UFUNCTION(BlueprintPure, Category = "SeatDevice|Info", meta = (ToolTip = "返回动态库自身的版本字符串；动态库加载后即可调用，设备无需在线；例如 Karvel-PC v0.6.0。"))
+	FString GetSDKVersion();
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Action", meta = (ToolTip = "输入俯仰、横滚、偏航与基础高度，由动态库解算各轴并提交 UDP 发送；需先完成配置；无返回值，不确认发送或到达；参数顺序固定为 Pitch、Roll、Yaw、Height。Pitch：俯仰角（度），有效输入 -15 到 15，0 表示无俯仰分量。Roll：横滚角（度），有效输入 -15 到 15，0 表示无横滚分量。Yaw：转台左右转角（度），0 为旋转轴零点目标，建议范围 -180 到 180。Height：三个支撑轴混合前的基础高度，归一化 0 到 1，通常为 0.5。"))
+	void SendPosture(float Pitch, float Roll, float Yaw, float Height = 0.5f);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Action", meta = (ToolTip = "便捷旋转发送：输入引擎的 Rotator，完成映射与符号校准；Rotator 先归一化到 [-180, 180]，各轴再乘以各自的符号校准系数，然后调用 SendPosture。"))
+	void SendRotation(FRotator Rotation, float Height = 0.5f, float PitchSign = 1.0f, float RollSign = 1.0f, float YawSign = 1.0f);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Action", meta = (ToolTip = "按当前座椅型号的回中参数提交回中指令；无参数、无返回值；调用前请暂停连续姿态发送，以免下一帧覆盖回中目标。"))
+	void ResetPosition();
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Endpoint", meta = (ToolTip = "轻量级运行时切换当前座椅的姿态 UDP 目标：只更新目标地址与端口，不重建风、水、香、热连接，固定本地源端口 8410 保持不变；适用于启动设置页或运行中在座椅之间切换。UdpIp：新的 IPv4 地址，例如 192.168.15.251。UdpPort：控制器监听端口，通常为 7408，有效范围 1 到 65535。返回 true 表示成功；地址或端口无效或动态库尚未配置时返回 false，旧目标保持不变。"))
+	bool SetUdpEndpoint(FString UdpIp = TEXT("192.168.15.251"), int32 UdpPort = 7408);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Effects", meta = (ToolTip = "原子切换两个特效控制器的地址与端口：只重建特效连接，姿态 UDP 目标、固定本地源端口 8410 与座椅型号保持不变。两个新连接都成功后才替换旧连接；任一失败则保留旧连接，绝不出现半切换。切换前尽量关闭旧设备的特效，新设备以关闭状态开始。RelayIp：继电器 IPv4 地址，控制水雾、香薰与加热，例如 192.168.15.7。RelayPort：通常为 8234，有效范围 1 到 65535。SpeedIp：风速控制器 IPv4 地址，例如 192.168.15.8。SpeedPort：通常为 8234，有效范围 1 到 65535。返回 true：两者均已连接且切换完成；否则返回 false，旧连接仍可使用。"))
+	bool SetEffectsEndpoints(FString RelayIp = TEXT("192.168.15.7"), int32 RelayPort = 8234, FString SpeedIp = TEXT("192.168.15.8"), int32 SpeedPort = 8234);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Effects", meta = (ToolTip = "设置风速档位；需启用特效且风速控制器可用；无返回值。Level：0 关，1 低，2 中，3 高。"))
+	void SetWindSpeed(ESeatWindLevel Level);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Effects", meta = (ToolTip = "设置水雾模式；需启用特效且继电器控制器可用；无返回值。Level：0 关闭水雾，1 雾，2 小水，3 大水。"))
+	void SetWaterMist(ESeatWaterMistLevel Level);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Effects", meta = (ToolTip = "选择香薰通道；需启用特效且继电器控制器可用；无返回值。Level：0 关闭，1 香薰通道 1，2 香薰通道 2。"))
+	void SetScent(ESeatScentLevel Level);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Effects", meta = (ToolTip = "开关加热输出；需启用特效且继电器控制器可用；无返回值。bOn：false 为关，true 为开。"))
+	void SetHeater(bool bOn);
+
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Effects", meta = (ToolTip = "提交风速 0、水雾 0、香薰 0 与加热关闭，不等待执行完成。"))
+	void TurnOffAllEffects();
+
+private:
+	// Commands are silently ignored unless a seat is registered.
+	bool CanCommand() const;
+
+	// The library binding; created in Initialize, destroyed in Deinitialize or by the destructor.
+	TUniquePtr<ISeatDeviceBackend> Backend;
+
+	// Reflected only so that the garbage collector keeps the configuration in force alive.
+	UPROPERTY()
+	TObjectPtr<USeatDeviceConfig> ActiveConfig;
+
+	FSeatCurrentState CurrentState;
+
+	bool bSeatReady = false;
+};
