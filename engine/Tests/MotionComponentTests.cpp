@@ -220,6 +220,31 @@ TEST_F(SeatMotionComponent, PauseParksAtTheModelsHomeAndUnpauseStartsSoftly)
 	}
 }
 
+TEST_F(SeatMotionComponent, ParkNowHoldsUntilResumedAndDisablingGoesQuiet)
+{
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, false);
+	FVehicleState State;
+	State.Acceleration = 300.0;
+	Drive(Vehicle, State, 3.0);
+
+	for (const bool bPark : {true, false})
+	{
+		SCOPED_TRACE(bPark ? "ParkNow" : "SetMotionEnabled(false)");
+		bPark ? Vehicle.Motion->ParkNow() : Vehicle.Motion->SetMotionEnabled(false);
+		const std::vector<FPosture> Ramp = Drive(Vehicle, State, KarvelCueing::RoadVehicleProfile().ParkSeconds + Tick);
+		ASSERT_FALSE(Ramp.empty());
+		EXPECT_EQ(Ramp.back().Height, 0.5);
+		EXPECT_EQ(Ramp.back().Pitch, 0.0);
+		EXPECT_TRUE(Vehicle.Motion->IsParked());
+		EXPECT_TRUE(Drive(Vehicle, State, 1.0).empty()) << "still accelerating, but the seat rests";
+
+		bPark ? Vehicle.Motion->ResumeMotion() : Vehicle.Motion->SetMotionEnabled(true);
+		const std::vector<FPosture> Resumed = Drive(Vehicle, State, 2.0);
+		ExpectWithinVelocityLimits(Resumed, Tick, Ramp.back());
+		EXPECT_GT(Resumed.back().Pitch, 1.0) << "cueing again";
+	}
+}
+
 TEST_F(SeatMotionComponent, UnregisteringParksTheStreamBeforeTheHomeCommand)
 {
 	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, false);
