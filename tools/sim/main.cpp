@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
                    "(default: the largest of the cueing presets)")
         ->delimiter(',')
         ->expected(4)
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Range(1e-3, 1e5));
     CLI11_PARSE(app, argc, argv);
     if (!maxRates.empty()) options.maxRates = {maxRates[0], maxRates[1], maxRates[2], maxRates[3]};
     options.model = findModel(model);
