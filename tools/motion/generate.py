@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the example files beside this script (run it from anywhere):
+"""Writes the example files beside this script (run it from anywhere), or
+into the directory given as its argument:
 
 - for `karvel replay`, postures: country-road.csv, a short drive (bumps,
   curves, a hill) with effects, and axis-sweep.csv, a slow sweep of every axis;
@@ -13,10 +14,11 @@
 """
 import math
 import os
+import sys
 
 import telemetry
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+HERE = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
 
 
 def drive(t):
