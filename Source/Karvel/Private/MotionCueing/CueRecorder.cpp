@@ -1,19 +1,21 @@
 #include "MotionCueing/CueRecorder.h"
 
 #include <cerrno>
-#include <cstring>
+#include <cstdio>
+#include <system_error>
 
 namespace KarvelCueing {
 
 bool CueRecorder::Open(const std::string& Path, std::string& Error) {
     Close();
     WriteError = false;
-    std::FILE* file = std::fopen(Path.c_str(), "wb");
-    if (file == nullptr) {
-        Error = "cannot write the recording " + Path + ": " + std::strerror(errno);
+    errno = 0;
+    File.open(Path, std::ios::binary | std::ios::trunc);
+    if (!File.is_open()) {
+        const std::string reason = errno != 0 ? std::generic_category().message(errno) : "cannot open";
+        Error = "cannot write the recording " + Path + ": " + reason;
         return false;
     }
-    File.reset(file);
     char header[128];
     const int length = std::snprintf(header, sizeof header, "%s\n", Header);
     WriteRow(header, length, sizeof header);
@@ -21,7 +23,7 @@ bool CueRecorder::Open(const std::string& Path, std::string& Error) {
 }
 
 void CueRecorder::WriteCued(double Time, const VehicleMotion& In, const SeatPose& Out) {
-    if (!File) return;
+    if (!File.is_open()) return;
     char row[512];
     const int length = std::snprintf(row, sizeof row, "%.10g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g\n", Time,
                                      In.Acceleration.X, In.Acceleration.Y, In.Acceleration.Z, In.AngularVelocity.X,
@@ -31,7 +33,7 @@ void CueRecorder::WriteCued(double Time, const VehicleMotion& In, const SeatPose
 }
 
 void CueRecorder::WritePosture(double Time, const SeatPose& Out) {
-    if (!File) return;
+    if (!File.is_open()) return;
     char row[256];
     const int length = std::snprintf(row, sizeof row, "%.10g,,,,,,,%.6g,%.6g,%.6g,%.6g\n", Time, Out.Pitch, Out.Roll,
                                      Out.Yaw, Out.Height);
@@ -41,13 +43,15 @@ void CueRecorder::WritePosture(double Time, const SeatPose& Out) {
 void CueRecorder::WriteRow(const char* Row, int Length, size_t Capacity) {
     // A row that did not fit (a time of absurd size) is not written half.
     if (Length <= 0 || static_cast<size_t>(Length) >= Capacity ||
-        std::fwrite(Row, 1, static_cast<size_t>(Length), File.get()) != static_cast<size_t>(Length))
+        !File.write(Row, static_cast<std::streamsize>(Length)))
         WriteError = true;
 }
 
 void CueRecorder::Close() {
-    if (File && std::fflush(File.get()) != 0) WriteError = true;
-    File.reset();
+    if (!File.is_open()) return;
+    if (!File.flush()) WriteError = true;
+    File.close();
+    File.clear();
 }
 
 } // namespace KarvelCueing

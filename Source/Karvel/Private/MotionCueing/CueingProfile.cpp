@@ -9,9 +9,10 @@ namespace KarvelCueing {
 
 namespace ProfileChecks {
 
-// Added to the computed park time: the steps of a stream move the seat a
-// little later than continuous motion would (up to about two steps at 30 Hz).
-constexpr double ParkStepAllowance = 0.07;
+// Added to the computed park time: stepped at 30 Hz or faster, the envelope
+// arrives up to six steps later than continuous motion would, since it brakes
+// for steps of any length to come.
+constexpr double ParkStepAllowance = 0.2;
 
 std::string Number(double Value) {
     char text[32];
@@ -140,8 +141,8 @@ const CueingProfile& FlightProfile() {
         p.RollVelocity = 40;
         p.RollAcceleration = 250;
         p.YawLimit = 35;
-        p.YawVelocity = 100;
-        p.YawAcceleration = 300;
+        p.YawVelocity = 110;
+        p.YawAcceleration = 400;
         return p;
     }();
     return flight;
@@ -165,15 +166,15 @@ const CueingProfile& GentleProfile() {
         p.HeaveReturn = 0.4;
         p.PitchLimit = 8;
         p.PitchVelocity = 20;
-        p.PitchAcceleration = 80;
+        p.PitchAcceleration = 100;
         p.RollLimit = 8;
         p.RollVelocity = 20;
-        p.RollAcceleration = 80;
-        p.YawLimit = 15;
+        p.RollAcceleration = 100;
+        p.YawLimit = 12;
         p.YawVelocity = 40;
-        p.YawAcceleration = 120;
+        p.YawAcceleration = 150;
         p.HeightVelocity = 1.0;
-        p.HeightAcceleration = 5;
+        p.HeightAcceleration = 8;
         return p;
     }();
     return gentle;

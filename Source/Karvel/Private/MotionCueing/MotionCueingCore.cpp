@@ -162,34 +162,31 @@ SeatPose MotionCueing::Step(double Dt, const VehicleMotion& Motion) {
     double h = 0;
     if (!AcceptStep(Dt, h)) return Output;
     if (Parking) return ParkStep(h);
-    if (!CueingSteps::Finite(Motion)) {
-        NoteHeld();
-        return Track(h, LastTarget);
-    }
+    if (!CueingSteps::Finite(Motion)) return Hold(h);
     const SeatPose target = Cue(h, Motion);
-    if (!CueingSteps::Finite(target)) { // cannot happen with limited inputs; never pass it on
-        ResetFilters();
-        NoteHeld();
-        return Track(h, LastTarget);
-    }
-    Held = false;
-    LastTarget = target;
-    return Track(h, target);
+    if (!CueingSteps::Finite(target)) ResetFilters(); // cannot happen with limited inputs; start afresh
+    return Follow(h, target);
 }
 
 SeatPose MotionCueing::StepPosture(double Dt, const SeatPose& Requested) {
     double h = 0;
     if (!AcceptStep(Dt, h)) return Output;
     if (Parking) return ParkStep(h);
-    if (!CueingSteps::Finite(Requested)) {
-        NoteHeld();
-        return Track(h, LastTarget);
-    }
-    Held = false;
     SeatPose target = Requested;
     target.Yaw = Output.Yaw + CueingSteps::ShortWay(Requested.Yaw - Output.Yaw);
-    LastTarget = target;
-    return Track(h, target);
+    return Follow(h, target);
+}
+
+SeatPose MotionCueing::Follow(double Seconds, const SeatPose& Target) {
+    if (!CueingSteps::Finite(Target)) return Hold(Seconds);
+    Held = false;
+    LastTarget = Target;
+    return Track(Seconds, Target);
+}
+
+SeatPose MotionCueing::Hold(double Seconds) {
+    NoteHeld();
+    return Track(Seconds, LastTarget);
 }
 
 SeatPose MotionCueing::StepPark(double Dt) {
@@ -232,20 +229,20 @@ SeatPose MotionCueing::Cue(double Seconds, const VehicleMotion& Motion) {
 }
 
 SeatPose MotionCueing::Track(double Seconds, const SeatPose& Target) {
-    Output.Pitch = PitchAxis.Step(Seconds, Target.Pitch);
-    Output.Roll = RollAxis.Step(Seconds, Target.Roll);
-    Output.Yaw = YawAxis.Step(Seconds, Target.Yaw);
-    Output.Height = HeightAxis.Step(Seconds, Target.Height);
-    return Output;
+    return Move(Seconds, Target, &AxisEnvelope::Step);
 }
 
 SeatPose MotionCueing::ParkStep(double Seconds) {
     // Home may lie outside the cueing limits (a seat whose home is the bottom
     // of the stroke with HeightMin above it): park goes there all the same.
-    Output.Pitch = PitchAxis.StepUnlimited(Seconds, HomePose.Pitch);
-    Output.Roll = RollAxis.StepUnlimited(Seconds, HomePose.Roll);
-    Output.Yaw = YawAxis.StepUnlimited(Seconds, HomePose.Yaw);
-    Output.Height = HeightAxis.StepUnlimited(Seconds, HomePose.Height);
+    return Move(Seconds, HomePose, &AxisEnvelope::StepUnlimited);
+}
+
+SeatPose MotionCueing::Move(double Seconds, const SeatPose& Target, double (AxisEnvelope::*StepAxis)(double, double)) {
+    Output.Pitch = (PitchAxis.*StepAxis)(Seconds, Target.Pitch);
+    Output.Roll = (RollAxis.*StepAxis)(Seconds, Target.Roll);
+    Output.Yaw = (YawAxis.*StepAxis)(Seconds, Target.Yaw);
+    Output.Height = (HeightAxis.*StepAxis)(Seconds, Target.Height);
     return Output;
 }
 

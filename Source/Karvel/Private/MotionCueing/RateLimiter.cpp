@@ -24,13 +24,13 @@ double RateLimiter::Step(double Dt, double Target) {
     const double next = std::clamp(wanted, V - brake, V + brake);
     V = std::clamp(next, -VMax, VMax);
     P += V * Dt;
-    // The approach converges quadratically; land exactly once it is closer
-    // than rounding so that "at rest on the target" can be told.
-    if (std::abs(Target - P) <= 1e-12 * std::max(1.0, std::abs(Target)) && std::abs(V) <= brake) {
-        P = Target;
-        V = 0;
-    }
     return P;
+}
+
+bool RateLimiter::AtRestOn(double Target) const {
+    // The approach converges quadratically and ends on the target or within
+    // rounding of it; far below anything a seat resolves.
+    return std::abs(P - Target) <= 1e-9 && std::abs(V) <= 1e-6;
 }
 
 void RateLimiter::Reset(double Position) {

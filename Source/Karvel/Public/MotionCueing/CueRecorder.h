@@ -7,8 +7,7 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
-#include <memory>
+#include <fstream>
 #include <string>
 
 #include "CueingTypes.h"
@@ -25,16 +24,13 @@ public:
     void WriteCued(double Time, const VehicleMotion& In, const SeatPose& Out);
     void WritePosture(double Time, const SeatPose& Out);
     void Close();
-    bool IsOpen() const { return File != nullptr; }
+    bool IsOpen() const { return File.is_open(); }
     // True once a write failed (a full disk, say); the rows after it are lost.
     bool HadWriteError() const { return WriteError; }
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE* F) const { std::fclose(F); }
-    };
     void WriteRow(const char* Row, int Length, std::size_t Capacity);
-    std::unique_ptr<std::FILE, FileCloser> File;
+    std::ofstream File;
     bool WriteError = false;
 };
 

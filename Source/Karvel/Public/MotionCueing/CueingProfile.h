@@ -38,20 +38,20 @@ struct CueingProfile {
     // no more than *Acceleration.
     double PitchLimit = 15;            // deg
     double PitchVelocity = 30;         // deg/s
-    double PitchAcceleration = 200;    // deg/s^2
+    double PitchAcceleration = 250;    // deg/s^2
     double RollLimit = 15;             // deg
     double RollVelocity = 30;          // deg/s
-    double RollAcceleration = 200;     // deg/s^2
+    double RollAcceleration = 250;     // deg/s^2
     double YawLimit = 30;              // deg
-    double YawVelocity = 80;           // deg/s
-    double YawAcceleration = 240;      // deg/s^2
+    double YawVelocity = 90;           // deg/s
+    double YawAcceleration = 300;      // deg/s^2
     double HeightMin = 0;              // 0..1
     double HeightMax = 1;              // 0..1
     double HeightVelocity = 1.5;       // 1/s
     double HeightAcceleration = 10;    // 1/s^2
 
     // Time within which a park brings the seat home from any posture within
-    // the limits.
+    // the limits, moving or not, stepped at 30 Hz or faster.
     double ParkSeconds = 1.5;          // s
 };
 

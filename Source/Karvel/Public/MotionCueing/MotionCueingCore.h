@@ -68,8 +68,11 @@ private:
     bool AcceptStep(double Dt, double& Seconds); // false: nothing may move
     void NoteHeld();
     SeatPose Cue(double Seconds, const VehicleMotion& Motion);
+    SeatPose Follow(double Seconds, const SeatPose& Target); // holds instead when Target is not finite
+    SeatPose Hold(double Seconds);                           // towards the last good target, reported
     SeatPose Track(double Seconds, const SeatPose& Target);
     SeatPose ParkStep(double Seconds);
+    SeatPose Move(double Seconds, const SeatPose& Target, double (AxisEnvelope::*StepAxis)(double, double));
     SeatPose Neutral() const;
 
     CueingProfile Settings;

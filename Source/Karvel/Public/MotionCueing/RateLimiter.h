@@ -15,7 +15,7 @@ public:
     void Reset(double Position);           // at rest at Position
     double Position() const { return P; }
     double Velocity() const { return V; }
-    bool AtRestOn(double Target) const { return P == Target && V == 0; }
+    bool AtRestOn(double Target) const; // within 1e-9 of it, slower than 1e-6 per second
 
 private:
     double VMax = 1, AMax = 1;
