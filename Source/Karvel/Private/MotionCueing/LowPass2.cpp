@@ -22,10 +22,10 @@ double LowPass2::Step(double Dt, double Input) {
     return Y;
 }
 
-void LowPass2::Reset(double Value) {
-    Y = Value;
+void LowPass2::Reset(double At) {
+    Y = At;
     Dy = 0;
-    LastInput = Value;
+    LastInput = At;
 }
 
 } // namespace KarvelCueing

@@ -39,19 +39,19 @@ double ShortWay(double Degrees) {
 
 } // namespace CueingSteps
 
-MotionCueing::MotionCueing(const CueingProfile& Profile)
-    : Settings(ValidateProfile(Profile).empty() ? Profile : RoadVehicleProfile()) {
+MotionCueing::MotionCueing(const CueingProfile& InProfile)
+    : Settings(ValidateProfile(InProfile).empty() ? InProfile : RoadVehicleProfile()) {
     ApplyProfile();
     Reset();
 }
 
-bool MotionCueing::SetProfile(const CueingProfile& Profile, std::string* Error) {
-    const std::string problem = ValidateProfile(Profile);
+bool MotionCueing::SetProfile(const CueingProfile& NewProfile, std::string* Error) {
+    const std::string problem = ValidateProfile(NewProfile);
     if (!problem.empty()) {
         if (Error) *Error = problem;
         return false;
     }
-    Settings = Profile;
+    Settings = NewProfile;
     ApplyProfile();
     return true;
 }
@@ -75,9 +75,9 @@ void MotionCueing::ApplyProfile() {
     HeightAxis.SetLimits(p.HeightMin, p.HeightMax, p.HeightVelocity, p.HeightAcceleration);
 }
 
-void MotionCueing::SetHome(const SeatPose& Home) {
-    if (!CueingSteps::Finite(Home)) return;
-    HomePose = Home;
+void MotionCueing::SetHome(const SeatPose& NewHome) {
+    if (!CueingSteps::Finite(NewHome)) return;
+    HomePose = NewHome;
     if (Fresh) Reset();
 }
 

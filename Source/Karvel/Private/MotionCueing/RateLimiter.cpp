@@ -33,8 +33,8 @@ bool RateLimiter::AtRestOn(double Target) const {
     return std::abs(P - Target) <= 1e-9 && std::abs(V) <= 1e-6;
 }
 
-void RateLimiter::Reset(double Position) {
-    P = Position;
+void RateLimiter::Reset(double At) {
+    P = At;
     V = 0;
 }
 

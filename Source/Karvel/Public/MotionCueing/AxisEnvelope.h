@@ -12,7 +12,7 @@ public:
     void SetLimits(double Min, double Max, double MaxVelocity, double MaxAcceleration);
     double Step(double Dt, double Target);         // target limited to the range
     double StepUnlimited(double Dt, double Target); // e.g. parking to a home outside the range
-    void Reset(double Position) { Motion.Reset(Position); }
+    void Reset(double At) { Motion.Reset(At); }
     double Clamp(double Value) const;
     double Position() const { return Motion.Position(); }
     double Velocity() const { return Motion.Velocity(); }

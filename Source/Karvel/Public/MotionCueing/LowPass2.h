@@ -10,7 +10,7 @@ class LowPass2 {
 public:
     void SetFrequency(double Hz);
     double Step(double Dt, double Input); // returns the filtered value
-    void Reset(double Value = 0);         // at rest at Value
+    void Reset(double At = 0);            // at rest at At
 
     double Value() const { return Y; }
     double Rate() const { return Dy; }    // dY/dt

@@ -5,10 +5,10 @@
 // Every posture that leaves the object has gone through the envelope: within
 // the profile's position, velocity and acceleration limits, measured as
 // (change of posture) / step with the step counted at most MaxStepSeconds.
-// A step of zero changes nothing; a negative or non-finite step, or
-// non-finite input, changes nothing but the held report: the seat keeps
-// moving smoothly to the last good target and TakeNonFiniteReport() answers
-// true once per such episode.
+// A step of zero, negative or non-finite length moves nothing. Non-finite
+// input is not used: the seat goes on smoothly to the last good target and
+// comes to rest there. A bad step or bad input makes TakeNonFiniteReport()
+// answer true once per episode (until good input returns).
 #pragma once
 
 #include <string>
@@ -26,19 +26,19 @@ namespace KarvelCueing {
 class MotionCueing {
 public:
     // An invalid profile gives the road vehicle profile instead.
-    explicit MotionCueing(const CueingProfile& Profile = RoadVehicleProfile());
+    explicit MotionCueing(const CueingProfile& InProfile = RoadVehicleProfile());
 
     // Refuses an invalid profile (Error gets ValidateProfile's message) and
     // keeps the old one. A new profile takes effect from the next step; the
     // seat moves into new, narrower limits at the new limits' pace.
-    bool SetProfile(const CueingProfile& Profile, std::string* Error = nullptr);
+    bool SetProfile(const CueingProfile& NewProfile, std::string* Error = nullptr);
     const CueingProfile& Profile() const { return Settings; }
 
     // The seat model's home as a posture (0, 0, 0, 0.5 unless set): where a
     // stream starts from and where a park ends. The cues move around
     // (home pitch, home roll, home yaw, the profile's NeutralHeight).
     // A home with a non-finite value is ignored.
-    void SetHome(const SeatPose& Home);
+    void SetHome(const SeatPose& NewHome);
     const SeatPose& Home() const { return HomePose; }
 
     // Cues the vehicle's motion. While parked (Park() without Resume()) this

@@ -12,7 +12,7 @@ class RateLimiter {
 public:
     void SetLimits(double MaxVelocity, double MaxAcceleration);
     double Step(double Dt, double Target); // Dt > 0
-    void Reset(double Position);           // at rest at Position
+    void Reset(double At);                 // at rest at At
     double Position() const { return P; }
     double Velocity() const { return V; }
     bool AtRestOn(double Target) const; // within 1e-9 of it, slower than 1e-6 per second
