@@ -3,8 +3,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "Console.h"
 
 namespace karvel::cli {
 
@@ -40,7 +42,7 @@ void onLibraryLine(int level, const char* message) {
     if (std::strstr(message, "Effects initialization failed") != nullptr ||
         std::strstr(message, "Effects disabled") != nullptr || std::strstr(message, "EffectsController released") != nullptr)
         linked = false;
-    if (level >= threshold) std::fprintf(stderr, "  library: %s\n", message);
+    if (level >= threshold) console::printLine(std::string("  library: ") + message);
 }
 
 std::uint64_t modbusRequestsStarted() {

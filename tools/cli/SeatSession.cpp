@@ -25,7 +25,7 @@ float limit(float value, float low, float high) { return std::fmin(std::fmax(val
 } // namespace
 
 SeatSession::SeatSession(host::KarvelLibrary& library, tools::EffectsExports& effects, const SeatSetup& setup)
-    : library_(library), effects_(effects), effectsEnabled_(setup.model == 1 && effects.available()) {
+    : library_(library), effects_(effects), model_(setup.model), effectsEnabled_(setup.model == 1 && effects.available()) {
     if (setup.model == 1 && !effects.available())
         std::fprintf(stderr, "karvel: this library has no effects functions; effect commands are refused\n");
     const bool configured =

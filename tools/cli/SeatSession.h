@@ -50,6 +50,8 @@ public:
     void finish();
 
     std::uint64_t framesSent() const { return frames_; }
+    // The height of the model's home: mid-stroke on an Orvida, the bottom on a Tamsel.
+    float homeHeight() const { return model_ == 1 ? 0.5f : 0.0f; }
     bool effectsEnabled() const { return effectsEnabled_; }
 
 private:
@@ -59,6 +61,7 @@ private:
 
     host::KarvelLibrary& library_;
     tools::EffectsExports& effects_;
+    const int model_;
     const bool effectsEnabled_;
     std::uint64_t frames_ = 0;
     bool finished_ = false;

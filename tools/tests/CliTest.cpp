@@ -5,39 +5,11 @@
 
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 
-#include "ChildProcess.h"
-#include "SimFixture.h"
+#include "CliFixture.h"
 
 namespace karvel::tools::test {
 namespace {
-
-constexpr std::chrono::milliseconds kRunLimit{30000};
-
-std::string writeFile(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + name;
-    std::ofstream(path) << text;
-    return path;
-}
-
-class KarvelCli : public ::testing::Test {
-protected:
-    sim::VirtualSeat seat_{loopbackSeat(sim::kOrvida)};
-
-    std::vector<std::string> command(std::vector<std::string> words) const {
-        const sim::Ports ports = seat_.ports();
-        std::vector<std::string> line = {cliPath(), "--library", karvel::test::libraryPath(), "--log-level", "error"};
-        line.insert(line.end(), words.begin(), words.end());
-        if (words[0] != "version") {
-            for (const std::string& option : {"--udp=127.0.0.1:" + std::to_string(ports.motion),
-                                              "--relay=127.0.0.1:" + std::to_string(ports.relay),
-                                              "--speed=127.0.0.1:" + std::to_string(ports.speed)})
-                line.push_back(option);
-        }
-        return line;
-    }
-};
 
 TEST_F(KarvelCli, BadInputIsNamedAndEndsWithStatusTwo) {
     const std::string script = writeFile("bad.txt", "posture 1 2 3 0.5\n# a comment\nfly 3\nhome\n");
