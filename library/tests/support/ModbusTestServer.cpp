@@ -57,7 +57,13 @@ ModbusTestServer::Behaviour ModbusTestServer::nextBehaviour() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (misbehaviours_ <= 0) return Behaviour::Normal;
     --misbehaviours_;
+    if (behaviour_ != Behaviour::Normal) ++met_[behaviour_];
     return behaviour_;
+}
+
+std::map<ModbusTestServer::Behaviour, int> ModbusTestServer::misbehavioursMet() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return met_;
 }
 
 std::vector<Bytes> ModbusTestServer::requests() const {

@@ -58,6 +58,8 @@ public:
     // Every reply from now on leaves this long after its request (a slow device).
     void answerAfter(int milliseconds) { replyDelayMs_ = milliseconds; }
 
+    // How many requests met each misbehaviour: faults met, not faults armed.
+    std::map<Behaviour, int> misbehavioursMet() const;
     std::vector<Bytes> requests() const;
     std::size_t requestCount() const;
     int connectionsAccepted() const;
@@ -98,6 +100,7 @@ private:
     std::uint16_t registers_[kRegisters] = {};
     Behaviour behaviour_ = Behaviour::Normal;
     int misbehaviours_ = 0;
+    std::map<Behaviour, int> met_;
     int connections_ = 0;
     int closed_ = 0;
     std::uint64_t changes_ = 0; // requests and connections seen, to wake waiters
