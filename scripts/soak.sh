@@ -18,7 +18,7 @@ timeout --kill-after=10 $((seconds + 180)) \
 status=$?
 set -e
 case $status in
-  0) echo "soak: PASS (no crash, no hang, no frame or job lost, memory flat)" ;;
+  0) echo "soak: PASS (no crash, no hang, no frame lost, no effect call missed without a fault, memory as judged above)" ;;
   1) echo "soak: FAIL (see the report above)" ;;
   3) echo "soak: FAIL (hang, caught by the watchdog)" ;;
   124 | 137) echo "soak: FAIL (hang: still running after $((seconds + 180)) s)" ;;

@@ -1,5 +1,6 @@
 #include "FaultyDevices.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace karvel::soak {
@@ -61,15 +62,14 @@ std::string FaultyDevices::faultSummary() const {
         text += device->name;
         text += ":";
         const std::map<std::string, int> met = metLocked(*device);
-        int total = 0;
+        int requestFaults = 0; // what `armed` counts: downs and busy ports are not armed per request
         for (const auto& [name, count] : met) {
-            if (name != "down" && name != "port busy") total += count;
+            if (name != "down" && name != "port busy") requestFaults += count;
             text += " " + name + " " + std::to_string(count);
         }
         if (met.empty()) text += " none";
         // A fault armed for three requests and met by one leaves two unmet.
-        int armedNonDown = device->armed;
-        text += ", armed and never met " + std::to_string(armedNonDown > total ? armedNonDown - total : 0);
+        text += ", armed and never met " + std::to_string(std::max(device->armed - requestFaults, 0));
     }
     return text;
 }

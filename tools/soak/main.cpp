@@ -34,6 +34,13 @@ constexpr milliseconds kReleaseBound = 2 * kRequestBound;
 // A request on a device that answers late holds the worker a little longer than its time-outs.
 constexpr milliseconds kJobProgressBound = 3 * kRequestBound;
 constexpr double kMemoryToleranceMiB = 4.0;
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer keeps freed memory in quarantine (up to 256 MiB): the
+// resident size says nothing about leaks there, and its leak check does.
+constexpr bool kMemoryJudged = false;
+#else
+constexpr bool kMemoryJudged = true;
+#endif
 
 double residentMiB() { return static_cast<double>(karvel::test::residentBytes()) / (1024.0 * 1024.0); }
 
@@ -175,8 +182,10 @@ int main(int argc, char** argv) {
     std::printf("  faults met       %s\n", devices.faultSummary().c_str());
     std::printf("  other errors     %llu%s%s\n", static_cast<unsigned long long>(log.otherErrors()),
                 log.otherErrors() ? ", first: " : "", log.firstOtherError().c_str());
-    std::printf("  memory (RSS)     %.1f MiB after warm-up, %.1f MiB at the end (%+.1f MiB, limit +%.0f MiB)\n", rssStart,
-                rssEnd, growth, kMemoryToleranceMiB);
+    const std::string memoryLimit = kMemoryJudged ? "limit +" + std::to_string(static_cast<int>(kMemoryToleranceMiB)) + " MiB"
+                                                  : "not judged: AddressSanitizer's quarantine";
+    std::printf("  memory (RSS)     %.1f MiB after warm-up, %.1f MiB at the end (%+.1f MiB, %s)\n", rssStart, rssEnd,
+                growth, memoryLimit.c_str());
 
     std::string failures;
     const auto fail = [&failures](bool failedCheck, const char* what) {
@@ -186,7 +195,7 @@ int main(int argc, char** argv) {
     fail(verdicts.missedUnexplained != 0 || !lastLanded || verdicts.judged() != verdicts.issued, "effect calls");
     fail(succeeded + failed != started, "Modbus requests");
     fail(log.otherErrors() != 0, "other errors");
-    fail(growth > kMemoryToleranceMiB, "memory growth");
+    fail(kMemoryJudged && growth > kMemoryToleranceMiB, "memory growth");
     std::printf("RESULT: %s%s%s\n", failures.empty() ? "PASS" : "FAIL (", failures.c_str(), failures.empty() ? "" : ")");
     return failures.empty() ? 0 : 1;
 }
