@@ -257,13 +257,15 @@ struct SwitchRendezvous {
     std::promise<void> reached;
     std::promise<void> called;
 };
-SwitchRendezvous* rendezvous = nullptr;
+// Workers log through the callback too, also while it is being replaced.
+std::atomic<SwitchRendezvous*> rendezvous{nullptr};
 
 void holdTheSwitch(int level, const char* line) {
     LogCapture::callback(level, line);
-    if (rendezvous != nullptr && rendezvous->connectLine == line && rendezvous->armed.exchange(false)) {
-        rendezvous->reached.set_value();
-        rendezvous->called.get_future().wait_for(std::chrono::seconds(30));
+    SwitchRendezvous* meeting = rendezvous.load();
+    if (meeting != nullptr && meeting->connectLine == line && meeting->armed.exchange(false)) {
+        meeting->reached.set_value();
+        meeting->called.get_future().wait_for(std::chrono::seconds(30));
     }
 }
 
@@ -272,10 +274,10 @@ void holdTheSwitch(int level, const char* line) {
 TEST_F(EffectsApi, TurnOffAllEffectsFromAnotherThreadDuringASwitchReachesTheNewPair) {
     ASSERT_TRUE(configure());
     karvel::test::EffectsDevices next;
-    SwitchRendezvous meeting;
+    static SwitchRendezvous meeting; // outlives a log line still on its way through the callback
     meeting.connectLine = "[Ridova][DEBUG] ModbusTcpClient connecting to 127.0.0.1:" + std::to_string(next.relay.port()) +
                           " (Modbus-TCP)";
-    rendezvous = &meeting;
+    rendezvous.store(&meeting);
     lib().SetLogCallback(&holdTheSwitch);
     std::thread other([&] {
         if (meeting.reached.get_future().wait_for(std::chrono::seconds(30)) == std::future_status::ready)
@@ -285,7 +287,7 @@ TEST_F(EffectsApi, TurnOffAllEffectsFromAnotherThreadDuringASwitchReachesTheNewP
     const bool switched = lib().SetEffectsEndpoints(kLoopback, next.relay.port(), kLoopback, next.speed.port());
     other.join();
     lib().SetLogCallback(&LogCapture::callback);
-    rendezvous = nullptr;
+    rendezvous.store(nullptr);
     ASSERT_TRUE(switched);
     EXPECT_FALSE(meeting.armed);
     ASSERT_TRUE(next.relay.waitForRequests(3));
