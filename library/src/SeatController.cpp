@@ -171,10 +171,7 @@ void SeatController::setHeater(bool on) {
 void SeatController::turnOffAllEffects() {
     if (const auto installed = installedEffects()) {
         logLine(kLogDebug, "[Ridova][DEBUG] turnOffAllEffects called");
-        installed->setWindSpeed(0);
-        installed->setWaterMist(0);
-        installed->setScent(0);
-        installed->setHeater(false);
+        installed->turnOffAll();
     }
 }
 

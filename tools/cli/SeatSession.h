@@ -46,7 +46,7 @@ public:
     void udpEndpoint(const tools::Endpoint& target);
     void effectsEndpoints(const tools::Endpoint& relay, const tools::Endpoint& speed);
 
-    // Effects off (waiting until the devices were sent that), home, release.
+    // Effects off, home, release (which sends both before it stops).
     void finish();
 
     std::uint64_t framesSent() const { return frames_; }
@@ -56,8 +56,6 @@ public:
 
 private:
     void requireEffects(const char* command) const;
-    void queued(std::uint64_t jobs) { jobs_ += jobs; }
-    void waitForEffectJobs() const;
 
     host::KarvelLibrary& library_;
     tools::EffectsExports& effects_;
@@ -65,10 +63,6 @@ private:
     const bool effectsEnabled_;
     std::uint64_t frames_ = 0;
     bool finished_ = false;
-    // Effect jobs queued since the effects links were last (re)made, and the
-    // library's Modbus request count at that moment: one request per job.
-    std::uint64_t jobs_ = 0;
-    std::uint64_t requestBase_ = 0;
 };
 
 } // namespace karvel::cli

@@ -24,7 +24,8 @@ bool endsAnAttempt(const char* line) {
 // Lines after which the request is not tried again.
 bool endsTheRequest(const char* line) {
     return startsWith(line, "[Ridova][ERROR] ModbusTcpClient not connected, reconnect failed") ||
-           startsWith(line, "[Ridova][ERROR] ModbusTcpClient invalid dataLen: ");
+           startsWith(line, "[Ridova][ERROR] ModbusTcpClient invalid dataLen: ") ||
+           startsWith(line, "[Ridova][ERROR] ModbusTcpClient request deadline passed.");
 }
 
 } // namespace
