@@ -17,8 +17,20 @@
 
 using karvel::test::LogCapture;
 
+namespace {
+
+// The in-process controller outlives the capture: its release at exit must not log into it.
+struct CapturedLog {
+    CapturedLog() { Ridova_SetLogCallback(&LogCapture::callback); }
+    ~CapturedLog() { Ridova_SetLogCallback(nullptr); }
+    CapturedLog(const CapturedLog&) = delete;
+    CapturedLog& operator=(const CapturedLog&) = delete;
+};
+
+} // namespace
+
 TEST(SendFailure, EveryFailedSendIsCountedInAFewLinesAndTheStreamGoesOn) {
-    Ridova_SetLogCallback(&LogCapture::callback);
+    const CapturedLog captured;
     LogCapture::instance().clear();
     constexpr int kFrames = 2000;
     int unshareError = 0;
