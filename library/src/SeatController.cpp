@@ -237,6 +237,7 @@ void SeatController::release() {
         closing.reset(); // destroyed here, or by a posture call that still holds it
         logLine(kLogInfo, "[Ridova][INFO] UDPTransportLayer released");
     }
+    logSink.flushRepeats(); // the host learns how often the last errors recurred
 }
 
 void SeatController::abandon() noexcept {
