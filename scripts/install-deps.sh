@@ -17,6 +17,8 @@ case "${1:-native}" in
     packages+=(libcpp-httplib-dev nlohmann-json3-dev libcli11-dev curl chromium chromium-driver)
     # The fuzzers: clang with its libFuzzer runtime.
     packages+=(clang libclang-rt-14-dev)
+    # The test command's network namespace (unshare, ip link set lo up).
+    packages+=(util-linux iproute2)
     ;;
   # googletest: its sources, built with the cross compiler. wine64 runs 64-bit
   # programs; without the 32-bit side (no i386 architecture) wine says so once

@@ -55,8 +55,10 @@ void DatagramDrain::check(const std::uint8_t* bytes, long size) {
         ++unknown_;
         return;
     }
-    if (expectedNext_ >= 0 && found->second != expectedNext_) ++outOfOrder_;
-    expectedNext_ = (found->second + 1) % static_cast<int>(index_->size());
+    // A jump forward is frames that gave way to newer ones; only a step back is out of order.
+    const int cycle = static_cast<int>(index_->size());
+    if (expectedNext_ >= 0 && (found->second - expectedNext_ + cycle) % cycle >= cycle / 2) ++outOfOrder_;
+    expectedNext_ = (found->second + 1) % cycle;
 }
 
 } // namespace karvel::bench

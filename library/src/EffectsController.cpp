@@ -1,6 +1,7 @@
 #include "EffectsController.h"
 
 #include <system_error>
+#include <utility>
 
 #include "LogSink.h"
 
@@ -8,6 +9,8 @@ namespace karvel {
 namespace {
 
 bool validPort(int port) { return port >= 1 && port <= 65535; }
+
+using Kind = EffectCommand::Kind;
 
 } // namespace
 
@@ -28,8 +31,9 @@ std::uint16_t EffectsController::fanSpeedForLevel(int level) {
 
 EffectsController::Links EffectsController::connectLinks(const EffectsEndpoints& endpoints) {
     Links links;
-    links.relay = std::make_unique<ModbusTcpClient>(false);
-    links.speed = std::make_unique<ModbusTcpClient>(true);
+    links.endpoints = endpoints;
+    links.relay = std::make_unique<ModbusTcpClient>(false, &stopCutoff);
+    links.speed = std::make_unique<ModbusTcpClient>(true, &stopCutoff);
     links.relayConnected = links.relay->connect(endpoints.relayIp, endpoints.relayPort);
     if (links.relayConnected) links.speedConnected = links.speed->connect(endpoints.speedIp, endpoints.speedPort);
     return links;
@@ -44,6 +48,7 @@ bool EffectsController::initialize(const EffectsEndpoints& endpoints) {
             return true;
         }
     }
+    stopCutoff.clear();
     logLine(kLogInfo, "[Ridova][INFO] EffectsController::initialize relay=%s:%d speed=%s:%d", endpoints.relayIp.c_str(),
             endpoints.relayPort, endpoints.speedIp.c_str(), endpoints.speedPort);
     Links links;
@@ -56,10 +61,9 @@ bool EffectsController::initialize(const EffectsEndpoints& endpoints) {
     }
     const bool connected = links.bothConnected();
     if (connected) {
-        std::lock_guard<std::mutex> clients(clientsMutex);
-        relayClient = std::move(links.relay);
-        speedClient = std::move(links.speed);
-        currentEndpoints = endpoints;
+        installed = std::move(links);
+        endpointsInForce = endpoints;
+        linksInForce = true;
     } else {
         logLine(kLogError, "[Ridova][ERROR] EffectsController connection failed: relay=%d speed=%d",
                 links.relayConnected ? 1 : 0, 0);
@@ -70,7 +74,6 @@ bool EffectsController::initialize(const EffectsEndpoints& endpoints) {
         running = true;
         switching = false;
     }
-    ++generation;
     try {
         workerThread.start([this] { workerLoop(); });
     } catch (const std::system_error& error) {
@@ -79,9 +82,8 @@ bool EffectsController::initialize(const EffectsEndpoints& endpoints) {
             std::lock_guard<std::mutex> queue(queueMutex);
             running = false;
         }
-        std::lock_guard<std::mutex> clients(clientsMutex);
-        relayClient.reset();
-        speedClient.reset();
+        installed = Links{};
+        linksInForce = false;
         return false;
     }
     return connected;
@@ -95,13 +97,8 @@ bool EffectsController::reconfigure(const EffectsEndpoints& endpoints, std::stri
             error = "effects are not enabled";
             return false;
         }
-    }
-    {
-        std::lock_guard<std::mutex> clients(clientsMutex);
-        if (relayClient && speedClient && endpoints == currentEndpoints) return true;
-    }
-    {
-        std::lock_guard<std::mutex> queue(queueMutex);
+        if (linksInForce && endpoints == endpointsInForce) return true;
+        // From here effect calls wait in `pending` for the switch's outcome.
         switching = true;
     }
     Links links = connectLinks(endpoints);
@@ -109,141 +106,158 @@ bool EffectsController::reconfigure(const EffectsEndpoints& endpoints, std::stri
         const bool relayFailed = !links.relayConnected;
         links = Links{};
         {
-            // The installed pair stays in force, and so do the jobs queued for it.
+            // The installed pair stays in force, and so do the jobs queued for it;
+            // the calls made meanwhile follow them.
             std::lock_guard<std::mutex> queue(queueMutex);
+            jobs.append(std::move(pending));
             switching = false;
         }
+        queueCondition.notify_one();
         error = relayFailed ? "relay controller connection failed" : "speed controller connection failed";
         logLine(kLogError, "[Ridova][ERROR] EffectsController reconfigure failed: %s", error.c_str());
         return false;
     }
+    std::optional<Links> neverInstalled;
     {
-        // Jobs queued so far were meant for the old pair: none of them may run against the new one.
+        // Jobs queued before the switch were meant for the old pair, which the
+        // worker turns off next; the calls made during the switch are the new pair's.
         std::lock_guard<std::mutex> queue(queueMutex);
-        ++generation;
-        jobs.clear();
-    }
-    Links old;
-    {
-        std::lock_guard<std::mutex> clients(clientsMutex);
-        turnOffInstalledLinks();
-        old.relay = std::move(relayClient);
-        old.speed = std::move(speedClient);
-        relayClient = std::move(links.relay);
-        speedClient = std::move(links.speed);
-        currentEndpoints = endpoints;
-    }
-    old.relay.reset();
-    old.speed.reset();
-    {
-        std::lock_guard<std::mutex> queue(queueMutex);
+        jobs = std::move(pending);
+        pending.clear();
+        neverInstalled = std::move(incoming); // a pair switched to and away from before the worker got to it
+        incoming = std::move(links);
         switching = false;
     }
+    queueCondition.notify_one();
+    neverInstalled.reset();
+    endpointsInForce = endpoints;
+    linksInForce = true;
     logLine(kLogInfo, "[Ridova][INFO] EffectsController endpoints switched: relay=%s:%d speed=%s:%d",
             endpoints.relayIp.c_str(), endpoints.relayPort, endpoints.speedIp.c_str(), endpoints.speedPort);
     return true;
 }
 
-void EffectsController::turnOffInstalledLinks() {
-    if (relayClient) {
-        const bool off[4] = {false, false, false, false};
-        relayClient->writeMultipleCoils(kWaterMistFirstCoil, off, 4);
-        // Scent too, so that no output is left on on a board we no longer control.
-        relayClient->writeMultipleCoils(kScentFirstCoil, off, 3);
-        relayClient->writeSingleCoil(kHeaterCoil, false);
+void EffectsController::retireAndInstall(Links next) {
+    Links old = std::exchange(installed, std::move(next));
+    if (!old.any()) return; // the first pair: nothing to turn off
+    // Every output off, so that nothing is left on on a pair we no longer control.
+    const Deadline limit = Deadline::after(std::chrono::milliseconds(kRetireTimeoutMs));
+    const bool off[4] = {false, false, false, false};
+    bool accepted = old.relay->writeMultipleCoils(kWaterMistFirstCoil, off, 4, limit);
+    accepted = old.relay->writeMultipleCoils(kScentFirstCoil, off, 3, limit) && accepted;
+    accepted = old.relay->writeSingleCoil(kHeaterCoil, false, limit) && accepted;
+    accepted = old.speed->writeSingleRegister(kFanSpeedRegister, 0, limit) && accepted;
+    const EffectsEndpoints& was = old.endpoints;
+    if (accepted) {
+        logLine(kLogInfo, "[Ridova][INFO] EffectsController old endpoints turned off: relay=%s:%d speed=%s:%d",
+                was.relayIp.c_str(), was.relayPort, was.speedIp.c_str(), was.speedPort);
+    } else {
+        logLine(kLogError, "[Ridova][ERROR] EffectsController old endpoints not turned off: relay=%s:%d speed=%s:%d",
+                was.relayIp.c_str(), was.relayPort, was.speedIp.c_str(), was.speedPort);
     }
-    if (speedClient) speedClient->writeSingleRegister(kFanSpeedRegister, 0);
 }
 
 void EffectsController::shutdown() {
+    // First, so that a switch connecting right now gives up in time too.
+    const Deadline stopBy = Deadline::after(std::chrono::milliseconds(kStopTimeoutMs));
+    stopCutoff.bringForward(stopBy);
     std::lock_guard<std::mutex> lifecycle(lifecycleMutex);
     bool wasRunning;
     {
-        // Stop first: a job in progress holds the clients lock for up to its
-        // time-outs, and no further job may start as if nothing had happened.
         std::lock_guard<std::mutex> queue(queueMutex);
         wasRunning = running;
         running = false;
         switching = false;
     }
-    if (!wasRunning) {
-        std::lock_guard<std::mutex> clients(clientsMutex);
-        if (!relayClient && !speedClient) return; // nothing to stop
-    }
+    if (!wasRunning && !installed.any()) return; // nothing to stop
+    stopCutoff.bringForward(stopBy); // again: an initialize may have cleared it meanwhile
     queueCondition.notify_all();
-    // The worker runs what was queued before the stop (turn-off jobs among
-    // them) against the installed pair, up to the first job that fails.
+    // The worker sends what was queued before the stop (a final "all off")
+    // until the stop time-out, then leaves.
     workerThread.join();
-    ++generation;
-    Links old;
-    {
-        std::lock_guard<std::mutex> clients(clientsMutex);
-        old.relay = std::move(relayClient);
-        old.speed = std::move(speedClient);
-    }
-    old.relay.reset();
-    old.speed.reset();
+    installed = Links{};
+    linksInForce = false;
     std::lock_guard<std::mutex> queue(queueMutex);
     jobs.clear();
+    pending.clear();
+    incoming.reset();
 }
 
-void EffectsController::submit(Job job) {
+void EffectsController::submit(const EffectCommand& command) {
     {
         std::lock_guard<std::mutex> queue(queueMutex);
-        if (!running || switching) return;
-        jobs.push_back(QueuedJob{generation.load(), std::move(job)});
+        if (!running) return;
+        (switching ? pending : jobs).push(command);
+        if (switching) return;
     }
     queueCondition.notify_one();
 }
 
-bool EffectsController::runQueued(const QueuedJob& job) {
-    if (job.generation != generation.load()) return true; // meant for a pair that is gone
-    std::lock_guard<std::mutex> clients(clientsMutex);
-    if (job.generation != generation.load()) return true;
-    return job.work();
+bool EffectsController::run(const EffectCommand& command) {
+    ModbusTcpClient* relay = installed.relay.get();
+    ModbusTcpClient* speed = installed.speed.get();
+    switch (command.kind) {
+    case Kind::Wind:
+        return speed == nullptr || speed->writeSingleRegister(kFanSpeedRegister, static_cast<std::uint16_t>(command.value));
+    case Kind::WaterMist: {
+        const int level = command.value;
+        const bool states[4] = {level != 0, level == 1, level == 2, level == 3};
+        return relay == nullptr || relay->writeMultipleCoils(kWaterMistFirstCoil, states, 4);
+    }
+    case Kind::Scent: {
+        const int level = command.value;
+        const bool states[3] = {level == 1, level == 2, level != 0};
+        return relay == nullptr || relay->writeMultipleCoils(kScentFirstCoil, states, 3);
+    }
+    case Kind::Heater:
+        return relay == nullptr || relay->writeSingleCoil(kHeaterCoil, command.value != 0);
+    case Kind::AllOff: {
+        bool accepted = run({Kind::Wind, 0});
+        accepted = run({Kind::WaterMist, 0}) && accepted;
+        accepted = run({Kind::Scent, 0}) && accepted;
+        return run({Kind::Heater, 0}) && accepted;
+    }
+    }
+    return false;
 }
 
 void EffectsController::workerLoop() {
     logLine(kLogDebug, "[Ridova][DEBUG] EffectsController worker thread started");
     std::unique_lock<std::mutex> queue(queueMutex);
     for (;;) {
-        queueCondition.wait(queue, [this] { return !jobs.empty() || !running; });
+        queueCondition.wait(queue, [this] { return incoming || !jobs.empty() || !running; });
+        if (incoming) {
+            Links next = std::move(*incoming);
+            incoming.reset();
+            queue.unlock();
+            retireAndInstall(std::move(next));
+            queue.lock();
+            continue;
+        }
         if (jobs.empty()) break;
-        QueuedJob job = std::move(jobs.front());
-        jobs.pop_front();
-        queue.unlock();
-        const bool accepted = runQueued(job);
-        queue.lock();
-        if (!accepted && !running) {
-            jobs.clear(); // stopping: a dead device must not stretch the stop by every job left
+        if (!running && stopCutoff.current().passed()) {
+            // Devices that do not answer must not hold a release for ever.
+            const std::size_t left = jobs.size();
+            jobs.clear();
+            queue.unlock();
+            logLine(kLogError, "[Ridova][ERROR] EffectsController stop time-out: %d queued effect jobs not sent",
+                    static_cast<int>(left));
+            queue.lock();
             break;
         }
+        const EffectCommand command = jobs.pop();
+        queue.unlock();
+        run(command);
+        queue.lock();
     }
     queue.unlock();
     logLine(kLogDebug, "[Ridova][DEBUG] EffectsController worker thread exiting");
 }
 
-void EffectsController::setWindSpeed(int level) {
-    const std::uint16_t value = fanSpeedForLevel(level);
-    submit([this, value] { return !speedClient || speedClient->writeSingleRegister(kFanSpeedRegister, value); });
-}
-
-void EffectsController::setWaterMist(int level) {
-    submit([this, level] {
-        const bool states[4] = {level != 0, level == 1, level == 2, level == 3};
-        return !relayClient || relayClient->writeMultipleCoils(kWaterMistFirstCoil, states, 4);
-    });
-}
-
-void EffectsController::setScent(int level) {
-    submit([this, level] {
-        const bool states[3] = {level == 1, level == 2, level != 0};
-        return !relayClient || relayClient->writeMultipleCoils(kScentFirstCoil, states, 3);
-    });
-}
-
-void EffectsController::setHeater(bool on) {
-    submit([this, on] { return !relayClient || relayClient->writeSingleCoil(kHeaterCoil, on); });
-}
+void EffectsController::setWindSpeed(int level) { submit({Kind::Wind, fanSpeedForLevel(level)}); }
+void EffectsController::setWaterMist(int level) { submit({Kind::WaterMist, level}); }
+void EffectsController::setScent(int level) { submit({Kind::Scent, level}); }
+void EffectsController::setHeater(bool on) { submit({Kind::Heater, on ? 1 : 0}); }
+void EffectsController::turnOffAll() { submit({Kind::AllOff, 0}); }
 
 } // namespace karvel

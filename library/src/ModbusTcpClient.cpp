@@ -1,18 +1,22 @@
 #include "ModbusTcpClient.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "LogSink.h"
 
 namespace karvel {
 
 using modbus::Bytes;
 
-ModbusTcpClient::ModbusTcpClient(bool rtu) : rtuOverTcp(rtu) {}
+ModbusTcpClient::ModbusTcpClient(bool rtu, const SharedCutoff* stopCutoff) : rtuOverTcp(rtu), stop(stopCutoff) {}
 
 ModbusTcpClient::~ModbusTcpClient() { disconnect(); }
 
 bool ModbusTcpClient::connect(const std::string& newHost, int newPort) {
     std::lock_guard<std::mutex> lock(mutex);
-    return connectLocked(newHost, newPort);
+    const int timeoutMs = stop != nullptr ? std::min(kConnectTimeoutMs, stop->current().remainingMs()) : kConnectTimeoutMs;
+    return connectLocked(newHost, newPort, timeoutMs);
 }
 
 void ModbusTcpClient::disconnect() {
@@ -32,7 +36,7 @@ void ModbusTcpClient::disconnectLocked() {
     socket = net::kInvalidSocket;
 }
 
-bool ModbusTcpClient::connectLocked(const std::string& newHost, int newPort) {
+bool ModbusTcpClient::connectLocked(const std::string& newHost, int newPort, int timeoutMs) {
     logLine(kLogDebug, "[Ridova][DEBUG] ModbusTcpClient connecting to %s:%d (%s)", newHost.c_str(), newPort,
             framingName());
     host = newHost;
@@ -51,7 +55,7 @@ bool ModbusTcpClient::connectLocked(const std::string& newHost, int newPort) {
         net::closeSocket(candidate);
         return false;
     }
-    if (!net::connectTo(candidate, endpoint, kConnectTimeoutMs)) {
+    if (!net::connectTo(candidate, endpoint, timeoutMs)) {
         const int error = net::lastSocketError();
         logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient connect failed to %s:%d (error: %d)", host.c_str(), port,
                 error);
@@ -65,149 +69,72 @@ bool ModbusTcpClient::connectLocked(const std::string& newHost, int newPort) {
     return true;
 }
 
-bool ModbusTcpClient::writeSingleCoil(std::uint16_t address, bool on) {
-    return modbus::writeAccepted(sendRequest(modbus::writeSingleCoilPdu(address, on)), modbus::kWriteSingleCoil);
+bool ModbusTcpClient::writeSingleCoil(std::uint16_t address, bool on, Deadline limit) {
+    return modbus::writeAccepted(sendRequest(modbus::writeSingleCoilPdu(address, on), limit), modbus::kWriteSingleCoil);
 }
 
-bool ModbusTcpClient::writeSingleRegister(std::uint16_t address, std::uint16_t value) {
-    return modbus::writeAccepted(sendRequest(modbus::writeSingleRegisterPdu(address, value)),
+bool ModbusTcpClient::writeSingleRegister(std::uint16_t address, std::uint16_t value, Deadline limit) {
+    return modbus::writeAccepted(sendRequest(modbus::writeSingleRegisterPdu(address, value), limit),
                                  modbus::kWriteSingleRegister);
 }
 
-bool ModbusTcpClient::writeMultipleCoils(std::uint16_t start, const bool* values, int count) {
+bool ModbusTcpClient::writeMultipleCoils(std::uint16_t start, const bool* values, int count, Deadline limit) {
     const Bytes pdu = modbus::writeMultipleCoilsPdu(start, values, count);
     if (pdu.empty()) return false; // nothing to send: no values, or a count the byte count cannot carry
-    return modbus::writeAccepted(sendRequest(pdu), modbus::kWriteMultipleCoils);
+    return modbus::writeAccepted(sendRequest(pdu, limit), modbus::kWriteMultipleCoils);
 }
 
-Bytes ModbusTcpClient::sendRequest(const Bytes& pdu) {
+Bytes ModbusTcpClient::sendRequest(const Bytes& pdu, Deadline limit) {
     std::lock_guard<std::mutex> lock(mutex);
     logLine(kLogDebug, "[Ridova][DEBUG] ModbusTcpClient sendRequest slave=%d pduLen=%d (%s)", int{modbus::kSlaveAddress},
             static_cast<int>(pdu.size()), framingName());
+    const Deadline request = Deadline::after(std::chrono::milliseconds(kRequestTimeoutMs)).earliest(limit);
+    // Read afresh before every wait: a stop may bring it forward at any time.
+    const auto bound = [&] { return stop != nullptr ? request.earliest(stop->current()) : request; };
     for (int retry = 0; retry < 2; ++retry) {
-        if (socket != net::kInvalidSocket && !discardStrayInput()) disconnectLocked();
-        if (socket == net::kInvalidSocket && !connectLocked(host, port)) {
+        if (bound().passed()) {
+            logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient request deadline passed. Retry=%d", retry);
+            return {};
+        }
+        if (socket != net::kInvalidSocket && !modbus::discardStrayInput(socket)) disconnectLocked();
+        if (socket == net::kInvalidSocket &&
+            !connectLocked(host, port, std::min(kConnectTimeoutMs, bound().remainingMs()))) {
             logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient not connected, reconnect failed");
             return {};
         }
         Bytes reply;
-        const Attempt attempt = exchange(pdu, retry, reply);
-        if (attempt == Attempt::Succeeded) return reply;
+        const Deadline exchangeEnd = Deadline::after(std::chrono::milliseconds(kExchangeTimeoutMs)).earliest(bound());
+        const modbus::Attempt attempt = exchange(pdu, retry, exchangeEnd, reply);
+        if (attempt == modbus::Attempt::Succeeded) return reply;
         // Whatever is left of a late or partly read reply must never be taken
         // for the next request's reply: a failed attempt always drops the connection.
         disconnectLocked();
-        if (attempt == Attempt::Abandoned) return {};
-        if (retry == 0) connectLocked(host, port); // the next attempt sees whether it worked
+        if (attempt == modbus::Attempt::Abandoned) return {};
+        // The next attempt sees whether this worked.
+        if (retry == 0 && !bound().passed()) connectLocked(host, port, std::min(kConnectTimeoutMs, bound().remainingMs()));
     }
     return {};
 }
 
-bool ModbusTcpClient::discardStrayInput() {
-    // Bytes that arrived after the last accepted reply (a device that sent more
-    // than it should) belong to no request: never read them as the next reply.
-    // A device that keeps sending is not drained, which could go on for ever.
-    std::uint8_t stray[kMaxStrayBytes];
-    std::size_t discarded = 0;
-    while (net::waitReadable(socket, 0) > 0) {
-        if (discarded >= kMaxStrayBytes) return false;
-        const long received = net::receiveSome(socket, stray, sizeof stray);
-        if (received <= 0) return true; // a closed or broken connection shows in the exchange
-        discarded += static_cast<std::size_t>(received);
-    }
-    return true;
-}
-
-ModbusTcpClient::Attempt ModbusTcpClient::exchange(const Bytes& pdu, int retry, Bytes& reply) {
+modbus::Attempt ModbusTcpClient::exchange(const Bytes& pdu, int retry, Deadline deadline, Bytes& reply) {
     const auto transactionId = static_cast<std::uint16_t>(transactionCounter.fetch_add(1));
     const Bytes frame = rtuOverTcp ? modbus::rtuRequest(pdu) : modbus::mbapRequest(transactionId, pdu);
+    // A send time-out of 0 would mean none at all.
+    net::setSendTimeout(socket, std::max(1, deadline.remainingMs()));
     if (!net::sendAll(socket, frame.data(), frame.size())) {
         logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient send error (WSAGetLastError: %d). Retry=%d",
                 net::lastSocketError(), retry);
-        return Attempt::Failed;
+        return modbus::Attempt::Failed;
     }
-    if (!rtuOverTcp) return readMbapReply(transactionId, retry, reply);
-    reply = readRtuResponse();
+    if (!rtuOverTcp) return modbus::readMbapReply(socket, transactionId, retry, deadline, reply);
+    reply = modbus::readRtuResponse(socket, deadline);
     // A well-formed reply to an earlier write (one the device sent again) is no answer to this one.
     if (!reply.empty() && !modbus::rtuReplyAnswers(pdu, reply)) reply.clear();
     if (reply.empty()) {
         logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient invalid RTU response. Retry=%d", retry);
-        return Attempt::Failed;
+        return modbus::Attempt::Failed;
     }
-    return Attempt::Succeeded;
-}
-
-ModbusTcpClient::Attempt ModbusTcpClient::readMbapReply(std::uint16_t transactionId, int retry, Bytes& reply) {
-    std::uint8_t header[modbus::kMbapHeaderSize];
-    if (!readBytes(header, sizeof header)) {
-        logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient readBytes header error. Retry=%d", retry);
-        return Attempt::Failed;
-    }
-    const int dataLen = modbus::mbapDataLength(header);
-    if (dataLen < 0 || dataLen > modbus::kMaxMbapDataLength) {
-        logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient invalid dataLen: %d", dataLen);
-        return Attempt::Abandoned;
-    }
-    reply.assign(1 + static_cast<std::size_t>(dataLen), 0);
-    reply[0] = header[6];
-    if (!readBytes(reply.data() + 1, dataLen)) {
-        logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient readBytes data error. Expected length=%d", dataLen);
-        reply.clear();
-        return Attempt::Failed;
-    }
-    // A reply to an earlier request (a device that answered it twice, or late) is no answer to this one.
-    const std::uint16_t answered = modbus::mbapTransactionId(header);
-    if (answered != transactionId) {
-        logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient reply for another transaction: got=%u expected=%u. Retry=%d",
-                unsigned{answered}, unsigned{transactionId}, retry);
-        reply.clear();
-        return Attempt::Failed;
-    }
-    logLine(kLogDebug, "[Ridova][DEBUG] ModbusTcpClient reply received dataLen=%d", dataLen);
-    return Attempt::Succeeded;
-}
-
-bool ModbusTcpClient::readBytes(std::uint8_t* buffer, int length) {
-    int done = 0;
-    while (done < length) {
-        const long received = net::receiveSome(socket, buffer + done, static_cast<std::size_t>(length - done));
-        if (received <= 0) return false;
-        done += static_cast<int>(received);
-    }
-    return true;
-}
-
-Bytes ModbusTcpClient::readRtuResponse() {
-    Bytes frame(2, 0);
-    if (!readBytes(frame.data(), 2)) return {};
-    const auto readMore = [this, &frame](std::size_t count) {
-        const std::size_t at = frame.size();
-        frame.resize(at + count);
-        return readBytes(frame.data() + at, static_cast<int>(count));
-    };
-    switch (modbus::rtuReplyShape(frame[1])) {
-    case modbus::RtuReplyShape::Exception:
-        if (!readMore(modbus::kRtuExceptionTail)) return {};
-        break;
-    case modbus::RtuReplyShape::ByteCount: {
-        if (!readMore(1) || frame[2] > modbus::kMaxRtuByteCount) return {};
-        if (!readMore(std::size_t{frame[2]} + 2)) return {};
-        break;
-    }
-    case modbus::RtuReplyShape::Fixed:
-        if (!readMore(modbus::kRtuFixedTail)) return {};
-        break;
-    case modbus::RtuReplyShape::Unsupported:
-        logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient unsupported RTU function: 0x%02X", unsigned{frame[1]});
-        return {};
-    }
-    const modbus::RtuCrcCheck crc = modbus::checkRtuCrc(frame);
-    if (!crc.ok) {
-        logLine(kLogError, "[Ridova][ERROR] ModbusTcpClient RTU CRC mismatch: got=0x%04X expected=0x%04X",
-                unsigned{crc.received}, unsigned{crc.computed});
-        return {};
-    }
-    frame.resize(frame.size() - 2);
-    return frame;
+    return modbus::Attempt::Succeeded;
 }
 
 } // namespace karvel

@@ -1,7 +1,8 @@
 // A Modbus master over one TCP connection, in one of two framings. It only
 // writes (functions 0x05, 0x06, 0x0F to slave 1), checks each reply and
 // retries a failed exchange once over a fresh connection. Failures are results
-// and log lines, never exceptions.
+// and log lines, never exceptions. Every request ends within
+// kRequestTimeoutMs, retry and reconnects included, whatever the device does.
 #pragma once
 
 #include <atomic>
@@ -9,7 +10,9 @@
 #include <mutex>
 #include <string>
 
+#include "Deadline.h"
 #include "ModbusFraming.h"
+#include "ModbusReplyReader.h"
 #include "platform/SocketServices.h"
 
 namespace karvel {
@@ -19,12 +22,14 @@ public:
     // Connects give up after this long; the system's own limit is minutes.
     static constexpr int kConnectTimeoutMs = 2000;
     static constexpr int kReceiveTimeoutBeforeConnectMs = 3000;
+    // One exchange, the request sent and its reply complete, however it trickles in.
     static constexpr int kExchangeTimeoutMs = 1000;
-    // More unasked bytes than this waiting before a request: the device keeps
-    // sending, and its connection is started afresh rather than drained.
-    static constexpr std::size_t kMaxStrayBytes = 512;
+    // One request: two exchanges and the connects between them fit in it.
+    static constexpr int kRequestTimeoutMs = 4000;
 
-    explicit ModbusTcpClient(bool rtuOverTcp);
+    // `stop`, when given, may be brought forward by another thread to end the
+    // request in progress early; it must outlive the client.
+    explicit ModbusTcpClient(bool rtuOverTcp, const SharedCutoff* stop = nullptr);
     ~ModbusTcpClient();
     ModbusTcpClient(const ModbusTcpClient&) = delete;
     ModbusTcpClient& operator=(const ModbusTcpClient&) = delete;
@@ -33,30 +38,26 @@ public:
     void disconnect();
     bool connected();
 
-    bool writeSingleCoil(std::uint16_t address, bool on);
-    bool writeSingleRegister(std::uint16_t address, std::uint16_t value);
-    bool writeMultipleCoils(std::uint16_t start, const bool* values, int count);
+    // `limit` ends the request earlier than kRequestTimeoutMs when it comes first.
+    bool writeSingleCoil(std::uint16_t address, bool on, Deadline limit = Deadline::never());
+    bool writeSingleRegister(std::uint16_t address, std::uint16_t value, Deadline limit = Deadline::never());
+    bool writeMultipleCoils(std::uint16_t start, const bool* values, int count, Deadline limit = Deadline::never());
 
     // The reply as [address byte, function code, data...]; empty when the exchange failed.
-    modbus::Bytes sendRequest(const modbus::Bytes& pdu);
+    modbus::Bytes sendRequest(const modbus::Bytes& pdu, Deadline limit = Deadline::never());
 
     const char* framingName() const { return rtuOverTcp ? "RTU-over-TCP" : "Modbus-TCP"; }
 
 private:
-    enum class Attempt { Succeeded, Failed, Abandoned };
-
-    bool connectLocked(const std::string& host, int port);
+    bool connectLocked(const std::string& host, int port, int timeoutMs = kConnectTimeoutMs);
     void disconnectLocked();
-    bool discardStrayInput();
-    Attempt exchange(const modbus::Bytes& pdu, int retry, modbus::Bytes& reply);
-    Attempt readMbapReply(std::uint16_t transactionId, int retry, modbus::Bytes& reply);
-    bool readBytes(std::uint8_t* buffer, int length);
-    modbus::Bytes readRtuResponse();
+    modbus::Attempt exchange(const modbus::Bytes& pdu, int retry, Deadline deadline, modbus::Bytes& reply);
 
     net::SocketHandle socket = net::kInvalidSocket;
     std::string host;
     int port = 0;
     const bool rtuOverTcp;
+    const SharedCutoff* const stop;
     std::atomic<std::uint32_t> transactionCounter{0};
     std::mutex mutex;
 };

@@ -171,10 +171,7 @@ void SeatController::setHeater(bool on) {
 void SeatController::turnOffAllEffects() {
     if (const auto installed = installedEffects()) {
         logLine(kLogDebug, "[Ridova][DEBUG] turnOffAllEffects called");
-        installed->setWindSpeed(0);
-        installed->setWaterMist(0);
-        installed->setScent(0);
-        installed->setHeater(false);
+        installed->turnOffAll();
     }
 }
 
@@ -240,6 +237,7 @@ void SeatController::release() {
         closing.reset(); // destroyed here, or by a posture call that still holds it
         logLine(kLogInfo, "[Ridova][INFO] UDPTransportLayer released");
     }
+    logSink.flushRepeats(); // the host learns how often the last errors recurred
 }
 
 void SeatController::abandon() noexcept {

@@ -43,8 +43,12 @@ public:
     void setHeater(bool on);
     void turnOffAllEffects();
 
+    // Returns once no thread is still inside the callback it replaced.
     void setLogCallback(LogCallback target) { logSink.setCallback(target); }
-    const LogSink& sink() const { return logSink; }
+    // At the library's unload, under the loader's lock: the host's callback is
+    // never entered from there (it may wait for a lock the loader blocks).
+    void dropLogCallback() { logSink.dropCallback(); }
+    LogSink& sink() { return logSink; }
 
 private:
     SeatController() = default;

@@ -9,6 +9,7 @@ namespace karvel {
 namespace {
 
 constexpr std::int64_t kSuccessLineIntervalNs = 1000000000;
+constexpr std::int64_t kDroppedLineIntervalNs = 1000000000;
 
 constexpr std::uint8_t kFrameHeader[20] = {0x55, 0xAA, 0x00, 0x00, 0x14, 0x01, 0x00, 0x01, 0xFF, 0xFF,
                                            0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x14};
@@ -22,6 +23,18 @@ bool validPort(int port) { return port >= 1 && port <= 65535; }
 bool makeEndpoint(const std::string& ip, int port, net::Ipv4Endpoint& endpoint) {
     endpoint.port = static_cast<std::uint16_t>(port);
     return net::parseIpv4(ip.c_str(), endpoint.octets);
+}
+
+// Why no datagram could ever reach a seat at this address, or null when one can.
+// 0.0.0.0/8 names no host, 224.0.0.0/4 is multicast and 240.0.0.0/4 is
+// reserved, 255.255.255.255 (broadcast) included: every send would fail or
+// reach no seat, once per frame.
+const char* unusableTarget(const std::uint8_t (&octets)[4]) {
+    if (octets[0] == 0) return "no host";
+    if (octets[0] == 255 && octets[1] == 255 && octets[2] == 255 && octets[3] == 255) return "broadcast";
+    if (octets[0] >= 224 && octets[0] <= 239) return "multicast";
+    if (octets[0] >= 240) return "reserved";
+    return nullptr;
 }
 
 void writeField(Frame& frame, std::size_t offset, std::int32_t value) {
@@ -93,6 +106,11 @@ bool UDPTransportLayer::initialize(const std::string& ip, int port) {
         closeSocket();
         return false;
     }
+    if (const char* reason = unusableTarget(destination.octets)) {
+        logLine(kLogError, "[Ridova][ERROR] UDPTransportLayer unusable destination IP: %s (%s)", ip.c_str(), reason);
+        closeSocket();
+        return false;
+    }
     {
         std::lock_guard<std::mutex> lock(targetMutex);
         target = destination;
@@ -128,6 +146,10 @@ bool UDPTransportLayer::setTarget(const std::string& ip, int port) {
         logLine(kLogError, "[Ridova][ERROR] UDPTransportLayer setTarget invalid IP: %s", ip.c_str());
         return false;
     }
+    if (const char* reason = unusableTarget(destination.octets)) {
+        logLine(kLogError, "[Ridova][ERROR] UDPTransportLayer setTarget unusable IP: %s (%s)", ip.c_str(), reason);
+        return false;
+    }
     std::queue<Frame> discarded; // encoded for the old destination; freed after the locks
     {
         std::lock_guard<std::mutex> queueLock(queueMutex);
@@ -143,8 +165,14 @@ bool UDPTransportLayer::setTarget(const std::string& ip, int port) {
 void UDPTransportLayer::sendAxes(std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t u) {
     if (!initialized.load()) return;
     Frame frame = buildFrame(x, y, z, u);
+    Frame stale; // freed after the lock
     {
         std::lock_guard<std::mutex> lock(queueMutex);
+        if (sendQueue.size() >= kMaxQueuedFrames) {
+            stale = std::move(sendQueue.front());
+            sendQueue.pop();
+            ++droppedFrames;
+        }
         sendQueue.push(std::move(frame));
     }
     queueCondition.notify_one();
@@ -177,6 +205,18 @@ void UDPTransportLayer::workerLoop() {
     logLine(kLogDebug, "[Ridova][DEBUG] UDPTransportLayer worker thread started");
     std::int64_t lastSuccessLineNs = steadyNowNs();
     std::uint64_t successCount = 0;
+    std::uint64_t droppedUnreported = 0;
+    std::uint64_t droppedTotal = 0;
+    std::int64_t lastDroppedLineNs = 0;
+    const auto reportDue = [&](bool final) {
+        if (droppedUnreported == 0) return;
+        const std::int64_t now = steadyNowNs();
+        const bool first = droppedTotal == droppedUnreported;
+        if (!final && !first && now - lastDroppedLineNs < kDroppedLineIntervalNs) return;
+        lastDroppedLineNs = now;
+        reportDropped(droppedUnreported, droppedTotal);
+        droppedUnreported = 0;
+    };
     // Frames queued before close are sent even when the worker only starts
     // after close was called: the queue is drained before the flag is tested.
     for (bool stop = false; !stop;) {
@@ -186,6 +226,10 @@ void UDPTransportLayer::workerLoop() {
         while (!sendQueue.empty()) {
             Frame frame = std::move(sendQueue.front());
             sendQueue.pop();
+            // A drop always comes with a newer frame, so the drain sees every one.
+            droppedUnreported += droppedFrames;
+            droppedTotal += droppedFrames;
+            droppedFrames = 0;
             net::Ipv4Endpoint destination;
             {
                 std::lock_guard<std::mutex> targetLock(targetMutex);
@@ -193,10 +237,18 @@ void UDPTransportLayer::workerLoop() {
             }
             lock.unlock();
             sendFrame(frame, destination, successCount, lastSuccessLineNs);
+            reportDue(false);
             lock.lock();
         }
     }
+    reportDue(true);
     logLine(kLogDebug, "[Ridova][DEBUG] UDPTransportLayer worker thread exiting");
+}
+
+void UDPTransportLayer::reportDropped(std::uint64_t count, std::uint64_t total) {
+    logLine(kLogError,
+            "[Ridova][ERROR] UDPTransportLayer fell behind: %llu stale frames dropped, newest sent (%llu in all)",
+            static_cast<unsigned long long>(count), static_cast<unsigned long long>(total));
 }
 
 void UDPTransportLayer::sendFrame(const Frame& frame, const net::Ipv4Endpoint& destination,

@@ -1,6 +1,11 @@
 // Carries motion frames to the seat's motion controller: one UDP socket bound
-// to the fixed local port 8410, a queue of encoded frames and one worker
+// to the fixed local port 8410, a short queue of encoded frames and one worker
 // thread that sends them in call order. Nothing is ever read back.
+//
+// A stale posture is worse than a dropped one: when the worker falls behind
+// (a slow log callback, a stalled socket, a caller faster than the network),
+// the queue keeps only the newest kMaxQueuedFrames frames. The oldest are
+// dropped, counted and reported by the worker at most once a second.
 #pragma once
 
 #include <atomic>
@@ -22,6 +27,8 @@ class UDPTransportLayer {
 public:
     static constexpr std::uint16_t kFixedSourcePort = 8410;
     static constexpr std::size_t kFrameSize = 50;
+    // How far the worker may fall behind before the oldest queued frame gives way.
+    static constexpr std::size_t kMaxQueuedFrames = 4;
 
     UDPTransportLayer() = default;
     ~UDPTransportLayer();
@@ -44,6 +51,7 @@ private:
     void workerLoop();
     void sendFrame(const Frame& frame, const net::Ipv4Endpoint& destination, std::uint64_t& successCount,
                    std::int64_t& lastSuccessLineNs);
+    void reportDropped(std::uint64_t count, std::uint64_t total);
 
     net::SocketHandle transportSocket = net::kInvalidSocket;
     net::Ipv4Endpoint target{};
@@ -53,6 +61,7 @@ private:
     std::mutex queueMutex;
     std::condition_variable queueCondition;
     std::queue<Frame> sendQueue;
+    std::uint64_t droppedFrames = 0; // guarded by queueMutex; taken by the worker's report
     std::atomic<bool> running{false};
 };
 

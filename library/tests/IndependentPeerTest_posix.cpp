@@ -14,6 +14,7 @@
 
 #include "peers/PeerProcess_posix.h"
 #include "support/LoadedKarvel.h"
+#include "support/Timing.h"
 #include "support/UdpReceiver.h"
 
 using karvel::test::LogCapture;
@@ -34,6 +35,8 @@ constexpr int kFanSpeedRegister = 3;
 constexpr int kWaterMistFirstCoil = 4;
 constexpr int kScentFirstCoil = 8;
 constexpr int kHeaterCoil = 15;
+// How long release gives the effects still queued (the library's stop time-out).
+constexpr double kStopTimeoutSeconds = 2.0;
 
 struct DeviceState {
     std::vector<int> coils;
@@ -274,6 +277,24 @@ TEST_P(IndependentPeer, TurnOffRightBeforeReleaseStillReachesTheDevices) {
     EXPECT_EQ(devices.fan().state(), kFanStart);
 }
 
+// A game setting effects every frame: the devices keep up with the last
+// levels asked, and the off asked before release is what they hold after it.
+TEST_P(IndependentPeer, ASixtyHertzStreamEndsInTheOffAskedBeforeRelease) {
+    const DevicePair devices(GetParam(), kRelayStart, kFanStart);
+    ASSERT_TRUE(configure(devices));
+    karvel::test::atSixtyHertz(2.0, [](int n) {
+        lib().SetWaterMist(n % 4);
+        lib().SetScent(n % 3);
+        lib().SetWindSpeed(n % 4);
+    });
+    lib().TurnOffAllEffects();
+    const auto start = std::chrono::steady_clock::now();
+    lib().Release();
+    EXPECT_LT(karvel::test::secondsSince(start), kStopTimeoutSeconds + 1.0);
+    EXPECT_EQ(devices.relay().state(), kRelayStart);
+    EXPECT_EQ(devices.fan().state(), kFanStart);
+}
+
 TEST_P(IndependentPeer, EndpointSwitchTurnsTheOldPairOffAndLeavesTheNewPairAlone) {
     const DevicePair old(GetParam(), kRelayStart, kFanStart);
     // The new pair starts with every output on, so that a stray off write shows.
@@ -285,9 +306,10 @@ TEST_P(IndependentPeer, EndpointSwitchTurnsTheOldPairOffAndLeavesTheNewPairAlone
     ASSERT_TRUE(switchOn(old));
 
     ASSERT_TRUE(lib().SetEffectsEndpoints(kLoopback, fresh.relay().port(), kLoopback, fresh.fan().port()));
-    // The switch writes the old pair off before it returns.
-    EXPECT_EQ(old.relay().state(), kRelayStart);
-    EXPECT_EQ(old.fan().state(), kFanStart);
+    // The effects worker writes the old pair off once the switch has returned.
+    EXPECT_TRUE(old.relay().reaches(kRelayStart));
+    EXPECT_TRUE(old.fan().reaches(kFanStart));
+    EXPECT_TRUE(log().waitFor("[Ridova][INFO] EffectsController old endpoints turned off"));
     EXPECT_EQ(fresh.relay().state(), newRelayStart);
     EXPECT_EQ(fresh.fan().state(), newFanStart);
 

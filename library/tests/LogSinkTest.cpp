@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "LogSink.h"
 #include "support/LogCapture.h"
@@ -47,4 +52,105 @@ TEST_F(LogSinkTest, EachLineReadsTheCallbackOnce) {
     EXPECT_EQ(sink.callback(), nullptr);
     sink.setCallback(&LogCapture::callback);
     EXPECT_EQ(sink.callback(), &LogCapture::callback);
+}
+
+TEST_F(LogSinkTest, AnErrorRepeatedTenThousandTimesGivesAFewLinesAndItsCount) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10000; ++i) sink.log(karvel::kLogError, "[Ridova][ERROR] UDPTransportLayer sendto error: %d", 101);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    sink.flushRepeats();
+    const LogCapture& log = LogCapture::instance();
+    const std::vector<std::string> lines = log.texts();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "[Ridova][ERROR] UDPTransportLayer sendto error: 101");
+    // The first, then one count a second, then the rest at the flush.
+    EXPECT_LE(lines.size(), static_cast<std::size_t>(seconds.count()) + 3) << lines.size() << " lines";
+    EXPECT_EQ(log.occurrences("[Ridova][ERROR] UDPTransportLayer sendto error: 101"), 10000u);
+}
+
+TEST_F(LogSinkTest, OnlyErrorLinesAreHeldBack) {
+    for (int i = 0; i < 3; ++i) {
+        sink.log(karvel::kLogDebug, "[Ridova][DEBUG] same");
+        sink.log(karvel::kLogInfo, "[Ridova][INFO] same");
+    }
+    EXPECT_EQ(LogCapture::instance().texts().size(), 6u);
+}
+
+namespace {
+
+// A callback that stays inside until it is let go.
+struct BlockingCallback {
+    static BlockingCallback& instance() {
+        static BlockingCallback self;
+        return self;
+    }
+    static void callback(int, const char*) {
+        BlockingCallback& self = instance();
+        std::unique_lock<std::mutex> lock(self.mutex);
+        self.inside = true;
+        self.changed.notify_all();
+        self.changed.wait(lock, [&] { return self.letGo; });
+        self.inside = false;
+        self.left = true;
+    }
+    void waitInside() {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return inside; });
+    }
+    void release() {
+        std::lock_guard<std::mutex> lock(mutex);
+        letGo = true;
+        changed.notify_all();
+    }
+    bool hasLeft() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return left;
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool inside = false;
+    bool letGo = false;
+    bool left = false;
+};
+
+} // namespace
+
+TEST_F(LogSinkTest, ReplacingTheCallbackWaitsForThreadsStillInsideTheOldOne) {
+    BlockingCallback& old = BlockingCallback::instance();
+    sink.setCallback(&BlockingCallback::callback);
+    std::thread worker([&] { sink.log(karvel::kLogInfo, "[Ridova][INFO] held"); });
+    old.waitInside();
+    std::atomic<bool> replaced{false};
+    bool oldLeftFirst = false;
+    std::thread host([&] {
+        sink.setCallback(&LogCapture::callback);
+        oldLeftFirst = old.hasLeft();
+        replaced = true;
+    });
+    // Once the new callback is in place, lines go to it without waiting.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (sink.callback() != &LogCapture::callback && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_EQ(sink.callback(), &LogCapture::callback);
+    sink.log(karvel::kLogInfo, "[Ridova][INFO] meanwhile");
+    EXPECT_TRUE(LogCapture::instance().contains("[Ridova][INFO] meanwhile"));
+    EXPECT_FALSE(replaced) << "returned while a thread was inside the old callback";
+    old.release();
+    host.join();
+    worker.join();
+    EXPECT_TRUE(oldLeftFirst);
+}
+
+namespace {
+karvel::LogSink* selfReplacingSink = nullptr;
+void replacesItself(int, const char*) { selfReplacingSink->setCallback(&LogCapture::callback); }
+} // namespace
+
+TEST_F(LogSinkTest, ACallbackMayReplaceItselfWithoutWaitingForItself) {
+    selfReplacingSink = &sink;
+    sink.setCallback(&replacesItself);
+    sink.log(karvel::kLogInfo, "[Ridova][INFO] first");
+    sink.log(karvel::kLogInfo, "[Ridova][INFO] second");
+    EXPECT_EQ(LogCapture::instance().texts(), std::vector<std::string>{"[Ridova][INFO] second"});
 }

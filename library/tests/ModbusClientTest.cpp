@@ -6,13 +6,16 @@
 #include "Karvel.h"
 #include "ModbusFraming.h"
 #include "ModbusTcpClient.h"
+#include "support/FullBacklogListener.h"
 #include "support/LogCapture.h"
 #include "support/ModbusTestServer.h"
+#include "support/Timing.h"
 
 using karvel::ModbusTcpClient;
 using karvel::test::Bytes;
 using karvel::test::LogCapture;
 using karvel::test::ModbusTestServer;
+using karvel::test::secondsSince;
 using Behaviour = ModbusTestServer::Behaviour;
 using Framing = ModbusTestServer::Framing;
 
@@ -34,10 +37,6 @@ Bytes withCrc(Bytes frame) {
     frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
     frame.push_back(static_cast<std::uint8_t>(crc >> 8));
     return frame;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 } // namespace
@@ -246,3 +245,77 @@ INSTANTIATE_TEST_SUITE_P(
                      "[Ridova][ERROR] ModbusTcpClient RTU CRC mismatch: got=0x", 2},
         Misbehaviour{"RtuFloodAfterTheReply", Framing::Rtu, Behaviour::Flood, 1, true, "", 1}),
     [](const ::testing::TestParamInfo<Misbehaviour>& param) { return std::string(param.param.name); });
+
+// A device that sends a correct reply one byte every 0.9 s, or announces 256
+// data bytes and trickles them: each attempt ends at the exchange's deadline,
+// the whole write within the request's, with an ERROR line.
+struct Trickling {
+    const char* name;
+    Framing framing;
+    Behaviour behaviour;
+    const char* errorLine;
+};
+
+class TricklingDevice : public ModbusClientTest, public ::testing::WithParamInterface<Trickling> {};
+
+TEST_P(TricklingDevice, EndsWithinTheRequestDeadline) {
+    const Trickling& c = GetParam();
+    ModbusTestServer server(c.framing);
+    ModbusTcpClient client(c.framing == Framing::Rtu);
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port()));
+    server.misbehave(c.behaviour, 2);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.writeSingleRegister(3, 70));
+    const double seconds = secondsSince(start);
+    // Two exchanges of 1 s; a reply trickled whole would take 10 s, the long one minutes.
+    EXPECT_GE(seconds, 2 * ModbusTcpClient::kExchangeTimeoutMs / 1000.0 - 0.05);
+    EXPECT_LT(seconds, ModbusTcpClient::kRequestTimeoutMs / 1000.0 + 1.0);
+    EXPECT_FALSE(log().linesStartingWith(c.errorLine).empty()) << c.errorLine;
+    EXPECT_EQ(server.requestCount(), 2u);
+    log().clear();
+    EXPECT_TRUE(client.writeSingleRegister(3, 100));
+    EXPECT_EQ(server.holdingRegister(3), 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Client, TricklingDevice,
+    ::testing::Values(Trickling{"Mbap", Framing::Mbap, Behaviour::Trickle,
+                                "[Ridova][ERROR] ModbusTcpClient readBytes header error. Retry=1"},
+                      Trickling{"MbapLength257", Framing::Mbap, Behaviour::MaxLengthTrickle,
+                                "[Ridova][ERROR] ModbusTcpClient readBytes data error. Expected length=256"},
+                      Trickling{"Rtu", Framing::Rtu, Behaviour::Trickle,
+                                "[Ridova][ERROR] ModbusTcpClient invalid RTU response. Retry=1"}),
+    [](const ::testing::TestParamInfo<Trickling>& param) { return std::string(param.param.name); });
+
+TEST_F(ModbusClientTest, ConnectToADeviceThatNeverAnswersEndsAtTheConnectTimeOut) {
+    karvel::test::FullBacklogListener hung;
+    if (!hung.full()) GTEST_SKIP() << "this system accepts connections beyond a full backlog";
+    ModbusTcpClient client(false);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.connect("127.0.0.1", hung.port()));
+    const double seconds = secondsSince(start);
+    EXPECT_GE(seconds, ModbusTcpClient::kConnectTimeoutMs / 1000.0 - 0.05);
+    EXPECT_LT(seconds, ModbusTcpClient::kConnectTimeoutMs / 1000.0 + 3.0);
+    EXPECT_EQ(log().linesStartingWith("[Ridova][ERROR] ModbusTcpClient connect failed to 127.0.0.1:" +
+                                      std::to_string(hung.port()) + " (error: ")
+                  .size(),
+              1u);
+    EXPECT_FALSE(client.connected());
+}
+
+TEST_F(ModbusClientTest, AStopThatHasComeSendsNothingMore) {
+    ModbusTestServer server(Framing::Mbap);
+    karvel::SharedCutoff stop;
+    ModbusTcpClient client(false, &stop);
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port()));
+    stop.bringForward(karvel::Deadline::after(std::chrono::milliseconds(0)));
+    EXPECT_FALSE(client.writeSingleCoil(15, true));
+    EXPECT_EQ(log().texts().back(), "[Ridova][ERROR] ModbusTcpClient request deadline passed. Retry=0");
+    EXPECT_EQ(server.requestCount(), 0u);
+    // A later stop does not move it back.
+    stop.bringForward(karvel::Deadline::after(std::chrono::hours(1)));
+    EXPECT_FALSE(client.writeSingleCoil(15, true));
+    stop.clear();
+    EXPECT_TRUE(client.writeSingleCoil(15, true));
+    EXPECT_TRUE(server.coil(15));
+}

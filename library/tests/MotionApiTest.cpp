@@ -4,6 +4,9 @@
 
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
 #include <limits>
 #include <thread>
 
@@ -26,6 +29,41 @@ constexpr int kOrvida = 1;
 constexpr const char* kLoopback = "127.0.0.1";
 
 void silentLog(int, const char*) {}
+
+// A log callback that holds the worker inside its first success line until
+// let go: a worker as slow as a host callback can make it. DEBUG lines are
+// left out; the rest goes to the capture.
+struct StallingLog {
+    static StallingLog& instance() {
+        static StallingLog self;
+        return self;
+    }
+    static void callback(int level, const char* text) {
+        StallingLog& self = instance();
+        if (level == KARVEL_LOG_DEBUG) return;
+        if (std::strstr(text, "socket-send-ok") != nullptr) {
+            std::unique_lock<std::mutex> lock(self.mutex);
+            self.stalled = true;
+            self.changed.notify_all();
+            self.changed.wait(lock, [&] { return self.letGo; });
+        }
+        LogCapture::callback(level, text);
+    }
+    bool waitStalled() {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(10), [&] { return stalled; });
+    }
+    void letGoNow() {
+        std::lock_guard<std::mutex> lock(mutex);
+        letGo = true;
+        changed.notify_all();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool stalled = false;
+    bool letGo = false;
+};
 
 class MotionApi : public ::testing::Test {
 protected:
@@ -69,29 +107,48 @@ TEST_F(MotionApi, VersionIsAvailableBeforeAnything) {
     EXPECT_STREQ(lib().GetVersion(), "Karvel-PC v0.6.0");
 }
 
-TEST_F(MotionApi, StreamedPosturesArriveWholeAndInCallOrder) {
+// A caller faster than the worker: whatever arrives is whole and in call
+// order, the last posture always arrives, and what did not was reported.
+TEST_F(MotionApi, StreamedPosturesArriveWholeInCallOrderAndEndWithTheLast) {
     UdpReceiver receiver;
     ASSERT_TRUE(configure(kTamsel, receiver));
     constexpr int kCount = 1000;
-    // Read while sending: the receiving socket's buffer holds only a few hundred datagrams.
-    std::vector<Datagram> received;
-    std::thread reader([&] { received = receiver.receiveMany(kCount); });
+    struct Posture {
+        float pitch, roll, yaw, height;
+    };
+    std::vector<Posture> postures;
     std::vector<std::vector<std::uint8_t>> expected;
     for (int i = 0; i < kCount; ++i) {
-        const float pitch = 12.0f * std::sin(i * 0.05f);
-        const float roll = 9.0f * std::cos(i * 0.03f);
-        const float yaw = static_cast<float>(i % 360) - 180.0f;
-        const float height = 0.5f + 0.4f * std::sin(i * 0.01f);
-        lib().SendSeatPosture(pitch, roll, yaw, height);
-        const karvel::PulseTargets t = karvel::SeatAlgorithm::postureTargets(pitch, roll, yaw, height, kTamsel);
+        const Posture p{12.0f * std::sin(i * 0.05f), 9.0f * std::cos(i * 0.03f), static_cast<float>(i % 360) - 180.0f,
+                        0.5f + 0.4f * std::sin(i * 0.01f)};
+        postures.push_back(p);
+        const karvel::PulseTargets t = karvel::SeatAlgorithm::postureTargets(p.pitch, p.roll, p.yaw, p.height, kTamsel);
         expected.push_back(expectedFrame(t.x, t.y, t.z, t.u));
     }
+    // Read while sending: the receiving socket's buffer holds only a few hundred datagrams.
+    std::vector<Datagram> received;
+    std::thread reader([&] {
+        while (std::optional<Datagram> d = receiver.receive()) {
+            received.push_back(*d);
+            if (d->bytes == expected.back()) break;
+        }
+    });
+    for (const Posture& p : postures) lib().SendSeatPosture(p.pitch, p.roll, p.yaw, p.height);
     reader.join();
-    ASSERT_EQ(received.size(), static_cast<std::size_t>(kCount));
-    for (int i = 0; i < kCount; ++i) {
-        EXPECT_EQ(received[i].from.port, 8410);
-        ASSERT_EQ(received[i].bytes, expected[i]) << "frame " << i;
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.back().bytes, expected.back());
+    std::size_t next = 0; // each datagram is a later posture than the one before
+    for (const Datagram& d : received) {
+        EXPECT_EQ(d.from.port, 8410);
+        while (next < expected.size() && expected[next] != d.bytes) ++next;
+        ASSERT_LT(next, expected.size()) << "a datagram out of call order or not built from a posture";
+        ++next;
     }
+    lib().Release(); // the worker reports the last of what it dropped before it ends
+    std::uint64_t dropped = 0;
+    for (const std::string& line : log().linesStartingWith("[Ridova][ERROR] UDPTransportLayer fell behind: "))
+        dropped += std::stoull(line.substr(std::string("[Ridova][ERROR] UDPTransportLayer fell behind: ").size()));
+    EXPECT_EQ(received.size() + dropped, static_cast<std::size_t>(kCount));
     // Seven DEBUG lines per posture: the controller's, two of the axes, three pulses and the rotation.
     EXPECT_EQ(log().linesStartingWith("[Ridova][DEBUG] sendSeatPosture: ").size(), static_cast<std::size_t>(kCount));
     EXPECT_EQ(log().linesStartingWith("[Ridova][DEBUG] SeatAlgorithm::calculatePulse").size(),
@@ -179,6 +236,7 @@ TEST_F(MotionApi, BadConfigurationsFailWithTheirReason) {
     UdpReceiver receiver;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
+        lib().Release(); // passes on held-back repeats: each case's lines are shown again
         ASSERT_TRUE(configure(kTamsel, receiver));
         log().clear();
         EXPECT_FALSE(lib().SetConfiguration(kTamsel, c.ip, c.port, 0, "", 0, "", 0));
@@ -389,7 +447,9 @@ TEST_F(MotionApi, UnreachableTargetDoesNotStopTheStream) {
     EXPECT_EQ(nextFrame(receiver), expectedFrame(0, 0, 0, 0));
     // Whatever the system made of the port-unreachable answers, it was logged, not fatal.
     for (const std::string& line : log().linesStartingWith("[Ridova][ERROR]"))
-        EXPECT_EQ(line.rfind("[Ridova][ERROR] UDPTransportLayer sendto error: ", 0), 0u) << line;
+        EXPECT_TRUE(line.rfind("[Ridova][ERROR] UDPTransportLayer sendto error: ", 0) == 0 ||
+                    line.rfind("[Ridova][ERROR] UDPTransportLayer fell behind: ", 0) == 0)
+            << line;
 }
 
 // The host is meant to pause its posture stream around a release or a
@@ -436,4 +496,72 @@ TEST_F(MotionApi, ReleaseAndReconfigurationRacingWithPostureThreads) {
     }
     lib().ResetPosition();
     EXPECT_EQ(nextFrame(receiver), expectedFrame(65177, 65177, 65177, 0));
+}
+
+// Postures keep coming while the worker is stuck: the queue keeps only the
+// newest few, so the rider gets the latest posture as soon as the worker
+// moves again, memory stays flat and the release does not wait for a pile.
+TEST_F(MotionApi, AStalledWorkerSendsOnlyTheNewestPosturesAndReportsTheRest) {
+    UdpReceiver receiver;
+    ASSERT_TRUE(configure(kTamsel, receiver));
+    StallingLog& stall = StallingLog::instance();
+    lib().SetLogCallback(&StallingLog::callback);
+    lib().ResetPosition();
+    ASSERT_TRUE(stall.waitStalled());
+    EXPECT_EQ(nextFrame(receiver), expectedFrame(0, 0, 0, 0));
+    constexpr int kPostures = 20000;
+    std::vector<std::vector<std::uint8_t>> expected;
+    for (int i = 0; i < kPostures; ++i) {
+        const float x = static_cast<float>(i) / kPostures;
+        lib().SendPostureCommand(x, 0.5f, 0.5f, 0.0f);
+        const karvel::PulseTargets t = karvel::SeatAlgorithm::commandTargets(x, 0.5f, 0.5f, 0.0f, kTamsel);
+        expected.push_back(expectedFrame(t.x, t.y, t.z, t.u));
+    }
+    stall.letGoNow();
+    std::vector<std::vector<std::uint8_t>> received;
+    while (received.empty() || received.back() != expected.back()) {
+        std::optional<Datagram> d = receiver.receive();
+        ASSERT_TRUE(d) << "the newest posture never arrived";
+        received.push_back(d->bytes);
+    }
+    // Only the newest few were still queued: they arrive in call order, the oldest gave way.
+    ASSERT_LE(received.size(), 4u);
+    EXPECT_TRUE(std::equal(received.begin(), received.end(), expected.end() - static_cast<long>(received.size())));
+    lib().Release();
+    lib().SetLogCallback(&LogCapture::callback);
+    const std::string behind = "[Ridova][ERROR] UDPTransportLayer fell behind: ";
+    std::uint64_t dropped = 0;
+    for (const std::string& line : log().linesStartingWith(behind)) dropped += std::stoull(line.substr(behind.size()));
+    EXPECT_EQ(dropped + received.size(), static_cast<std::uint64_t>(kPostures));
+    EXPECT_LE(log().linesStartingWith(behind).size(), 2u) << "one line at once, the rest when the worker ends";
+}
+
+TEST_F(MotionApi, TargetsNoSeatCanBeAtAreRefused) {
+    const std::pair<const char*, const char*> unusable[] = {{"255.255.255.255", "broadcast"},
+                                                             {"0.0.0.0", "no host"},
+                                                             {"0.1.2.3", "no host"},
+                                                             {"224.0.0.1", "multicast"},
+                                                             {"239.255.255.250", "multicast"},
+                                                             {"240.0.0.1", "reserved"}};
+    UdpReceiver receiver;
+    for (const auto& [ip, reason] : unusable) {
+        SCOPED_TRACE(ip);
+        log().clear();
+        EXPECT_FALSE(lib().SetConfiguration(kTamsel, ip, 7408, 0, "", 0, "", 0));
+        EXPECT_TRUE(log().contains(std::string("[Ridova][ERROR] UDPTransportLayer unusable destination IP: ") + ip +
+                                   " (" + reason + ")"));
+        EXPECT_TRUE(log().contains(std::string("[Ridova][ERROR] UDP initialization failed for IP: ") + ip + ":7408"));
+    }
+    ASSERT_TRUE(configure(kTamsel, receiver));
+    for (const auto& [ip, reason] : unusable) {
+        SCOPED_TRACE(ip);
+        log().clear();
+        EXPECT_FALSE(lib().SetUdpEndpoint(ip, 7408));
+        EXPECT_EQ(log().callerTexts(), std::vector<std::string>{std::string("[Ridova][ERROR] UDPTransportLayer setTarget "
+                                                                            "unusable IP: ") +
+                                                                ip + " (" + reason + ")"});
+        // The old target stays in force.
+        lib().ResetPosition();
+        EXPECT_EQ(nextFrame(receiver), expectedFrame(0, 0, 0, 0));
+    }
 }

@@ -14,6 +14,8 @@ public:
 
     // Waits for the time of frame `index` (0 is now); false when interrupted.
     bool waitFor(std::uint64_t index);
+    // The same, through Ctrl-C: for frames that must go out after it (a soft park).
+    void waitThrough(std::uint64_t index);
     // Seconds from the start to frame `index`.
     double timeOf(std::uint64_t index) const { return static_cast<double>(index) / rate_; }
 
@@ -22,6 +24,9 @@ public:
     double elapsedSeconds() const;
 
 private:
+    std::chrono::steady_clock::time_point dueOf(std::uint64_t index) const;
+    void measure(std::chrono::steady_clock::time_point due);
+
     double rate_;
     std::chrono::steady_clock::time_point start_;
     std::uint64_t late_ = 0;

@@ -1,17 +1,11 @@
 #include "SeatSession.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
-
-#include "LibraryLog.h"
 
 namespace karvel::cli {
 
 namespace {
-
-// Long enough for four Modbus exchanges, each with its retry.
-constexpr std::chrono::milliseconds kEffectsDrainLimit{5000};
 
 float normaliseDegrees(float angle) {
     float wrapped = std::fmod(angle, 360.0f);
@@ -25,14 +19,13 @@ float limit(float value, float low, float high) { return std::fmin(std::fmax(val
 } // namespace
 
 SeatSession::SeatSession(host::KarvelLibrary& library, tools::EffectsExports& effects, const SeatSetup& setup)
-    : library_(library), effects_(effects), effectsEnabled_(setup.model == 1 && effects.available()) {
+    : library_(library), effects_(effects), model_(setup.model), effectsEnabled_(setup.model == 1 && effects.available()) {
     if (setup.model == 1 && !effects.available())
         std::fprintf(stderr, "karvel: this library has no effects functions; effect commands are refused\n");
     const bool configured =
         library_.SetConfiguration(setup.model, setup.motion.ip.c_str(), setup.motion.port, effectsEnabled_ ? 1 : 0,
                                   setup.relay.ip.c_str(), setup.relay.port, setup.speed.ip.c_str(), setup.speed.port);
     if (!configured) throw std::runtime_error("the library refused the seat configuration (is UDP port 8410 free?)");
-    requestBase_ = modbusRequestsStarted();
 }
 
 SeatSession::~SeatSession() { finish(); }
@@ -40,12 +33,9 @@ SeatSession::~SeatSession() { finish(); }
 void SeatSession::finish() {
     if (finished_) return;
     finished_ = true;
-    if (effectsEnabled_) {
-        effectsOff();
-        waitForEffectJobs();
-    }
+    if (effectsEnabled_) effectsOff();
     home();
-    library_.Release(); // sends the frames still queued, home included
+    library_.Release(); // sends the effects off and the frames still queued, home included
 }
 
 void SeatSession::posture(float pitch, float roll, float yaw, float height) {
@@ -72,31 +62,26 @@ void SeatSession::requireEffects(const char* command) const {
 void SeatSession::wind(int level) {
     requireEffects("wind");
     effects_.SetWindSpeed(level);
-    queued(1);
 }
 
 void SeatSession::mist(int level) {
     requireEffects("mist");
     effects_.SetWaterMist(level);
-    queued(1);
 }
 
 void SeatSession::scent(int level) {
     requireEffects("scent");
     effects_.SetScent(level);
-    queued(1);
 }
 
 void SeatSession::heater(bool on) {
     requireEffects("heater");
     effects_.SetHeater(on ? 1 : 0);
-    queued(1);
 }
 
 void SeatSession::effectsOff() {
     requireEffects("off");
     effects_.TurnOffAllEffects();
-    queued(4);
 }
 
 void SeatSession::udpEndpoint(const tools::Endpoint& target) {
@@ -109,17 +94,6 @@ void SeatSession::effectsEndpoints(const tools::Endpoint& relay, const tools::En
     if (!effects_.SetEffectsEndpoints(relay.ip.c_str(), relay.port, speed.ip.c_str(), speed.port))
         throw std::runtime_error("the library could not switch the effects to " + relay.text() + " and " +
                                  speed.text());
-    // The switch dropped the jobs still queued and wrote its own turn-off requests.
-    jobs_ = 0;
-    requestBase_ = modbusRequestsStarted();
-}
-
-// Releasing the library skips effect jobs still queued, so the turn-off would
-// be lost: wait until the last job has started (release lets it finish).
-void SeatSession::waitForEffectJobs() const {
-    if (!effectsLinked()) return; // without links the jobs send nothing
-    if (!waitForModbusRequests(requestBase_ + jobs_, kEffectsDrainLimit))
-        std::fprintf(stderr, "karvel: the effects devices did not take every request in time\n");
 }
 
 } // namespace karvel::cli

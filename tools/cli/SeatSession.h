@@ -46,26 +46,23 @@ public:
     void udpEndpoint(const tools::Endpoint& target);
     void effectsEndpoints(const tools::Endpoint& relay, const tools::Endpoint& speed);
 
-    // Effects off (waiting until the devices were sent that), home, release.
+    // Effects off, home, release (which sends both before it stops).
     void finish();
 
     std::uint64_t framesSent() const { return frames_; }
+    // The height of the model's home: mid-stroke on an Orvida, the bottom on a Tamsel.
+    float homeHeight() const { return model_ == 1 ? 0.5f : 0.0f; }
     bool effectsEnabled() const { return effectsEnabled_; }
 
 private:
     void requireEffects(const char* command) const;
-    void queued(std::uint64_t jobs) { jobs_ += jobs; }
-    void waitForEffectJobs() const;
 
     host::KarvelLibrary& library_;
     tools::EffectsExports& effects_;
+    const int model_;
     const bool effectsEnabled_;
     std::uint64_t frames_ = 0;
     bool finished_ = false;
-    // Effect jobs queued since the effects links were last (re)made, and the
-    // library's Modbus request count at that moment: one request per job.
-    std::uint64_t jobs_ = 0;
-    std::uint64_t requestBase_ = 0;
 };
 
 } // namespace karvel::cli

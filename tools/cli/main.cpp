@@ -1,6 +1,7 @@
 // karvel: a command-line host of the Karvel library. Loads the library by
 // path, registers a seat and drives it: commands from a script or standard
-// input, a recorded motion file, or the built-in demonstration.
+// input, a recorded motion file, a vehicle's telemetry through motion cueing,
+// or the built-in demonstration.
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <CLI/CLI.hpp>
 
 #include "CommandScript.h"
+#include "Cue.h"
 #include "Demo.h"
 #include "Interrupt.h"
 #include "LibraryLog.h"
@@ -106,6 +108,19 @@ int main(int argc, char** argv) {
         ->required();
     replayCommand->add_option("--rate", replayRate, "frames per second")->capture_default_str()->check(CLI::Range(1.0, 1000.0));
 
+    SeatOptions cueSeat;
+    std::string telemetryPath;
+    std::string profileName = "road";
+    double cueRate = 100;
+    CLI::App* cueCommand =
+        app.add_subcommand("cue", "cue a vehicle's telemetry (CSV) into seat motion and stream it in real time");
+    addSeatOptions(*cueCommand, cueSeat);
+    cueCommand->add_option("file", telemetryPath, "CSV with the columns time,ax,ay,az,roll_rate,pitch_rate,yaw_rate")
+        ->required();
+    cueCommand->add_option("--profile", profileName, "cueing profile: a preset (road, flight, gentle) or a profile file")
+        ->capture_default_str();
+    cueCommand->add_option("--rate", cueRate, "frames per second")->capture_default_str()->check(CLI::Range(1.0, 1000.0));
+
     SeatOptions demoSeat;
     double demoSeconds = 10;
     double demoRate = 50;
@@ -143,6 +158,12 @@ int main(int argc, char** argv) {
             const MotionFile motion = loadMotionFile(motionPath);
             return withSeat(libraryPath, replaySeat,
                             [&](SeatSession& seat) { return replay(seat, motion, replayRate); });
+        }
+        if (*cueCommand) {
+            const NamedProfile profile = loadCueProfile(profileName);
+            const TelemetryFile telemetry = loadTelemetryFile(telemetryPath);
+            return withSeat(libraryPath, cueSeat,
+                            [&](SeatSession& seat) { return cue(seat, telemetry, profile, cueRate); });
         }
         return withSeat(libraryPath, demoSeat, [&](SeatSession& seat) { return demo(seat, demoSeconds, demoRate); });
     } catch (const UsageError& error) {

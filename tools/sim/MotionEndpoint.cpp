@@ -10,8 +10,9 @@ constexpr int kPollMs = 100;
 constexpr std::chrono::seconds kRateWindow{1};
 } // namespace
 
-MotionEndpoint::MotionEndpoint(const CrankModel& model, std::uint16_t port, std::function<void()> onChange)
-    : model_(model), onChange_(std::move(onChange)), socket_(net::openUdpSocket()) {
+MotionEndpoint::MotionEndpoint(const CrankModel& model, std::uint16_t port, const AxisRates& maxRates,
+                               std::function<void()> onChange)
+    : model_(model), onChange_(std::move(onChange)), socket_(net::openUdpSocket()), rates_(maxRates) {
     if (socket_ == net::kInvalidSocket || !net::bindLoopback(socket_, port)) {
         net::closeSocket(socket_);
         throw std::runtime_error("cannot bind the motion endpoint to 127.0.0.1:" + std::to_string(port));
@@ -31,6 +32,7 @@ MotionState MotionEndpoint::state() const {
     std::lock_guard<std::mutex> lock(mutex_);
     forgetOldFrames();
     MotionState copy = state_;
+    copy.rates = rates_.report();
     copy.framesPerSecond = static_cast<double>(recent_.size());
     return copy;
 }
@@ -59,7 +61,9 @@ void MotionEndpoint::accept(const std::uint8_t* data, std::size_t size) {
             state_.received = true;
             state_.last = *frame;
             state_.posture = invertTargets(model_, frame->targets);
-            recent_.push_back(std::chrono::steady_clock::now());
+            const auto now = std::chrono::steady_clock::now();
+            rates_.add(state_.frames, state_.posture, std::chrono::duration<double>(now.time_since_epoch()).count());
+            recent_.push_back(now);
             forgetOldFrames();
         } else {
             if (fault == FrameFault::WrongLength) ++state_.wrongLength;

@@ -19,7 +19,9 @@ namespace karvel::sim {
 class MotionEndpoint {
 public:
     // Port 0 lets the system choose. Throws std::runtime_error when the port cannot be bound.
-    MotionEndpoint(const CrankModel& model, std::uint16_t port, std::function<void()> onChange);
+    // `maxRates`: the velocities beyond which a frame is flagged.
+    MotionEndpoint(const CrankModel& model, std::uint16_t port, const AxisRates& maxRates,
+                   std::function<void()> onChange);
     ~MotionEndpoint();
     MotionEndpoint(const MotionEndpoint&) = delete;
     MotionEndpoint& operator=(const MotionEndpoint&) = delete;
@@ -39,6 +41,7 @@ private:
 
     mutable std::mutex mutex_;
     MotionState state_;
+    RateWatch rates_;
     mutable std::deque<std::chrono::steady_clock::time_point> recent_; // good frames of the last second
 
     std::atomic<bool> running_{true};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "MotionFrame.h"
+#include "RateWatch.h"
 #include "SeatInverse.h"
 
 namespace karvel::sim {
@@ -19,6 +20,7 @@ struct MotionState {
     MotionFrame last;
     DecodedPosture posture;
     std::string lastFault; // of the latest malformed datagram
+    RateReport rates;      // how fast the posture moves, and frames beyond the limits
 
     std::uint64_t malformed() const { return wrongLength + badStart + badEnd; }
 };

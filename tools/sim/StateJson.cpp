@@ -12,6 +12,10 @@ nlohmann::json deviceJson(const DeviceState& device) {
             {"coils", device.coils},             {"registers", device.registers}};
 }
 
+nlohmann::json ratesJson(const AxisRates& rates) {
+    return {{"pitch", rates.pitch}, {"roll", rates.roll}, {"yaw", rates.yaw}, {"height", rates.height}};
+}
+
 nlohmann::json motionJson(const MotionState& motion) {
     const DecodedPosture& posture = motion.posture;
     nlohmann::json json = {
@@ -28,7 +32,13 @@ nlohmann::json motionJson(const MotionState& motion) {
                      {"u", motion.last.targets.u}, {"v", motion.last.v}, {"w", motion.last.w}}},
         {"axes", {posture.axis[0], posture.axis[1], posture.axis[2]}},
         {"posture", {{"pitch", posture.pitch}, {"roll", posture.roll}, {"yaw", posture.yaw}, {"height", posture.height}}},
-        {"ambiguity", posture.ambiguity}};
+        {"ambiguity", posture.ambiguity},
+        {"rates", ratesJson(motion.rates.current)},
+        {"envelope",
+         {{"limits", ratesJson(motion.rates.limits)},
+          {"peak", ratesJson(motion.rates.peak)},
+          {"flagged", motion.rates.flagged},
+          {"lastFlag", motion.rates.lastFlag}}}};
     return json;
 }
 
@@ -73,7 +83,17 @@ std::string summaryText(const SimSnapshot& snapshot) {
                   static_cast<unsigned long long>(snapshot.speed.malformed), effects.fanSpeed,
                   windName(effects.windLevel), mistName(effects.mistLevel), scentName(effects.scentLevel),
                   effects.heater ? "on" : "off");
-    return text;
+    const RateReport& rates = motion.rates;
+    char line[320];
+    std::snprintf(line, sizeof line,
+                  "  rates: peak pitch %.1f, roll %.1f, yaw %.1f deg/s, height %.2f/s; %llu frames beyond the limits "
+                  "(%.0f, %.0f, %.0f deg/s, %.2f/s)\n",
+                  rates.peak.pitch, rates.peak.roll, rates.peak.yaw, rates.peak.height,
+                  static_cast<unsigned long long>(rates.flagged), rates.limits.pitch, rates.limits.roll,
+                  rates.limits.yaw, rates.limits.height);
+    std::string result = std::string(text) + line;
+    if (!rates.lastFlag.empty()) result += "  last beyond the limits: " + rates.lastFlag + "\n";
+    return result;
 }
 
 } // namespace karvel::sim

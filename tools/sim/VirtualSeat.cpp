@@ -4,7 +4,7 @@ namespace karvel::sim {
 
 VirtualSeat::VirtualSeat(const SeatOptions& options) : model_(*options.model) {
     auto onChange = [this] { changed(); };
-    motion_ = std::make_unique<MotionEndpoint>(model_, options.motionPort, onChange);
+    motion_ = std::make_unique<MotionEndpoint>(model_, options.motionPort, options.maxRates, onChange);
     relay_ = std::make_unique<ModbusDevice>(Framing::ModbusTcp, kRelayBoardMap, options.relayPort, onChange);
     speed_ = std::make_unique<ModbusDevice>(Framing::RtuOverTcp, kSpeedControllerMap, options.speedPort, onChange);
 }

@@ -20,6 +20,7 @@ struct SeatOptions {
     std::uint16_t motionPort = 7408; // 0: the system chooses (also below)
     std::uint16_t relayPort = 8234;
     std::uint16_t speedPort = 8235;
+    AxisRates maxRates = presetRateLimits(); // frames moving faster are flagged
 };
 
 class VirtualSeat {

@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     SeatOptions options;
     std::uint16_t httpPort = 8080;
     bool noWeb = false;
+    std::vector<double> maxRates;
     app.add_option("--model", model, "seat model whose crank constants invert the targets: tamsel or orvida")
         ->capture_default_str();
     app.add_option("--motion-port", options.motionPort, "UDP port of the motion controller (0: any free)")
@@ -30,7 +32,14 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--http-port", httpPort, "TCP port of the live view (0: any free)")->capture_default_str();
     app.add_flag("--no-web", noWeb, "serve no live view");
+    app.add_option("--max-rates", maxRates,
+                   "PITCH,ROLL,YAW,HEIGHT: deg/s and height/s beyond which a frame is flagged "
+                   "(default: the largest of the cueing presets)")
+        ->delimiter(',')
+        ->expected(4)
+        ->check(CLI::Range(1e-3, 1e5));
     CLI11_PARSE(app, argc, argv);
+    if (!maxRates.empty()) options.maxRates = {maxRates[0], maxRates[1], maxRates[2], maxRates[3]};
     options.model = findModel(model);
     if (options.model == nullptr) {
         std::fprintf(stderr, "karvel-sim: unknown seat model '%s' (tamsel or orvida)\n", model.c_str());

@@ -1,5 +1,6 @@
 #include "FaultyDevices.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace karvel::soak {
@@ -44,6 +45,15 @@ void FaultyDevices::stopFaults() {
     }
 }
 
+std::map<std::string, int> FaultyDevices::metLocked(const Device& device) const {
+    std::map<std::string, int> met = device.met;
+    if (device.server)
+        for (const auto& [behaviour, count] : device.server->misbehavioursMet())
+            for (const Fault& fault : kFaults)
+                if (fault.behaviour == behaviour) met[fault.name] += count;
+    return met;
+}
+
 std::string FaultyDevices::faultSummary() const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::string text;
@@ -51,10 +61,36 @@ std::string FaultyDevices::faultSummary() const {
         text += text.empty() ? "" : "; ";
         text += device->name;
         text += ":";
-        if (device->faults.empty()) text += " none";
-        for (const auto& [name, count] : device->faults) text += " " + name + " " + std::to_string(count);
+        const std::map<std::string, int> met = metLocked(*device);
+        int requestFaults = 0; // what `armed` counts: downs and busy ports are not armed per request
+        for (const auto& [name, count] : met) {
+            if (name != "down" && name != "port busy") requestFaults += count;
+            text += " " + name + " " + std::to_string(count);
+        }
+        if (met.empty()) text += " none";
+        // A fault armed for three requests and met by one leaves two unmet.
+        text += ", armed and never met " + std::to_string(std::max(device->armed - requestFaults, 0));
     }
     return text;
+}
+
+std::optional<std::uint16_t> FaultyDevices::fanSpeed() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!fan_.server) return std::nullopt;
+    return fan_.server->holdingRegister(3);
+}
+
+std::optional<std::vector<bool>> FaultyDevices::relayCoils(int first, int count) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!relay_.server) return std::nullopt;
+    return relay_.server->coils(first, count);
+}
+
+std::uint64_t FaultyDevices::faultsMet(bool relay) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::uint64_t total = 0;
+    for (const auto& [name, count] : metLocked(relay ? relay_ : fan_)) total += static_cast<std::uint64_t>(count);
+    return total;
 }
 
 void FaultyDevices::run() {
@@ -73,13 +109,15 @@ void FaultyDevices::run() {
 void FaultyDevices::injectFault(Device& device) {
     const int pick = std::uniform_int_distribution<int>(0, static_cast<int>(std::size(kFaults)))(random_);
     if (pick == static_cast<int>(std::size(kFaults))) {
+        device.met = metLocked(device); // what the server met goes with it
         device.server.reset();
         device.backAt = Clock::now() + std::chrono::milliseconds(std::uniform_int_distribution<int>(1000, 5000)(random_));
-        ++device.faults["down"];
+        ++device.met["down"];
         return;
     }
-    device.server->misbehave(kFaults[pick].behaviour, std::uniform_int_distribution<int>(1, 3)(random_));
-    ++device.faults[kFaults[pick].name];
+    const int count = std::uniform_int_distribution<int>(1, 3)(random_);
+    device.server->misbehave(kFaults[pick].behaviour, count);
+    device.armed += count;
 }
 
 void FaultyDevices::bringBack(Device& device) {
@@ -88,7 +126,7 @@ void FaultyDevices::bringBack(Device& device) {
     try {
         device.server = std::make_unique<Server>(device.framing, device.port);
     } catch (const std::runtime_error&) {
-        ++device.faults["port busy"];
+        ++device.met["port busy"];
     }
 }
 

@@ -9,9 +9,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/ModbusTestServer.h"
 
@@ -29,8 +31,14 @@ public:
     void startFaults();
     // Ends the faults: both devices up and behaving from here on.
     void stopFaults();
-    // "relay: silent 2, down 1 ..." for the report.
+    // "relay: silent 2, down 1 ...; armed and never met 3" for the report: the
+    // faults that requests met (a device down counts from the moment it goes).
     std::string faultSummary() const;
+    // What a device holds now; nothing while it is down.
+    std::optional<std::uint16_t> fanSpeed() const;
+    std::optional<std::vector<bool>> relayCoils(int first, int count) const;
+    // Faults met on the relay board or the fan so far, downs included.
+    std::uint64_t faultsMet(bool relay) const;
 
 private:
     using Server = test::ModbusTestServer;
@@ -41,8 +49,12 @@ private:
         std::unique_ptr<Server> server;
         int port = 0;
         std::chrono::steady_clock::time_point backAt{};
-        std::map<std::string, int> faults;
+        std::map<std::string, int> met;   // of servers already gone
+        int armed = 0;
     };
+
+    // Faults met on the device, by name; with mutex_ held.
+    std::map<std::string, int> metLocked(const Device& device) const;
 
     void run();
     void injectFault(Device& device);

@@ -1,5 +1,6 @@
 #include "JobLog.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace karvel::soak {
@@ -14,6 +15,7 @@ bool endsWith(const char* text, const char* suffix) {
 }
 
 constexpr const char* kClientError = "[Ridova][ERROR] ModbusTcpClient ";
+constexpr const char* kFellBehind = "[Ridova][ERROR] UDPTransportLayer fell behind: ";
 
 // The one line each failed attempt ends with.
 bool endsAnAttempt(const char* line) {
@@ -24,7 +26,8 @@ bool endsAnAttempt(const char* line) {
 // Lines after which the request is not tried again.
 bool endsTheRequest(const char* line) {
     return startsWith(line, "[Ridova][ERROR] ModbusTcpClient not connected, reconnect failed") ||
-           startsWith(line, "[Ridova][ERROR] ModbusTcpClient invalid dataLen: ");
+           startsWith(line, "[Ridova][ERROR] ModbusTcpClient invalid dataLen: ") ||
+           startsWith(line, "[Ridova][ERROR] ModbusTcpClient request deadline passed.");
 }
 
 } // namespace
@@ -63,6 +66,10 @@ void JobLog::take(const char* line) {
         return;
     }
     if (!startsWith(line, "[Ridova][ERROR] ")) return;
+    if (startsWith(line, kFellBehind)) {
+        framesGivenWay_ += std::strtoull(line + std::strlen(kFellBehind), nullptr, 10);
+        return;
+    }
     if (!startsWith(line, kClientError)) {
         if (otherErrors_++ == 0) {
             std::lock_guard<std::mutex> lock(otherMutex_);

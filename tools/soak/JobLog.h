@@ -27,6 +27,9 @@ public:
     std::uint64_t succeededRequests() const { return succeeded_.load(); }
     // The effects worker has stopped: the request in progress, if any, has ended.
     void workerStopped();
+    // Motion frames the library let give way to newer ones when its sender
+    // fell behind (a busy machine), as it reports them.
+    std::uint64_t framesGivenWay() const { return framesGivenWay_.load(); }
     // ERROR lines that are not the Modbus client's: the motion side, configuration.
     std::uint64_t otherErrors() const { return otherErrors_.load(); }
     std::string firstOtherError() const;
@@ -41,6 +44,7 @@ private:
     std::atomic<std::uint64_t> failed_{0};
     std::atomic<std::uint64_t> succeeded_{0};
     std::atomic<std::uint64_t> otherErrors_{0};
+    std::atomic<std::uint64_t> framesGivenWay_{0};
     mutable std::mutex otherMutex_;
     std::string firstOtherError_;
 };

@@ -1,5 +1,8 @@
 #include "MotionCheck.h"
 
+#include <optional>
+#include <utility>
+
 namespace karvel::soak {
 namespace {
 
@@ -22,8 +25,15 @@ MotionCheck::MotionCheck() : seen_(kCodes) {}
 MotionCheck::~MotionCheck() { stop(); }
 
 bool MotionCheck::calibrate(host::KarvelLibrary& lib, std::string& why) {
-    for (int digit = 0; digit < kDigits; ++digit) lib.SendPostureCommand(position(digit), position(digit), position(digit), 0);
-    const std::vector<test::Datagram> sweep = receiver_.receiveMany(kDigits);
+    // One frame at a time: a burst longer than the library's short queue would
+    // have its older frames give way to newer ones.
+    std::vector<test::Datagram> sweep;
+    for (int digit = 0; digit < kDigits; ++digit) {
+        lib.SendPostureCommand(position(digit), position(digit), position(digit), 0);
+        std::optional<test::Datagram> frame = receiver_.receive();
+        if (!frame) break;
+        sweep.push_back(std::move(*frame));
+    }
     for (int digit = 0; digit < kDigits; ++digit) {
         const auto at = static_cast<std::size_t>(digit);
         if (at >= sweep.size() || sweep[at].bytes.size() != kFrameSize) {

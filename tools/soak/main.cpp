@@ -1,8 +1,9 @@
 // karvel-soak LIBRARY SECONDS [SEED]: the library loaded by path streams
 // postures at 1 kHz to a loopback receiver of our own and runs an effect job
 // every second against a relay board and a fan speed controller that fail at
-// random; at the end a short report, and a non-zero exit status when a frame
-// was lost, a job vanished, a call hung or memory grew.
+// random. Each effect call is judged by what the devices hold afterwards; at
+// the end a short report, and a non-zero exit status when a frame was lost,
+// an effect call missed without a fault to explain it, a call hung or memory grew.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "EffectJudge.h"
 #include "FaultyDevices.h"
 #include "JobLog.h"
 #include "KarvelLibrary.h"
@@ -24,34 +26,39 @@ using std::chrono::milliseconds;
 
 namespace {
 
-// One request's worst case: a connect, a send and a receive time-out, a
-// reconnect, and the same again for the retry.
-constexpr milliseconds kRequestBound{2 * (karvel::ModbusTcpClient::kConnectTimeoutMs +
-                                          2 * karvel::ModbusTcpClient::kExchangeTimeoutMs)};
+// One request's worst case, retry and reconnects included.
+constexpr milliseconds kRequestBound{karvel::ModbusTcpClient::kRequestTimeoutMs};
 // Calls that only queue (postures, effects) get scheduler slack; release waits for one request.
 constexpr milliseconds kQueueCallBound{2000};
 constexpr milliseconds kReleaseBound = 2 * kRequestBound;
 // A request on a device that answers late holds the worker a little longer than its time-outs.
 constexpr milliseconds kJobProgressBound = 3 * kRequestBound;
 constexpr double kMemoryToleranceMiB = 4.0;
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer keeps freed memory in quarantine (up to 256 MiB): the
+// resident size says nothing about leaks there, and its leak check does.
+constexpr bool kMemoryJudged = false;
+#else
+constexpr bool kMemoryJudged = true;
+#endif
 
 double residentMiB() { return static_cast<double>(karvel::test::residentBytes()) / (1024.0 * 1024.0); }
 
-// One effect call a second, each one job, through all four effects in turn.
-void issueEffect(karvel::host::KarvelLibrary& lib, std::uint64_t n) {
+// One effect call a second, through all four effects in turn.
+void issueEffect(karvel::host::KarvelLibrary& lib, EffectJudge& judge, std::uint64_t n) {
     const int level = static_cast<int>(n / 4 % 4);
     switch (n % 4) {
-    case 0: lib.SetWindSpeed(level); break;
-    case 1: lib.SetWaterMist(level); break;
-    case 2: lib.SetHeater(level % 2); break;
-    default: lib.SetScent(level % 3); break;
+    case 0: lib.SetWindSpeed(level); judge.issued(Effect::Wind, level); break;
+    case 1: lib.SetWaterMist(level); judge.issued(Effect::WaterMist, level); break;
+    case 2: lib.SetHeater(level % 2); judge.issued(Effect::Heater, level % 2); break;
+    default: lib.SetScent(level % 3); judge.issued(Effect::Scent, level % 3); break;
     }
 }
 
 // The host's one thread of calls: postures at 1 kHz, an effect in the middle
-// of every thousand; returns the frames sent.
+// of every thousand, the devices looked at every 20 ms; returns the frames sent.
 std::uint64_t stream(karvel::host::KarvelLibrary& lib, Watchdog& watchdog, Clock::duration length,
-                     const std::function<void()>& atWarmUpEnd, std::atomic<std::uint64_t>& jobsIssued) {
+                     const std::function<void()>& atWarmUpEnd, EffectJudge& judge) {
     std::uint64_t framesSent = 0;
     const Clock::time_point start = Clock::now();
     const Clock::time_point warmUpEnd = start + std::min<Clock::duration>(std::chrono::seconds(10), length / 4);
@@ -59,9 +66,10 @@ std::uint64_t stream(karvel::host::KarvelLibrary& lib, Watchdog& watchdog, Clock
     Clock::time_point next = start;
     while (Clock::now() - start < length) {
         watchdog.guard("Ridova_SendPostureCommand", kQueueCallBound, [&] { MotionCheck::sendFrame(lib, framesSent); });
+        if (framesSent % 20 == 0) judge.check();
         if (framesSent++ % 1000 == 500) {
-            watchdog.guard("an effect call", kQueueCallBound, [&] { issueEffect(lib, jobsIssued.load()); });
-            ++jobsIssued;
+            const std::uint64_t n = judge.verdicts().issued;
+            watchdog.guard("an effect call", kQueueCallBound, [&] { issueEffect(lib, judge, n); });
         }
         if (!warm && Clock::now() >= warmUpEnd) {
             warm = true;
@@ -106,9 +114,10 @@ int main(int argc, char** argv) {
 
     MotionCheck motion;
     FaultyDevices devices(seed);
-    std::atomic<std::uint64_t> jobsIssued{0};
+    EffectJudge judge(devices, kJobProgressBound);
     Watchdog watchdog(kJobProgressBound, [&] {
-        return Watchdog::JobProgress{jobsIssued.load(), log.succeededRequests() + log.failedRequests()};
+        const EffectVerdicts verdicts = judge.verdicts();
+        return Watchdog::JobProgress{verdicts.issued, verdicts.judged()};
     });
 
     bool configured = false;
@@ -127,50 +136,69 @@ int main(int argc, char** argv) {
     devices.startFaults();
     double rssStart = 0;
     const std::uint64_t framesSent = stream(lib, watchdog, std::chrono::seconds(seconds),
-                                            [&] { rssStart = residentMiB(); }, jobsIssued);
-    const std::uint64_t jobs = jobsIssued.load();
+                                            [&] { rssStart = residentMiB(); }, judge);
     devices.stopFaults();
-    // Let the jobs queued behind the last faults start, and the last frames arrive.
-    waitFor([&] { return log.startedRequests() >= jobs; }, 10 * kRequestBound);
-    waitFor([&] { return motion.counts().unique >= framesSent; }, milliseconds(5000));
+    // The devices are well again: one last call of each effect must land.
+    const EffectVerdicts beforeLast = judge.verdicts();
+    watchdog.guard("the last effect calls", kQueueCallBound, [&] {
+        for (std::uint64_t n = 12; n < 16; ++n) issueEffect(lib, judge, n); // level 3 wind and mist, heater on, scent 0
+    });
+    waitFor([&] {
+        judge.check();
+        return judge.verdicts().judged() == judge.verdicts().issued;
+    }, 2 * kJobProgressBound);
+    const EffectVerdicts verdicts = judge.verdicts();
+    const bool lastLanded = verdicts.landed - beforeLast.landed == 4;
+    waitFor([&] { return motion.counts().unique + log.framesGivenWay() >= framesSent; }, milliseconds(5000));
     const double rssEnd = residentMiB();
     watchdog.guard("Ridova_Release", kReleaseBound, [&] { lib.Release(); });
     log.workerStopped();
     motion.stop();
 
     const MotionCounts frames = motion.counts();
-    const std::uint64_t lost = framesSent - frames.unique;
+    // Frames the library reported as given way to newer ones are its policy, not a loss.
+    const std::uint64_t givenWay = log.framesGivenWay();
+    const std::uint64_t lost = framesSent > frames.unique + givenWay ? framesSent - frames.unique - givenWay : 0;
     const std::uint64_t started = log.startedRequests();
     const std::uint64_t succeeded = log.succeededRequests();
     const std::uint64_t failed = log.failedRequests();
-    const std::uint64_t jobsLost = jobs > started ? jobs - started : 0;
     const double growth = rssEnd - rssStart;
 
     std::printf("Karvel soak: %d s, seed %u\n", seconds, seed);
     std::printf("  hangs            none (longest call %.1f ms; bounds %lld ms for queuing calls, %lld ms for release)\n",
                 static_cast<double>(watchdog.longestCall().count()) / 1000.0,
                 static_cast<long long>(kQueueCallBound.count()), static_cast<long long>(kReleaseBound.count()));
-    std::printf("  motion frames    sent %llu, received %llu, lost %llu, reordered %llu, repeated %llu, malformed %llu\n",
+    std::printf("  motion frames    sent %llu, received %llu, given way %llu, lost %llu, reordered %llu, repeated %llu, "
+                "malformed %llu\n",
                 static_cast<unsigned long long>(framesSent), static_cast<unsigned long long>(frames.received),
-                static_cast<unsigned long long>(lost), static_cast<unsigned long long>(frames.reordered),
+                static_cast<unsigned long long>(givenWay), static_cast<unsigned long long>(lost), static_cast<unsigned long long>(frames.reordered),
                 static_cast<unsigned long long>(frames.repeated), static_cast<unsigned long long>(frames.malformed));
-    std::printf("  effect jobs      issued %llu, succeeded %llu, failed %llu (with an ERROR line), lost %llu\n",
-                static_cast<unsigned long long>(jobs), static_cast<unsigned long long>(succeeded),
-                static_cast<unsigned long long>(failed), static_cast<unsigned long long>(jobsLost));
-    std::printf("  device faults    %s\n", devices.faultSummary().c_str());
+    std::printf("  effect calls     issued %llu; on the devices: landed %llu, superseded by a later call %llu, "
+                "missed after a fault %llu, missed unexplained %llu; the last four %s\n",
+                static_cast<unsigned long long>(verdicts.issued), static_cast<unsigned long long>(verdicts.landed),
+                static_cast<unsigned long long>(verdicts.superseded),
+                static_cast<unsigned long long>(verdicts.missedAfterAFault),
+                static_cast<unsigned long long>(verdicts.missedUnexplained), lastLanded ? "landed" : "did NOT land");
+    std::printf("  Modbus requests  started %llu, succeeded %llu, failed %llu (with an ERROR line)\n",
+                static_cast<unsigned long long>(started), static_cast<unsigned long long>(succeeded),
+                static_cast<unsigned long long>(failed));
+    std::printf("  faults met       %s\n", devices.faultSummary().c_str());
     std::printf("  other errors     %llu%s%s\n", static_cast<unsigned long long>(log.otherErrors()),
                 log.otherErrors() ? ", first: " : "", log.firstOtherError().c_str());
-    std::printf("  memory (RSS)     %.1f MiB after warm-up, %.1f MiB at the end (%+.1f MiB, limit +%.0f MiB)\n", rssStart,
-                rssEnd, growth, kMemoryToleranceMiB);
+    const std::string memoryLimit = kMemoryJudged ? "limit +" + std::to_string(static_cast<int>(kMemoryToleranceMiB)) + " MiB"
+                                                  : "not judged: AddressSanitizer's quarantine";
+    std::printf("  memory (RSS)     %.1f MiB after warm-up, %.1f MiB at the end (%+.1f MiB, %s)\n", rssStart, rssEnd,
+                growth, memoryLimit.c_str());
 
     std::string failures;
     const auto fail = [&failures](bool failedCheck, const char* what) {
         if (failedCheck) failures += failures.empty() ? what : std::string(", ") + what;
     };
     fail(lost != 0 || frames.reordered != 0 || frames.repeated != 0 || frames.malformed != 0, "motion frames");
-    fail(jobsLost != 0 || started != jobs || succeeded + failed != started, "effect jobs");
+    fail(verdicts.missedUnexplained != 0 || !lastLanded || verdicts.judged() != verdicts.issued, "effect calls");
+    fail(succeeded + failed != started, "Modbus requests");
     fail(log.otherErrors() != 0, "other errors");
-    fail(growth > kMemoryToleranceMiB, "memory growth");
+    fail(kMemoryJudged && growth > kMemoryToleranceMiB, "memory growth");
     std::printf("RESULT: %s%s%s\n", failures.empty() ? "PASS" : "FAIL (", failures.c_str(), failures.empty() ? "" : ")");
     return failures.empty() ? 0 : 1;
 }

@@ -91,7 +91,10 @@ TEST_F(LibraryDrivesTheEffects, EveryLevelStandsOnTheDevicesAndTurnOffClearsThem
     EXPECT_EQ(off.effects.scentLevel, 0);
     EXPECT_FALSE(off.effects.heater);
     EXPECT_EQ(off.relay.malformed + off.speed.malformed, 0u);
-    EXPECT_EQ(off.speed.requests, 5u); // four wind levels and the turn-off
+    // Four wind levels and the turn-off; level 0 is what the device already
+    // holds, so level 1 may supersede it while it is still queued.
+    EXPECT_GE(off.speed.requests, 4u);
+    EXPECT_LE(off.speed.requests, 5u);
 }
 
 TEST_F(LibraryDrivesTheEffects, EndpointSwitchMovesTheEffectsToAnotherSeat) {

@@ -134,6 +134,12 @@ TEST_F(LiveViewInBrowser, PageFollowsAPostureSentThroughTheLibrary) {
     EXPECT_EQ(browser.waitForText("frames", "1"), "1");
     EXPECT_EQ(browser.text("malformed"), "0");
     EXPECT_EQ(browser.text("target-u"), std::to_string(seat_->snapshot().motion.last.targets.u));
+    // A turn of 30 degrees within one frame is beyond any envelope: flagged on the page.
+    karvel.SendSeatPosture(4, -3, 60, 0.6f);
+    waitForFrames(2);
+    EXPECT_EQ(browser.waitForText("flagged", "1"), "1");
+    EXPECT_NE(browser.text("last-flag").find("frame 2: yaw +30.000deg"), std::string::npos) << browser.text("last-flag");
+    EXPECT_EQ(browser.text("rate-pitch"), "0.0°/s");
     if (effectsExports().available()) {
         effectsExports().SetWindSpeed(2);
         EXPECT_EQ(browser.waitForText("wind", "70 (medium)"), "70 (medium)");

@@ -6,7 +6,8 @@
 // lock, so nothing here may wait for a thread:
 // - Unloaded by FreeLibrary (reserved is null): no library thread runs, because
 //   each one holds the library loaded (net::LibraryHold) until it is joined.
-//   The release therefore only finds closed transports and logs its line.
+//   The release therefore only finds closed transports and logs its line,
+//   to the debugger output, never through the host's callback.
 // - Process ending (reserved is not null): the system has already stopped
 //   every other thread wherever it was. The controller is abandoned (no lock,
 //   no log line, no join) and Windows Sockets is left to the system.
@@ -24,6 +25,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     } else if (reason == DLL_PROCESS_DETACH && reserved != nullptr) {
         karvel::SeatController::instance().abandon();
     } else if (reason == DLL_PROCESS_DETACH) {
+        // The release's lines go to the debugger output: a host callback
+        // entered under the loader's lock could wait for a lock that waits
+        // for the loader.
+        karvel::SeatController::instance().dropLogCallback();
         Ridova_Release(); // the export catches what the release could throw
         karvel::net::stopSocketLibrary();
     }

@@ -50,6 +50,19 @@ int waitFor(SocketHandle socket, short events, int timeoutMs) {
     return ::WSAPoll(&entry, 1, timeoutMs);
 }
 
+SocketHandle notInherited(SOCKET socket) {
+    if (socket != INVALID_SOCKET)
+        ::SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+    return wrap(socket);
+}
+
+SocketHandle openSocket(int type, int protocol) {
+    SOCKET socket = ::WSASocketW(AF_INET, type, protocol, nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    // Systems before Windows 7 SP1 do not know the flag; the handle flag below does the same there.
+    if (socket == INVALID_SOCKET) socket = ::WSASocketW(AF_INET, type, protocol, nullptr, 0, WSA_FLAG_OVERLAPPED);
+    return notInherited(socket);
+}
+
 bool setBlocking(SocketHandle socket, bool blocking) {
     u_long nonBlocking = blocking ? 0 : 1;
     return ::ioctlsocket(native(socket), FIONBIO, &nonBlocking) == 0;
@@ -96,8 +109,10 @@ std::string formatIpv4(const std::uint8_t (&octets)[4]) {
     return text;
 }
 
-SocketHandle openUdpSocket() { return wrap(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)); }
-SocketHandle openTcpSocket() { return wrap(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)); }
+// Not inheritable: a program the host starts with handle inheritance must not
+// keep port 8410 or a device connection open after the library let them go.
+SocketHandle openUdpSocket() { return openSocket(SOCK_DGRAM, IPPROTO_UDP); }
+SocketHandle openTcpSocket() { return openSocket(SOCK_STREAM, IPPROTO_TCP); }
 
 void closeSocket(SocketHandle socket) {
     if (socket != kInvalidSocket) ::closesocket(native(socket));
@@ -195,7 +210,7 @@ void resetOnClose(SocketHandle socket) {
 
 SocketHandle acceptConnection(SocketHandle listener, int timeoutMs) {
     if (waitFor(listener, POLLRDNORM, timeoutMs) <= 0) return kInvalidSocket;
-    return wrap(::accept(native(listener), nullptr, nullptr));
+    return notInherited(::accept(native(listener), nullptr, nullptr));
 }
 
 void writeDebugOutput(const char* line) { ::OutputDebugStringA(line); }

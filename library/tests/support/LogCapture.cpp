@@ -51,6 +51,17 @@ std::vector<std::string> LogCapture::linesStartingWith(const std::string& prefix
     return result;
 }
 
+std::uint64_t LogCapture::occurrences(const std::string& prefix) const {
+    static const std::string kRepeated = " (repeated ";
+    std::uint64_t total = 0;
+    for (const std::string& line : linesStartingWith(prefix)) {
+        const std::size_t at = line.rfind(kRepeated);
+        const bool counted = at != std::string::npos && line.size() > 7 && line.compare(line.size() - 7, 7, " times)") == 0;
+        total += counted ? std::stoull(line.substr(at + kRepeated.size())) : 1;
+    }
+    return total;
+}
+
 bool LogCapture::contains(const std::string& text) const {
     for (const LogEntry& entry : entries())
         if (entry.text == text) return true;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -28,6 +29,9 @@ public:
     // Lines that begin with the given text.
     std::vector<std::string> linesStartingWith(const std::string& prefix) const;
     bool contains(const std::string& text) const;
+    // How often lines beginning with `prefix` occurred, counting a line that
+    // ends in " (repeated N times)" (repeats the library held back) as N.
+    std::uint64_t occurrences(const std::string& prefix) const;
     // Waits until a line beginning with `prefix` has been logged `count` times.
     bool waitFor(const std::string& prefix, std::size_t count = 1,
                  std::chrono::milliseconds deadline = std::chrono::seconds(10)) const;

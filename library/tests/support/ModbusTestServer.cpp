@@ -1,5 +1,6 @@
 #include "ModbusTestServer.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "ModbusFraming.h"
@@ -9,7 +10,8 @@ namespace karvel::test {
 namespace {
 
 constexpr int kPollMs = 50;
-constexpr int kLateReplyMs = 1500;
+// A late reply waits for the client to give up, but not for ever.
+constexpr int kLateReplyCapMs = 10000;
 // A flood ends once the client has stopped reading for this long.
 constexpr int kFloodSendTimeoutMs = 200;
 constexpr std::size_t kFloodChunk = 64 * 1024;
@@ -55,7 +57,13 @@ ModbusTestServer::Behaviour ModbusTestServer::nextBehaviour() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (misbehaviours_ <= 0) return Behaviour::Normal;
     --misbehaviours_;
+    if (behaviour_ != Behaviour::Normal) ++met_[behaviour_];
     return behaviour_;
+}
+
+std::map<ModbusTestServer::Behaviour, int> ModbusTestServer::misbehavioursMet() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return met_;
 }
 
 std::vector<Bytes> ModbusTestServer::requests() const {
@@ -195,6 +203,7 @@ void ModbusTestServer::serveConnection(net::SocketHandle connection) {
         }
         changed_.notify_all();
         const Bytes reply = frame(request, std::move(replyPdu), behaviour);
+        if (replyDelayMs_ > 0 && !pauseUnlessStopped(replyDelayMs_)) return;
         // A replaying device sends its last real reply again, as often as it is asked.
         const Bytes stale = lastReply_;
         if (behaviour != Behaviour::StaleReply) lastReply_ = reply;
@@ -202,9 +211,23 @@ void ModbusTestServer::serveConnection(net::SocketHandle connection) {
         case Behaviour::Silent:
             break;
         case Behaviour::LateReply:
-            if (!pauseUnlessStopped(kLateReplyMs)) return;
+            // After the client's time-out however slowly either side runs: the
+            // client closes the connection when it gives up.
+            idleFor(connection, kLateReplyCapMs);
             sendBytes(connection, reply, reply.size());
-            break;
+            return;
+        case Behaviour::Trickle:
+            trickle(connection, reply);
+            return;
+        case Behaviour::MaxLengthTrickle: {
+            Bytes announced = reply;
+            announced[4] = 0x01; // length 257: the unit identifier and 256 data bytes
+            announced[5] = 0x01;
+            announced.resize(7 + 256, 0);
+            sendBytes(connection, announced, 7);
+            trickle(connection, Bytes(announced.begin() + 7, announced.end()));
+            return;
+        }
         case Behaviour::CloseMidReply:
             sendBytes(connection, reply, reply.size() / 2);
             return;
@@ -233,6 +256,20 @@ void ModbusTestServer::serveConnection(net::SocketHandle connection) {
         default:
             sendBytes(connection, reply, reply.size());
         }
+    }
+}
+
+bool ModbusTestServer::idleFor(net::SocketHandle connection, int milliseconds) {
+    // In short steps: a close shows at once, and the next connection is served soon after.
+    for (int waited = 0; waited < milliseconds; waited += kPollMs)
+        if (stop_ || net::waitReadable(connection, std::min(kPollMs, milliseconds - waited)) != 0) return false;
+    return true;
+}
+
+void ModbusTestServer::trickle(net::SocketHandle connection, const Bytes& bytes) {
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        if (at > 0 && !idleFor(connection, kTrickleIntervalMs)) return;
+        if (!net::sendAll(connection, bytes.data() + at, 1)) return;
     }
 }
 

@@ -24,7 +24,7 @@ public:
     enum class Behaviour {
         Normal,
         Silent,         // reads the request, never answers
-        LateReply,      // answers after the client's receive time-out
+        LateReply,      // answers only once the client has given up on the reply (closed the connection)
         CloseMidReply,  // sends half the reply and closes
         Truncated,      // sends half the reply and keeps the connection open
         Exception,      // answers with exception code 4
@@ -38,8 +38,11 @@ public:
         Reset,           // reads the request and resets the connection (RST)
         StaleReply,      // answers with its last real reply again (MBAP: with that transaction id)
         Garbage,         // instead of a reply, garbage bytes for as long as the client reads them
-        Flood            // the reply, then copies of it for as long as the client reads them
+        Flood,           // the reply, then copies of it for as long as the client reads them
+        Trickle,         // the correct reply, one byte every 0.9 s, until the client closes
+        MaxLengthTrickle // MBAP: a header announcing 256 data bytes (length 257), then a byte every 0.9 s
     };
+    static constexpr int kTrickleIntervalMs = 900;
     static constexpr int kCoils = 64;
     static constexpr int kRegisters = 16;
 
@@ -52,7 +55,11 @@ public:
     int port() const { return port_; }
     // The next `count` requests get `behaviour`; later ones are answered normally.
     void misbehave(Behaviour behaviour, int count = 1);
+    // Every reply from now on leaves this long after its request (a slow device).
+    void answerAfter(int milliseconds) { replyDelayMs_ = milliseconds; }
 
+    // How many requests met each misbehaviour: faults met, not faults armed.
+    std::map<Behaviour, int> misbehavioursMet() const;
     std::vector<Bytes> requests() const;
     std::size_t requestCount() const;
     int connectionsAccepted() const;
@@ -75,12 +82,17 @@ private:
     Bytes frame(const Bytes& requestFrame, Bytes replyPdu, Behaviour behaviour) const;
     Behaviour nextBehaviour();
     bool pauseUnlessStopped(int milliseconds);
+    // Waits while the client keeps the connection open and quiet; false once it
+    // closed it (or sent something) or the server stops.
+    bool idleFor(net::SocketHandle connection, int milliseconds);
+    void trickle(net::SocketHandle connection, const Bytes& bytes);
     void flood(net::SocketHandle connection, const Bytes& pattern);
 
     const Framing framing_;
     net::SocketHandle listener_;
     int port_ = 0;
     std::atomic<bool> stop_{false};
+    std::atomic<int> replyDelayMs_{0};
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<Bytes> requests_;
@@ -88,6 +100,7 @@ private:
     std::uint16_t registers_[kRegisters] = {};
     Behaviour behaviour_ = Behaviour::Normal;
     int misbehaviours_ = 0;
+    std::map<Behaviour, int> met_;
     int connections_ = 0;
     int closed_ = 0;
     std::uint64_t changes_ = 0; // requests and connections seen, to wake waiters

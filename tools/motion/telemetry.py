@@ -1,0 +1,172 @@
+"""Vehicle telemetry for `karvel cue`, made from a scripted trajectory.
+
+A vehicle is described by its speed along its own nose and its attitude
+(heading, pitch, bank) over time, plus a vertical displacement of the road
+(a bump). The script integrates that on a 1 kHz grid and derives, by central
+differences, what a game would report each frame: the vehicle's linear
+acceleration without gravity and its angular rates, both in the vehicle's own
+frame.
+
+Axes and signs are those of the engine and of `karvel cue`: x forward, y
+right, z up (m/s^2); roll rate + rolls the right side down, pitch rate +
+raises the nose, yaw rate + turns to the right (deg/s). The sums are done in
+the right-handed frame x forward, y right, z down, in which these three rates
+are simply the body rates about x, y and z; z is turned up on output.
+"""
+import math
+
+GRID = 1000.0  # Hz
+G = 9.80665
+
+
+def smoothstep(x):
+    """0 before 0, 1 after 1, a cosine ramp between: no jerk spikes."""
+    if x <= 0.0:
+        return 0.0
+    if x >= 1.0:
+        return 1.0
+    return 0.5 - 0.5 * math.cos(math.pi * x)
+
+
+def pulse(t, start, end, ramp):
+    """1 between start and end, with cosine ramps of `ramp` seconds inside."""
+    return smoothstep((t - start) / ramp) * (1.0 - smoothstep((t - (end - ramp)) / ramp))
+
+
+def rotation(heading, pitch, bank):
+    """Vehicle-to-world rotation (yaw, then pitch, then roll), world x north, y east, z down."""
+    cy, sy = math.cos(heading), math.sin(heading)
+    cp, sp = math.cos(pitch), math.sin(pitch)
+    cr, sr = math.cos(bank), math.sin(bank)
+    return [
+        [cy * cp, cy * sp * sr - sy * cr, cy * sp * cr + sy * sr],
+        [sy * cp, sy * sp * sr + cy * cr, sy * sp * cr - cy * sr],
+        [-sp, cp * sr, cp * cr],
+    ]
+
+
+def transpose_times(r, v):
+    return [sum(r[k][i] * v[k] for k in range(3)) for i in range(3)]
+
+
+class Trajectory:
+    """Speed (m/s), heading rate, pitch and bank (rad) and road height (m, up)
+    as functions of time; integrates speed and heading itself."""
+
+    def __init__(self, seconds, acceleration, heading_rate, pitch, bank, road=lambda t: 0.0,
+                 speed0=0.0, heading0=0.0):
+        self.seconds = seconds
+        n = int(seconds * GRID) + 3
+        dt = 1.0 / GRID
+        self.times = [(i - 1) * dt for i in range(n)]  # one step before 0 and after the end
+        speed, heading = speed0, heading0
+        self.speed, self.heading = [], []
+        for t in self.times:
+            self.speed.append(speed)
+            self.heading.append(heading)
+            speed = max(0.0, speed + acceleration(t) * dt)
+            heading += heading_rate(t, speed) * dt
+        self.pitch = [pitch(t) for t in self.times]
+        self.bank = [bank(t) for t in self.times]
+        self.road = [road(t) for t in self.times]
+
+    def _velocity(self, i):
+        r = rotation(self.heading[i], self.pitch[i], self.bank[i])
+        v = [r[k][0] * self.speed[i] for k in range(3)]
+        # the road lifts the vehicle (z down in these sums)
+        climb = (self.road[min(i + 1, len(self.road) - 1)] - self.road[max(i - 1, 0)]) * GRID / 2.0
+        v[2] -= climb
+        return v
+
+    def sample(self, i):
+        """(ax, ay, az, roll_rate, pitch_rate, yaw_rate, heading deg, speed) at grid index i."""
+        r = rotation(self.heading[i], self.pitch[i], self.bank[i])
+        before, after = self._velocity(i - 1), self._velocity(i + 1)
+        world = [(after[k] - before[k]) * GRID / 2.0 for k in range(3)]
+        ax, ay, az_down = transpose_times(r, world)
+        r0 = rotation(self.heading[i - 1], self.pitch[i - 1], self.bank[i - 1])
+        r1 = rotation(self.heading[i + 1], self.pitch[i + 1], self.bank[i + 1])
+        # body rates: the skew matrix R^T dR/dt
+        d = [[(r1[a][b] - r0[a][b]) * GRID / 2.0 for b in range(3)] for a in range(3)]
+        w = [[sum(r[k][a] * d[k][b] for k in range(3)) for b in range(3)] for a in range(3)]
+        p, q, rr = w[2][1], w[0][2], w[1][0]
+        heading = math.degrees(self.heading[i])
+        heading = (heading + 180.0) % 360.0 - 180.0
+        if heading == -180.0:
+            heading = 180.0
+        return (ax, ay, -az_down, math.degrees(p), math.degrees(q), math.degrees(rr), heading, self.speed[i])
+
+    def at(self, t):
+        i = int(round(t * GRID)) + 1
+        return self.sample(min(max(i, 1), len(self.times) - 2))
+
+
+def drive():
+    """16 s: pull away, a bump, a long right-hand bend whose heading crosses
+    +-180 degrees, then hard braking to a crawl."""
+    def acceleration(t):
+        return 3.5 * pulse(t, 1.0, 5.0, 0.4) - 5.5 * pulse(t, 12.5, 14.6, 0.3)
+
+    def heading_rate(t, speed):
+        return math.radians(25.0) * pulse(t, 6.5, 12.0, 1.0)
+
+    bump_start, bump_length, bump_height, wheelbase = 5.6, 0.3, 0.05, 2.7
+
+    def bump(t):
+        x = (t - bump_start) / bump_length
+        return bump_height * 0.5 * (1 - math.cos(2 * math.pi * x)) if 0.0 <= x <= 1.0 else 0.0
+
+    def pitch(t):
+        # the front wheels meet the bump first; at ~14 m/s the rear ones follow 0.19 s later
+        return math.atan((bump(t) - bump(t - wheelbase / 14.0)) / wheelbase)
+
+    def bank(t):
+        # the body leans out of the bend: left side down, about 2 degrees
+        return -math.radians(2.0) * pulse(t, 6.5, 12.0, 1.0)
+
+    return Trajectory(16.0, acceleration, heading_rate, pitch, bank, road=bump, heading0=math.radians(120.0))
+
+
+def flight():
+    """12 s at about 60 m/s: bank 30 degrees right into a coordinated turn
+    through heading 180, roll out, then pull up with more throttle, through
+    light turbulence."""
+    speed0 = 60.0
+
+    def acceleration(t):
+        return 2.0 * pulse(t, 9.0, 12.0, 0.5)
+
+    def bank(t):
+        return math.radians(30.0) * pulse(t, 1.0, 8.5, 1.8)
+
+    def heading_rate(t, speed):
+        # coordinated: the lift's horizontal part turns the flight path
+        return G * math.tan(bank(t)) / max(speed, 1.0)
+
+    def pitch(t):
+        return math.radians(12.0) * smoothstep((t - 9.0) / 2.0)
+
+    def turbulence(t):
+        return 0.03 * math.sin(2 * math.pi * 1.3 * t) * math.sin(2 * math.pi * 0.21 * t)
+
+    return Trajectory(12.0, acceleration, heading_rate, pitch, bank, road=turbulence, speed0=speed0,
+                      heading0=math.radians(165.0))
+
+
+def steady_times(seconds, rate):
+    return [i / rate for i in range(int(seconds * rate) + 1)]
+
+
+def game_frame_times(seconds, seed=13):
+    """Row times as a game's frames come: mostly near 60 Hz, some slower, an
+    occasional hitch. Deterministic (a fixed linear congruential sequence)."""
+    times, t, state = [0.0], 0.0, seed
+    while True:
+        state = (1103515245 * state + 12345) % (1 << 31)
+        u = state / float(1 << 31)
+        step = 1 / 60.0 if u < 0.7 else (1 / 45.0 if u < 0.93 else (1 / 30.0 if u < 0.99 else 0.12))
+        t += step
+        if t > seconds:
+            break
+        times.append(t)
+    return times

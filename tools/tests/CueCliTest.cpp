@@ -1,0 +1,188 @@
+// `karvel cue` and the replay of cueing recordings against the virtual seat:
+// the example telemetry moves the rider the way the vehicle moves (pressed
+// back when pulling away, outward in a right-hand bend, forward when
+// braking), every frame arrives and stays within the envelope, and every
+// exit, Ctrl-C included, parks softly, then homes with the effects off.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <regex>
+
+#include "CliFixture.h"
+#include "MotionCueing.h"
+#include "TerminalRun.h"
+
+namespace karvel::tools::test {
+namespace {
+
+// The frames the host says it sent ("karvel: N frames sent (home included)").
+std::uint64_t framesReported(const std::string& output) {
+    std::smatch match;
+    if (!std::regex_search(output, match, std::regex("karvel: ([0-9]+) frames sent \\(home included\\)"))) return 0;
+    return std::stoull(match[1]);
+}
+
+class KarvelCue : public KarvelCli {
+protected:
+    sim::SimSnapshot waitForPosture(const std::function<bool(const sim::DecodedPosture&)>& condition) {
+        return seat_.waitFor([&](const sim::SimSnapshot& s) { return condition(s.motion.posture); }, kRunLimit);
+    }
+
+    // Every frame the host sent arrived whole, none beyond the envelope, and
+    // the seat ended at the Orvida's home with the effects off.
+    void expectEveryFrameWithinTheEnvelopeAndHome(const std::string& output) {
+        const std::uint64_t sent = framesReported(output);
+        ASSERT_GT(sent, 0u) << output;
+        const sim::SimSnapshot s = seat_.waitFor(
+            [&](const sim::SimSnapshot& x) {
+                return x.motion.frames >= sent && (!effectsExports().available() || x.speed.requests > 0);
+            },
+            kDeadline);
+        EXPECT_EQ(s.motion.frames, sent);
+        EXPECT_EQ(s.motion.malformed(), 0u);
+        EXPECT_EQ(s.motion.rates.flagged, 0u) << s.motion.rates.lastFlag;
+        EXPECT_NEAR(s.motion.posture.pitch, 0.0, 1e-3);
+        EXPECT_NEAR(s.motion.posture.roll, 0.0, 1e-3);
+        EXPECT_NEAR(s.motion.posture.yaw, 0.0, 1e-3);
+        EXPECT_NEAR(s.motion.posture.height, 0.5, 1e-4);
+        if (!effectsExports().available()) return;
+        EXPECT_EQ(s.effects.fanSpeed, 0);
+        EXPECT_EQ(s.effects.mistLevel, 0);
+        EXPECT_FALSE(s.effects.heater);
+    }
+};
+
+TEST_F(KarvelCue, ExampleDriveMovesTheRiderAsTheCarMovesAndParksAtHome) {
+    ChildProcess host(command({"cue", motionFile("drive-telemetry.csv")}));
+    // Pulling away (1..5 s): pressed back, the front of the seat up.
+    EXPECT_GT(waitForPosture([](const sim::DecodedPosture& p) { return p.pitch > 3; }).motion.posture.pitch, 3);
+    // The right-hand bend (6.5..12 s): pushed outward, the left side down.
+    EXPECT_LT(waitForPosture([](const sim::DecodedPosture& p) { return p.roll < -3; }).motion.posture.roll, -3);
+    // Braking (12.5..14.6 s): tipped forward.
+    EXPECT_LT(waitForPosture([](const sim::DecodedPosture& p) { return p.pitch < -2; }).motion.posture.pitch, -2);
+    ASSERT_EQ(host.wait(kRunLimit), 0) << host.output();
+    const std::string output = host.output();
+    EXPECT_NE(output.find("cue: 1601 of 1601 frames sent"), std::string::npos) << "16 s at 100 Hz\n" << output;
+    EXPECT_NE(output.find("cue: profile road; parked in"), std::string::npos) << output;
+    expectEveryFrameWithinTheEnvelopeAndHome(output);
+}
+
+TEST_F(KarvelCue, ExampleFlightWithTheFlightProfileStaysWithinTheEnvelope) {
+    RunResult result = runToEnd(command({"cue", motionFile("flight-telemetry.csv"), "--profile", "flight"}), kRunLimit);
+    ASSERT_EQ(result.status, 0) << result.output;
+    // The last row is at 11.9867 s: frames at 0, 0.01, ... 11.98.
+    EXPECT_NE(result.output.find("cue: 1199 of 1199 frames sent"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("cue: profile flight; parked in"), std::string::npos) << result.output;
+    EXPECT_GT(seat_.snapshot().motion.rates.peak.roll, 1.0) << "the bank moved the seat";
+    expectEveryFrameWithinTheEnvelopeAndHome(result.output);
+}
+
+TEST_F(KarvelCue, InterruptParksSoftlyThenHomes) {
+    ChildProcess host(command({"cue", motionFile("drive-telemetry.csv")}));
+    waitForPosture([](const sim::DecodedPosture& p) { return p.pitch > 3; });
+    host.signal(SIGINT);
+    ASSERT_EQ(host.wait(kRunLimit), 130) << host.output();
+    const std::string output = host.output();
+    EXPECT_NE(output.find("karvel: interrupted; parking the seat"), std::string::npos) << output;
+    EXPECT_NE(output.find("parked in"), std::string::npos) << output;
+    expectEveryFrameWithinTheEnvelopeAndHome(output);
+}
+
+TEST_F(KarvelCue, BadTelemetryOrProfileIsNamedAndEndsWithStatusTwo) {
+    const std::string header = "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate\n";
+    const std::string bad = writeFile("bad-telemetry.csv", header + "0,0,0,0,0,0,0\n# fine\n0.1,0,0,1e999,0,0,0\n");
+    RunResult cell = runToEnd(command({"cue", bad}), kRunLimit);
+    EXPECT_EQ(cell.status, 2);
+    EXPECT_NE(cell.output.find("bad-telemetry.csv:4: az '1e999' is not a number"), std::string::npos) << cell.output;
+
+    const std::string back = writeFile("backwards.csv", header + "0.2,0,0,0,0,0,0\n0.1,0,0,0,0,0,0\n");
+    RunResult order = runToEnd(command({"cue", back}), kRunLimit);
+    EXPECT_EQ(order.status, 2);
+    EXPECT_NE(order.output.find("backwards.csv:3: time goes backwards"), std::string::npos) << order.output;
+
+    const std::string missing = writeFile("no-yaw.csv", "time,ax,ay,az,roll_rate,pitch_rate\n0,0,0,0,0,0\n");
+    RunResult column = runToEnd(command({"cue", missing}), kRunLimit);
+    EXPECT_EQ(column.status, 2);
+    EXPECT_NE(column.output.find("no-yaw.csv:1: the header lacks the column 'yaw_rate'"), std::string::npos)
+        << column.output;
+
+    RunResult preset = runToEnd(command({"cue", motionFile("drive-telemetry.csv"), "--profile", "sporty"}), kRunLimit);
+    EXPECT_EQ(preset.status, 2);
+    EXPECT_NE(preset.output.find("unknown profile 'sporty'"), std::string::npos) << preset.output;
+
+    const std::string profile = writeFile("wild.profile", "# too much tilt\npreset = gentle\nTiltLimit = 40\n");
+    RunResult range = runToEnd(command({"cue", motionFile("drive-telemetry.csv"), "--profile", profile}), kRunLimit);
+    EXPECT_EQ(range.status, 2);
+    EXPECT_NE(range.output.find("line 3: TiltLimit"), std::string::npos) << range.output;
+
+    EXPECT_EQ(seat_.snapshot().motion.frames, 0u) << "bad input is found before the seat is registered";
+}
+
+TEST_F(KarvelCue, ReplayOfACueingRecordingPlaysItsPostures) {
+    // What the component writes: cued rows and rows of postures the game sent
+    // itself (empty inputs). Yaw goes 0 -> 10 -> 0 degrees and pitch 0 -> 3 -> 0
+    // over 2 s; the inputs would be a wild ride if replay took them.
+    const std::string path = ::testing::TempDir() + "recording.csv";
+    KarvelCueing::CueRecorder recorder;
+    std::string error;
+    ASSERT_TRUE(recorder.Open(path, error)) << error;
+    for (int i = 0; i <= 20; ++i) {
+        const double rise = (i <= 10 ? i : 20 - i) / 10.0;
+        KarvelCueing::SeatPose pose;
+        pose.Pitch = 3 * rise;
+        pose.Yaw = 10 * rise;
+        KarvelCueing::VehicleMotion wild;
+        wild.Acceleration = {9, -9, 9};
+        wild.AngularVelocity = {400, -400, 400};
+        if (i % 2 == 0) recorder.WriteCued(100 + i * 0.1, wild, pose);
+        else recorder.WritePosture(100 + i * 0.1, pose);
+    }
+    recorder.Close();
+
+    RunResult result = runToEnd(command({"replay", path, "--rate", "50"}), kRunLimit);
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("replay: 101 of 101 frames sent"), std::string::npos) << "2 s at 50 Hz\n"
+                                                                                      << result.output;
+    const sim::SimSnapshot s = seat_.waitFor([](const sim::SimSnapshot& x) { return x.motion.frames >= 102; }, kDeadline);
+    EXPECT_EQ(s.motion.frames, 102u) << "101 postures and the home frame";
+    EXPECT_NEAR(s.motion.rates.peak.yaw, 10.0, 0.5) << "10 degrees a second";
+    EXPECT_NEAR(s.motion.rates.peak.pitch, 3.0, 0.2);
+    EXPECT_LT(s.motion.rates.peak.roll, 0.01);
+    EXPECT_EQ(s.motion.rates.flagged, 0u) << s.motion.rates.lastFlag;
+}
+
+TEST_F(KarvelCue, LibraryLogLinesGoAboveAProgressBarThatStaysWhole) {
+    // Three seconds: the library writes its send line at the first frame and
+    // about once a second after it, while the bar is drawn.
+    std::string rows = "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate\n";
+    for (int i = 0; i <= 30; ++i) rows += std::to_string(i * 0.1) + ",2,0,0,0,0,0\n";
+    const std::string telemetry = writeFile("three-seconds.csv", rows);
+    constexpr int kColumns = 100;
+    const TerminalResult run = runInTerminal(command({"cue", telemetry}, "info"), kColumns, kRunLimit);
+    ASSERT_EQ(run.status, 0) << run.raw;
+
+    int logLines = 0, sendLines = 0, finalBars = 0;
+    for (const std::string& row : terminalRows(run.raw, kColumns)) {
+        SCOPED_TRACE(row);
+        const bool log = row.find("library:") != std::string::npos;
+        const bool bar = row.find(" frames, ") != std::string::npos;
+        EXPECT_FALSE(log && bar) << "a log line ran into the bar";
+        if (log) {
+            ++logLines;
+            EXPECT_EQ(row.rfind("  library: ", 0), 0u) << "a log line starts its own row";
+            if (row.find("[UDP TX] socket-send-ok") != std::string::npos) ++sendLines;
+        }
+        if (bar) {
+            EXPECT_EQ(row.rfind("[", 0), 0u);
+            EXPECT_LT(row.size(), static_cast<std::size_t>(kColumns)) << "the bar never wraps";
+            EXPECT_EQ(row.substr(row.size() - 5), " late");
+            if (row.find("301/301 frames") != std::string::npos) ++finalBars;
+        }
+    }
+    EXPECT_GE(sendLines, 2) << run.raw;
+    EXPECT_GT(logLines, sendLines);
+    EXPECT_EQ(finalBars, 1) << "the finished bar stays on screen, once";
+}
+
+} // namespace
+} // namespace karvel::tools::test
