@@ -148,17 +148,23 @@ TEST_F(SeatMotionEndToEnd, ADriveCuesTheRiderAndParksAtPauseAndAtTheEnd)
 	State.Acceleration = 300.0;
 	Drive(Vehicle, State, 2.0);
 
-	// The vehicle goes: its park ramp is streamed at once, then a marker posture shows where the ramp ended.
+	// The vehicle goes: its park ramp is streamed at once, paced at 100 Hz. The transport may let a newer
+	// posture replace one it has not sent yet, so the ramp is checked for its end, not frame by frame (the
+	// tests against the fake library see every step of it).
 	Vehicle.Vehicle->Destroy();
+	size_t RampFrames = 0;
+	for (FFrame Frame = Next(); Frame.Raw != OrvidaHome && !HasFatalFailure(); Frame = Next())
+	{
+		ASSERT_LE(++RampFrames * ParkStep, KarvelCueing::RoadVehicleProfile().ParkSeconds + 2 * ParkStep);
+		EXPECT_LE(std::abs(Frame.Posture.pitch), KarvelCueing::RoadVehicleProfile().PitchLimit + AngleSlack);
+	}
+	EXPECT_GE(RampFrames, 1u) << "the seat was away from home";
+	// The ramp ends there: up to a marker posture sent now, only home frames come (a step of the final
+	// approach may already round to the home frame).
 	Manager.SendPosture(7.5f, -7.5f, 90.0f, 0.5f);
 	const Bytes Marker = expectedFrame(65177, 120000, 44994, 420000);
-	std::vector<FFrame> Ramp;
 	for (FFrame Frame = Next(); Frame.Raw != Marker && !HasFatalFailure(); Frame = Next())
 	{
-		ASSERT_LE(Ramp.size() * ParkStep, KarvelCueing::RoadVehicleProfile().ParkSeconds + 2 * ParkStep);
-		ExpectWithinEnvelope(Frame.Posture, ParkStep);
-		Ramp.push_back(Frame);
+		ASSERT_EQ(Frame.Raw, OrvidaHome);
 	}
-	ASSERT_GE(Ramp.size(), 2u);
-	EXPECT_EQ(Ramp.back().Raw, OrvidaHome) << "the end of play rests the seat at home";
 }
