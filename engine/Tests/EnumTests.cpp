@@ -1,6 +1,7 @@
 #include "SeatDeviceConfig.h"
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <type_traits>
 
 namespace
@@ -32,10 +33,14 @@ constexpr bool IsScopedByteEnum = std::is_enum_v<E> && !std::is_convertible_v<E,
 static_assert(IsScopedByteEnum<ESeatModelType> && IsScopedByteEnum<ESeatWindLevel> && IsScopedByteEnum<ESeatWaterMistLevel> && IsScopedByteEnum<ESeatScentLevel>,
 	"the enums are scoped one-byte enums");
 
+// Within a header in declaration order; the headers themselves register in an order the linker chooses.
 TEST(ReflectedEnums, PackageHoldsTheEnumsInDeclarationOrder)
 {
-	EXPECT_EQ(NamesOf(KarvelPackage().GetEnums()),
-		(std::vector<std::string>{"ESeatModelType", "ESeatWindLevel", "ESeatWaterMistLevel", "ESeatScentLevel", "ESeatMotionPreset"}));
+	std::vector<std::string> Names = NamesOf(KarvelPackage().GetEnums());
+	const auto Motion = std::find(Names.begin(), Names.end(), "ESeatMotionPreset");
+	ASSERT_NE(Motion, Names.end());
+	Names.erase(Motion);
+	EXPECT_EQ(Names, (std::vector<std::string>{"ESeatModelType", "ESeatWindLevel", "ESeatWaterMistLevel", "ESeatScentLevel"}));
 }
 
 // The numbers are the library's codes and the display names what Blueprint drop-downs show.
