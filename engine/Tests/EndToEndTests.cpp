@@ -105,9 +105,15 @@ TEST_F(SeatEndToEnd, AnOrvidaSeatFromRegistrationToShutdown)
 	}
 
 	// Unregistering and deinitialising each turned the effects off and sent the seat home; the release
-	// delivered what was queued before it stopped the workers.
-	EXPECT_EQ(Relay.requestCount(), 12u);
-	EXPECT_EQ(Speed.requestCount(), 4u);
+	// delivered what was queued before it stopped the workers. A second effects-off still waiting in the
+	// library's queue replaces the first, so the devices see one or two of them, and end off either way.
+	EXPECT_GE(Relay.requestCount(), 9u);
+	EXPECT_LE(Relay.requestCount(), 12u);
+	EXPECT_GE(Speed.requestCount(), 3u);
+	EXPECT_LE(Speed.requestCount(), 4u);
+	EXPECT_EQ(Speed.holdingRegister(3), 0);
+	EXPECT_EQ(Relay.coils(4, 7), std::vector<bool>(7, false));
+	EXPECT_FALSE(Relay.coil(15));
 	EXPECT_EQ(NextFrame(Motion), expectedFrame(65177, 65177, 65177, 0));
 	EXPECT_EQ(NextFrame(Motion), expectedFrame(65177, 65177, 65177, 0));
 	EXPECT_FALSE(IsLoaded(LibraryPath)) << "the library file is unloaded";
