@@ -3,10 +3,6 @@
 #include "LibrarySupport.h"
 #include "SeatDeviceBackend.h"
 
-#if !defined(_WIN32)
-#include <dlfcn.h>
-#endif
-
 namespace
 {
 using FLine = FLogCapture::FLine;
@@ -319,18 +315,18 @@ TEST_F(LibraryBinding, ASecondBackendLeavesTheFirstOnesLogAndConfiguration)
 // here only what carries KARVEL_API, as the engine's Windows build does.
 TEST(PluginModule, ExportsItsTypesAndNotTheBinding)
 {
-	void* Module = dlopen(KARVEL_PLUGIN_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD);
+	void* Module = UE::StandIn::Test::OpenLoadedLibrary(KARVEL_PLUGIN_MODULE_PATH);
 	ASSERT_NE(Module, nullptr);
 	for (const char* Exported : {"_ZN17FSeatCurrentState12StaticStructEv", "_ZN18FSeatConnectParams12StaticStructEv",
 			 "_ZN17USeatDeviceConfig11StaticClassEv", "_ZN18USeatDeviceManager11StaticClassEv",
 			 "_ZN18USeatDeviceManager11SendPostureEffff"})
 	{
-		EXPECT_NE(dlsym(Module, Exported), nullptr) << Exported;
+		EXPECT_NE(UE::StandIn::Test::FindLibrarySymbol(Module, Exported), nullptr) << Exported;
 	}
 	for (const char* Internal : {"_Z23CreateSeatDeviceBackendv", "_Z17ForwardLibraryLogiPKc"})
 	{
-		EXPECT_EQ(dlsym(Module, Internal), nullptr) << Internal;
+		EXPECT_EQ(UE::StandIn::Test::FindLibrarySymbol(Module, Internal), nullptr) << Internal;
 	}
-	dlclose(Module);
+	UE::StandIn::Test::CloseLibrary(Module);
 }
 #endif

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 
 namespace karvel {
 
@@ -31,6 +32,11 @@ private:
     explicit Deadline(Clock::time_point when) : when_(when) {}
     Clock::time_point when_;
 };
+
+// Now on the steady clock, in nanoseconds: a plain number for atomics and throttles.
+inline std::int64_t steadyNowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Deadline::Clock::now().time_since_epoch()).count();
+}
 
 // A deadline that one thread may bring forward while another works under it:
 // a stop that wants the device work in progress to end soon.

@@ -1,8 +1,8 @@
 #include "LogSink.h"
 
-#include <chrono>
 #include <cstdio>
 
+#include "Deadline.h"
 #include "platform/SocketServices.h"
 
 namespace karvel {
@@ -11,11 +11,6 @@ namespace {
 // Set while this thread runs inside a callback: a callback that replaces
 // itself must not wait for its own return.
 thread_local int insideCallback = 0;
-
-std::int64_t steadyNowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 } // namespace
 

@@ -1,8 +1,8 @@
 #include "UDPTransportLayer.h"
 
-#include <chrono>
 #include <system_error>
 
+#include "Deadline.h"
 #include "LogSink.h"
 
 namespace karvel {
@@ -43,11 +43,6 @@ void writeField(Frame& frame, std::size_t offset, std::int32_t value) {
     frame[offset + 1] = static_cast<std::uint8_t>(bits >> 16);
     frame[offset + 2] = static_cast<std::uint8_t>(bits >> 8);
     frame[offset + 3] = static_cast<std::uint8_t>(bits);
-}
-
-std::int64_t steadyNowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 } // namespace
