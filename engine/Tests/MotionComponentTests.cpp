@@ -220,6 +220,44 @@ TEST_F(SeatMotionComponent, PauseParksAtTheModelsHomeAndUnpauseStartsSoftly)
 	}
 }
 
+// A pause menu must not leave the water running; the ride goes on as it was after it.
+TEST_F(SeatMotionComponent, PauseTurnsTheEffectsOffAndResumingGivesThemBack)
+{
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, false);
+	FVehicleState State;
+	Drive(Vehicle, State, 0.5);
+	Manager().SetWindSpeed(ESeatWindLevel(2));
+	Manager().SetHeater(true);
+	TakeCalls();
+
+	Strings Others;
+	Vehicle.SetPaused(true);
+	Vehicle.Wait(1.0);
+	Postures(TakeCalls(), &Others);
+	EXPECT_EQ(Others, Strings{"TurnOffAllEffects"}) << "once, however long the pause";
+
+	Others.clear();
+	Vehicle.SetPaused(false);
+	Vehicle.Step(State, Tick);
+	Postures(TakeCalls(), &Others);
+	EXPECT_EQ(Others, (Strings{"Wind(2)", "Heater(1)"}));
+
+	// Effects the game sets during a pause are its own choice: resuming leaves them as they are.
+	Others.clear();
+	Vehicle.SetPaused(true);
+	Vehicle.Wait(Tick);
+	Manager().SetWaterMist(ESeatWaterMistLevel(1));
+	Vehicle.SetPaused(false);
+	Vehicle.Step(State, Tick);
+	Postures(TakeCalls(), &Others);
+	EXPECT_EQ(Others, (Strings{"TurnOffAllEffects", "Mist(1)"}));
+
+	Others.clear();
+	Vehicle.Vehicle->Destroy();
+	Postures(TakeCalls(), &Others);
+	EXPECT_EQ(Others, Strings{"TurnOffAllEffects"}) << "a vehicle that leaves play leaves nothing running";
+}
+
 TEST_F(SeatMotionComponent, ParkNowHoldsUntilResumedAndDisablingGoesQuiet)
 {
 	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, false);

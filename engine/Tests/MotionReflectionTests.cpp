@@ -68,7 +68,7 @@ TEST(SeatMotionReflection, TheComponentIsASpawnableActorComponent)
 TEST(SeatMotionReflection, ComponentPropertiesAreEditableAndReadableInBlueprints)
 {
 	const UClass& Type = *USeatMotionComponent::StaticClass();
-	EXPECT_EQ(NamesOf(Type.GetProperties()), (std::vector<std::string>{"MotionProfile", "bMotionEnabled", "bCueOwnerMotion", "RecordingPath"}));
+	EXPECT_EQ(NamesOf(Type.GetProperties()), (std::vector<std::string>{"MotionProfile", "bMotionEnabled", "bCueOwnerMotion", "bEffectsOffWhilePaused", "RecordingPath"}));
 	for (const FProperty* Property : Type.GetProperties())
 	{
 		SCOPED_TRACE(Property->GetName());

@@ -82,7 +82,13 @@ void USeatMotionComponent::EndPlay(const EEndPlayReason::Type EndPlayReason)
 	{
 		Seat->ParkMotionSource(*this);
 		Seat->RemoveMotionSource(this);
+		// A vehicle that leaves play (a level change, its destruction) leaves no fan or water running.
+		if (bEffectsOffWhilePaused && Seat->IsSeatReady())
+		{
+			Seat->TurnOffAllEffects();
+		}
 	}
+	bEffectsHeldForPause = false;
 	bRegisteredWithManager = false;
 	Manager = nullptr;
 	bStreaming = false;
@@ -118,8 +124,9 @@ void USeatMotionComponent::TickComponent(float DeltaTime, ELevelTick TickType, F
 	USeatDeviceManager* Seat = FindManager();
 	if (!Seat || !Seat->IsSeatReady())
 	{
-		// Unregistering homed the seat; the next registration starts a fresh stream from home.
+		// Unregistering homed the seat and turned its effects off; the next registration starts afresh.
 		bStreaming = false;
+		bEffectsHeldForPause = false;
 		return;
 	}
 	if (!bStreaming)
@@ -132,7 +139,16 @@ void USeatMotionComponent::TickComponent(float DeltaTime, ELevelTick TickType, F
 	}
 
 	const UWorld* World = GetWorld();
-	if ((World && World->IsPaused()) || !bMotionEnabled || bParkRequested)
+	const bool bPaused = World && World->IsPaused();
+	if (bPaused && !bEffectsHeldForPause)
+	{
+		HoldEffectsForPause(*Seat);
+	}
+	else if (!bPaused && bEffectsHeldForPause)
+	{
+		RestoreEffectsAfterPause(*Seat);
+	}
+	if (bPaused || !bMotionEnabled || bParkRequested)
 	{
 		// Motion across a pause is no motion: differences start afresh on resuming.
 		bHasHistory = false;
@@ -346,4 +362,43 @@ void USeatMotionComponent::SendParkStep(float DeltaSeconds)
 float USeatMotionComponent::GetParkSeconds() const
 {
 	return static_cast<float>(Cueing.Profile().ParkSeconds);
+}
+
+void USeatMotionComponent::HoldEffectsForPause(USeatDeviceManager& Seat)
+{
+	if (!bEffectsOffWhilePaused)
+	{
+		return;
+	}
+	EffectsBeforePause = Seat.GetCurrentState();
+	bEffectsHeldForPause = true;
+	Seat.TurnOffAllEffects();
+}
+
+void USeatMotionComponent::RestoreEffectsAfterPause(USeatDeviceManager& Seat)
+{
+	bEffectsHeldForPause = false;
+	const FSeatCurrentState& Now = Seat.GetCurrentState();
+	if (Now.WindLevel != 0 || Now.WaterMistType != 0 || Now.ScentType != 0 || Now.bHeaterOn)
+	{
+		// The game set effects of its own during the pause: those stand.
+		return;
+	}
+	const FSeatCurrentState& Before = EffectsBeforePause;
+	if (Before.WindLevel != 0)
+	{
+		Seat.SetWindSpeed(static_cast<ESeatWindLevel>(Before.WindLevel));
+	}
+	if (Before.WaterMistType != 0)
+	{
+		Seat.SetWaterMist(static_cast<ESeatWaterMistLevel>(Before.WaterMistType));
+	}
+	if (Before.ScentType != 0)
+	{
+		Seat.SetScent(static_cast<ESeatScentLevel>(Before.ScentType));
+	}
+	if (Before.bHeaterOn)
+	{
+		Seat.SetHeater(true);
+	}
 }

@@ -3,6 +3,7 @@
 #include "CoreMinimal.h"
 #include "Components/ActorComponent.h"
 #include "MotionCueing/MotionCueing.h"
+#include "SeatDeviceConfig.h"
 #include "SeatMotionSource.h"
 #include "UObject/WeakObjectPtr.h"
 #include "SeatMotionComponent.generated.h"
@@ -27,6 +28,9 @@ public:
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "为 true 时根据拥有者 Actor 的运动计算体感；为 false 时只把游戏通过本组件 SendPosture 发来的姿态经安全包络转发。"))
 	bool bCueOwnerMotion = true;
+
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "为 true 时：游戏暂停期间关闭全部特效（风、水、气味、加热），恢复时重新打开暂停前的档位（暂停期间游戏另行设置过特效时除外）；Actor 结束时关闭全部特效。"))
+	bool bEffectsOffWhilePaused = true;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "调参录制：非空时，开始运行即把每一步的输入（加速度、角速度）与输出姿态写入该 CSV 文件（已存在则覆盖）。"))
 	FString RecordingPath;
@@ -75,6 +79,8 @@ private:
 	bool ReadOwnerMotion(float DeltaSeconds, KarvelCueing::VehicleMotion& OutMotion);
 	void Send(const KarvelCueing::SeatPose& Pose, const KarvelCueing::VehicleMotion* Motion);
 	void SendParkStep(float DeltaSeconds);
+	void HoldEffectsForPause(USeatDeviceManager& Seat);
+	void RestoreEffectsAfterPause(USeatDeviceManager& Seat);
 
 	KarvelCueing::MotionCueing Cueing;
 	KarvelCueing::CueRecorder Recorder;
@@ -87,6 +93,10 @@ private:
 	bool bHasRequestedPosture = false;
 	KarvelCueing::SeatPose RequestedPosture;
 	double RecordSeconds = 0.0;
+
+	// The effect levels in force when the game paused, given back on resuming.
+	bool bEffectsHeldForPause = false;
+	FSeatCurrentState EffectsBeforePause;
 
 	// The owner's last state, for velocity and rotation differences.
 	bool bHasHistory = false;
