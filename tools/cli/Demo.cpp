@@ -23,6 +23,11 @@ struct Phase {
     std::function<Posture(float)> posture;      // of the phase's progress 0..1
 };
 
+// Each phase starts and ends at the neutral posture, so that phases join and
+// the home command after the last one moves nothing; at the default ten
+// seconds every axis stays within the speeds the safety envelope allows
+// (pitch and roll 40 deg/s, yaw 110 deg/s, height 1.5/s), which the virtual
+// seat checks.
 const Phase kPhases[] = {
     {"pitch: nose up and down, fan low",
      [](SeatSession& s) { s.wind(1); },
@@ -32,15 +37,15 @@ const Phase kPhases[] = {
      [](float t) { return Posture{0, 10.0f * std::sin(kTwoPi * t), 0, 0.5f}; }},
     {"yaw: turn left and right, small water, scent 1",
      [](SeatSession& s) { s.mist(2); s.scent(1); },
-     [](float t) { return Posture{0, 0, 90.0f * std::sin(kTwoPi * t), 0.5f}; }},
+     [](float t) { return Posture{0, 0, 30.0f * std::sin(kTwoPi * t), 0.5f}; }},
     {"height: bounce, big water, scent 2, heater on, fan high",
      [](SeatSession& s) { s.mist(3); s.scent(2); s.heater(true); s.wind(3); },
-     [](float t) { return Posture{0, 0, 0, 0.5f + 0.35f * std::sin(2 * kTwoPi * t)}; }},
+     [](float t) { return Posture{0, 0, 0, 0.5f + 0.2f * std::sin(2 * kTwoPi * t)}; }},
     {"ride: everything at once, mist off, heater off",
      [](SeatSession& s) { s.mist(0); s.heater(false); },
      [](float t) {
-         return Posture{8.0f * std::sin(3 * kTwoPi * t), 6.0f * std::sin(2 * kTwoPi * t + 1.0f),
-                        45.0f * std::sin(kTwoPi * t), 0.5f + 0.2f * std::sin(4 * kTwoPi * t)};
+         return Posture{5.0f * std::sin(2 * kTwoPi * t), 6.0f * std::sin(kTwoPi * t),
+                        30.0f * std::sin(kTwoPi * t), 0.5f + 0.1f * std::sin(2 * kTwoPi * t)};
      }},
 };
 
