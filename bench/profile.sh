@@ -15,8 +15,8 @@ profile posture 'caller_cost/copying' "$build/karvel_bench_posture"
 profile modbus 'modbus/mbap' "$build/karvel_bench_modbus"
 echo "| Function | Calls | Instructions per call |"
 echo "| --- | --- | --- |"
-python3 "$here/callgrind_per_call.py" "$out/posture.txt" Ridova_SendSeatPosture 'karvel::LogSink::vlog' vsnprintf copyLine \
-  'karvel::UDPTransportLayer::sendAxes' 'karvel::SeatAlgorithm::postureTargets'
+python3 "$here/callgrind_per_call.py" "$out/posture.txt" Ridova_SendSeatPosture 'karvel::LogSink::vlog' 'karvel::formatLine' copyLine \
+  'karvel::UDPTransportLayer::sendAxes' 'karvel::SeatAlgorithm::postureTargets' 'karvel::logKinematics'
 python3 "$here/callgrind_per_call.py" "$out/modbus.txt" 'ModbusTcpClient::writeSingleCoil' modbus_write_bit \
   'ModbusTcpClient::writeSingleRegister' modbus_write_register 'ModbusTcpClient::writeMultipleCoils' modbus_write_bits \
   'karvel::logLine' vsnprintf

@@ -1,8 +1,7 @@
 #include "LogSink.h"
 
-#include <cstdio>
-
 #include "Deadline.h"
+#include "LineFormat.h"
 #include "platform/SocketServices.h"
 
 namespace karvel {
@@ -56,7 +55,7 @@ void LogSink::log(int level, const char* format, ...) {
 
 void LogSink::vlog(int level, const char* format, va_list arguments) {
     char line[kMaxLineLength + 1];
-    if (std::vsnprintf(line, sizeof line, format, arguments) < 0) line[0] = '\0';
+    formatLine(line, sizeof line, format, arguments);
     if (level != kLogError) {
         deliver(level, line);
         return;

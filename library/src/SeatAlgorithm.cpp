@@ -3,8 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "LogSink.h"
-
 namespace karvel {
 namespace {
 
@@ -43,8 +41,6 @@ std::int32_t SeatAlgorithm::truncateToPulse(double value) {
 }
 
 AxisPositions SeatAlgorithm::calculateAxes(float pitch, float roll, float height) {
-    logLine(kLogDebug, "[Ridova][DEBUG] SeatAlgorithm::calculateAxes input: pitch=%.2f, roll=%.2f, height=%.2f",
-            pitch, roll, height);
     float p = pitch / kFullDeflectionDegrees;
     float r = roll / kFullDeflectionDegrees;
     const float h = limit(height, 0.0f, 1.0f);
@@ -53,10 +49,7 @@ AxisPositions SeatAlgorithm::calculateAxes(float pitch, float roll, float height
     const float hp = p * kMixWeight;
     const float hr = r * kMixWeight;
     const float s = hp + h;
-    const AxisPositions positions{limit(s + hr, 0.0f, 1.0f), limit(s - hr, 0.0f, 1.0f), limit(h - hp, 0.0f, 1.0f)};
-    logLine(kLogDebug, "[Ridova][DEBUG] SeatAlgorithm::calculateAxes output: %.2f, %.2f, %.2f", positions.x,
-            positions.y, positions.z);
-    return positions;
+    return AxisPositions{limit(s + hr, 0.0f, 1.0f), limit(s - hr, 0.0f, 1.0f), limit(h - hp, 0.0f, 1.0f)};
 }
 
 double SeatAlgorithm::lengthToPulse(double position, float linkLength, float crankRadius, float pulsesPerHalfTurn) {
@@ -74,40 +67,49 @@ double SeatAlgorithm::lengthToPulse(double position, float linkLength, float cra
     return std::acos(limit(cosine, -1.0, 1.0)) / kPi * static_cast<double>(pulsesPerHalfTurn);
 }
 
-std::int32_t SeatAlgorithm::calculatePulse(float normPos, std::int32_t seatType) {
+PulseStep SeatAlgorithm::pulseStep(float normPos, std::int32_t seatType) {
     const SeatModelParams& model = modelParams(seatType);
     const double position = static_cast<double>(normPos) + static_cast<double>(normPos) - 1.0;
     const double value = lengthToPulse(position, model.linkLength, model.crankRadius, model.pulsesPerHalfTurn);
-    const std::int32_t pulse = truncateToPulse(value);
-    logLine(kLogDebug, "[Ridova][DEBUG] SeatAlgorithm::calculatePulse [type=%d] normPos=%.2f -> length=%.2f -> pulse=%d",
-            seatType, normPos, position, pulse);
-    return pulse;
+    return PulseStep{normPos, position, truncateToPulse(value)};
 }
 
 std::int32_t SeatAlgorithm::calculateRotationPulse(float uTurns, std::int32_t seatType) {
     const float value = rotationScale(modelParams(seatType)) * uTurns;
-    const std::int32_t pulse = truncateToPulse(value);
-    logLine(kLogDebug, "[Ridova][DEBUG] SeatAlgorithm::calculateRotationPulse [type=%d] uTurns=%.2f -> pulse=%d",
-            seatType, uTurns, pulse);
-    return pulse;
+    return truncateToPulse(value);
 }
 
-PulseTargets SeatAlgorithm::postureTargets(float pitch, float roll, float yaw, float height, std::int32_t seatType) {
-    const AxisPositions axes = calculateAxes(pitch, roll, height);
-    PulseTargets targets{};
-    targets.x = calculatePulse(axes.x, seatType);
-    targets.y = calculatePulse(axes.y, seatType);
-    targets.z = calculatePulse(axes.z, seatType);
-    targets.u = calculateRotationPulse((yaw + yaw) / kDegreesPerTurn, seatType);
+namespace {
+
+PulseTargets cranksAndTurntable(const AxisPositions& axes, float uTurns, std::int32_t seatType, KinematicsTrace& trace) {
+    trace.axes = axes;
+    const float positions[3] = {axes.x, axes.y, axes.z};
+    for (int i = 0; i < 3; ++i) trace.pulses[i] = SeatAlgorithm::pulseStep(positions[i], seatType);
+    trace.uTurns = uTurns;
+    trace.rotationPulse = SeatAlgorithm::calculateRotationPulse(uTurns, seatType);
+    return PulseTargets{trace.pulses[0].pulse, trace.pulses[1].pulse, trace.pulses[2].pulse, trace.rotationPulse};
+}
+
+} // namespace
+
+PulseTargets SeatAlgorithm::postureTargets(float pitch, float roll, float yaw, float height, std::int32_t seatType,
+                                           KinematicsTrace* trace) {
+    KinematicsTrace steps;
+    steps.fromPosture = true;
+    steps.pitch = pitch;
+    steps.roll = roll;
+    steps.height = height;
+    const PulseTargets targets =
+        cranksAndTurntable(calculateAxes(pitch, roll, height), (yaw + yaw) / kDegreesPerTurn, seatType, steps);
+    if (trace != nullptr) *trace = steps;
     return targets;
 }
 
-PulseTargets SeatAlgorithm::commandTargets(float x, float y, float z, float angle, std::int32_t seatType) {
-    PulseTargets targets{};
-    targets.x = calculatePulse(x, seatType);
-    targets.y = calculatePulse(y, seatType);
-    targets.z = calculatePulse(z, seatType);
-    targets.u = calculateRotationPulse(angle / kDegreesPerTurn, seatType);
+PulseTargets SeatAlgorithm::commandTargets(float x, float y, float z, float angle, std::int32_t seatType,
+                                           KinematicsTrace* trace) {
+    KinematicsTrace steps;
+    const PulseTargets targets = cranksAndTurntable(AxisPositions{x, y, z}, angle / kDegreesPerTurn, seatType, steps);
+    if (trace != nullptr) *trace = steps;
     return targets;
 }
 

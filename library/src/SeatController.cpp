@@ -5,6 +5,7 @@
 #include <cmath>
 #include <exception>
 
+#include "KinematicsLog.h"
 #include "SeatAlgorithm.h"
 
 namespace karvel {
@@ -197,10 +198,13 @@ void SeatController::sendSeatPosture(float pitch, float roll, float yaw, float h
                 pitch, roll, yaw, height);
         return;
     }
+    KinematicsTrace trace;
+    const PulseTargets t = SeatAlgorithm::postureTargets(pitch, roll, yaw, height, type, &trace);
+    target->sendAxes(t.x, t.y, t.z, t.u);
+    // The lines follow the frame's hand-off, so that writing them never delays it.
     logLine(kLogDebug, "[Ridova][DEBUG] sendSeatPosture: pitch=%.2f, roll=%.2f, yaw=%.2f, height=%.2f, type=%d", pitch,
             roll, yaw, height, type);
-    const PulseTargets t = SeatAlgorithm::postureTargets(pitch, roll, yaw, height, type);
-    target->sendAxes(t.x, t.y, t.z, t.u);
+    logKinematics(trace, type);
 }
 
 void SeatController::sendPostureCommand(float x, float y, float z, float angle) {
@@ -213,10 +217,12 @@ void SeatController::sendPostureCommand(float x, float y, float z, float angle) 
                 y, z, angle);
         return;
     }
+    KinematicsTrace trace;
+    const PulseTargets t = SeatAlgorithm::commandTargets(x, y, z, angle, type, &trace);
+    target->sendAxes(t.x, t.y, t.z, t.u);
     logLine(kLogDebug, "[Ridova][DEBUG] sendPostureCommand: x=%.2f, y=%.2f, z=%.2f, angle=%.2f, type=%d", x, y, z,
             angle, type);
-    const PulseTargets t = SeatAlgorithm::commandTargets(x, y, z, angle, type);
-    target->sendAxes(t.x, t.y, t.z, t.u);
+    logKinematics(trace, type);
 }
 
 void SeatController::resetPosition() {

@@ -145,10 +145,9 @@ bool UDPTransportLayer::setTarget(const std::string& ip, int port) {
         logLine(kLogError, "[Ridova][ERROR] UDPTransportLayer setTarget unusable IP: %s (%s)", ip.c_str(), reason);
         return false;
     }
-    std::queue<Frame> discarded; // encoded for the old destination; freed after the locks
     {
         std::lock_guard<std::mutex> queueLock(queueMutex);
-        discarded.swap(sendQueue);
+        sendQueue.clear(); // meant for the old destination
         std::lock_guard<std::mutex> targetLock(targetMutex);
         if (!initialized.load()) return false;
         target = destination;
@@ -159,16 +158,9 @@ bool UDPTransportLayer::setTarget(const std::string& ip, int port) {
 
 void UDPTransportLayer::sendAxes(std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t u) {
     if (!initialized.load()) return;
-    Frame frame = buildFrame(x, y, z, u);
-    Frame stale; // freed after the lock
     {
         std::lock_guard<std::mutex> lock(queueMutex);
-        if (sendQueue.size() >= kMaxQueuedFrames) {
-            stale = std::move(sendQueue.front());
-            sendQueue.pop();
-            ++droppedFrames;
-        }
-        sendQueue.push(std::move(frame));
+        sendQueue.push(AxisTargets{x, y, z, u});
     }
     queueCondition.notify_one();
 }
@@ -184,10 +176,9 @@ void UDPTransportLayer::close() {
     }
     queueCondition.notify_all();
     worker.join();
-    std::queue<Frame> leftover;
     {
         std::lock_guard<std::mutex> lock(queueMutex);
-        leftover.swap(sendQueue);
+        sendQueue.clear();
     }
     if (transportSocket != net::kInvalidSocket) {
         logLine(kLogDebug, "[Ridova][DEBUG] UDPTransportLayer closing socket");
@@ -219,19 +210,18 @@ void UDPTransportLayer::workerLoop() {
         queueCondition.wait(lock, [this] { return !sendQueue.empty() || !running.load(); });
         stop = !running.load();
         while (!sendQueue.empty()) {
-            Frame frame = std::move(sendQueue.front());
-            sendQueue.pop();
+            const AxisTargets next = sendQueue.pop();
             // A drop always comes with a newer frame, so the drain sees every one.
-            droppedUnreported += droppedFrames;
-            droppedTotal += droppedFrames;
-            droppedFrames = 0;
+            const std::uint64_t dropped = sendQueue.takeDropped();
+            droppedUnreported += dropped;
+            droppedTotal += dropped;
             net::Ipv4Endpoint destination;
             {
                 std::lock_guard<std::mutex> targetLock(targetMutex);
                 destination = target;
             }
             lock.unlock();
-            sendFrame(frame, destination, successCount, lastSuccessLineNs);
+            sendFrame(buildFrame(next.x, next.y, next.z, next.u), destination, successCount, lastSuccessLineNs);
             reportDue(false);
             lock.lock();
         }

@@ -12,10 +12,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <queue>
 #include <string>
 #include <vector>
 
+#include "AxisTargetQueue.h"
 #include "LibraryThread.h"
 #include "platform/SocketServices.h"
 
@@ -28,7 +28,7 @@ public:
     static constexpr std::uint16_t kFixedSourcePort = 8410;
     static constexpr std::size_t kFrameSize = 50;
     // How far the worker may fall behind before the oldest queued frame gives way.
-    static constexpr std::size_t kMaxQueuedFrames = 4;
+    static constexpr std::size_t kMaxQueuedFrames = AxisTargetQueue::kCapacity;
 
     UDPTransportLayer() = default;
     ~UDPTransportLayer();
@@ -60,8 +60,7 @@ private:
     LibraryThread worker;
     std::mutex queueMutex;
     std::condition_variable queueCondition;
-    std::queue<Frame> sendQueue;
-    std::uint64_t droppedFrames = 0; // guarded by queueMutex; taken by the worker's report
+    AxisTargetQueue sendQueue; // the worker builds each frame
     std::atomic<bool> running{false};
 };
 

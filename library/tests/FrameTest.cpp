@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "AxisTargetQueue.h"
 #include "UDPTransportLayer.h"
 #include "support/UdpReceiver.h"
 
@@ -36,4 +37,21 @@ TEST(MotionFrame, HexRendering) {
     EXPECT_EQ(hex.size(), 149u);
     EXPECT_EQ(hex.substr(0, 35), "55 AA 00 00 14 01 00 01 FF FF FF FF");
     EXPECT_EQ(hex.substr(hex.size() - 17), "12 34 56 78 AB CD");
+}
+
+TEST(MotionQueue, TheNewestFourStayAndTheOlderAreCounted) {
+    karvel::AxisTargetQueue queue;
+    for (std::int32_t k = 1; k <= 6; ++k) queue.push({k, -k, 0, 0});
+    EXPECT_EQ(queue.takeDropped(), 2u);
+    EXPECT_EQ(queue.takeDropped(), 0u);
+    for (std::int32_t k = 3; k <= 6; ++k) {
+        ASSERT_FALSE(queue.empty());
+        const karvel::AxisTargets next = queue.pop();
+        EXPECT_EQ(next.x, k);
+        EXPECT_EQ(next.y, -k);
+    }
+    EXPECT_TRUE(queue.empty());
+    queue.push({7, 0, 0, 0}); // wraps round the fixed storage
+    queue.clear();
+    EXPECT_TRUE(queue.empty());
 }

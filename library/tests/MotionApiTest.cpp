@@ -30,24 +30,29 @@ constexpr const char* kLoopback = "127.0.0.1";
 
 void silentLog(int, const char*) {}
 
-// A log callback that holds the worker inside its first success line until
-// let go: a worker as slow as a host callback can make it. DEBUG lines are
-// left out; the rest goes to the capture.
+// A log callback that holds the thread writing the first line that contains
+// `marker` until let go: as slow as a host callback can make it. DEBUG lines
+// are left out of the capture; the rest goes there.
 struct StallingLog {
+    static StallingLog& instance(const char* marker) {
+        StallingLog& self = instance();
+        self.marker = marker;
+        self.stalled = self.letGo = false;
+        return self;
+    }
     static StallingLog& instance() {
         static StallingLog self;
         return self;
     }
     static void callback(int level, const char* text) {
         StallingLog& self = instance();
-        if (level == KARVEL_LOG_DEBUG) return;
-        if (std::strstr(text, "socket-send-ok") != nullptr) {
+        if (std::strstr(text, self.marker) != nullptr) {
             std::unique_lock<std::mutex> lock(self.mutex);
             self.stalled = true;
             self.changed.notify_all();
             self.changed.wait(lock, [&] { return self.letGo; });
         }
-        LogCapture::callback(level, text);
+        if (level != KARVEL_LOG_DEBUG) LogCapture::callback(level, text);
     }
     bool waitStalled() {
         std::unique_lock<std::mutex> lock(mutex);
@@ -61,6 +66,7 @@ struct StallingLog {
 
     std::mutex mutex;
     std::condition_variable changed;
+    const char* marker = "";
     bool stalled = false;
     bool letGo = false;
 };
@@ -504,7 +510,7 @@ TEST_F(MotionApi, ReleaseAndReconfigurationRacingWithPostureThreads) {
 TEST_F(MotionApi, AStalledWorkerSendsOnlyTheNewestPosturesAndReportsTheRest) {
     UdpReceiver receiver;
     ASSERT_TRUE(configure(kTamsel, receiver));
-    StallingLog& stall = StallingLog::instance();
+    StallingLog& stall = StallingLog::instance("socket-send-ok");
     lib().SetLogCallback(&StallingLog::callback);
     lib().ResetPosition();
     ASSERT_TRUE(stall.waitStalled());
@@ -534,6 +540,23 @@ TEST_F(MotionApi, AStalledWorkerSendsOnlyTheNewestPosturesAndReportsTheRest) {
     for (const std::string& line : log().linesStartingWith(behind)) dropped += std::stoull(line.substr(behind.size()));
     EXPECT_EQ(dropped + received.size(), static_cast<std::uint64_t>(kPostures));
     EXPECT_LE(log().linesStartingWith(behind).size(), 2u) << "one line at once, the rest when the worker ends";
+}
+
+// A posture's DEBUG lines come after its hand-off to the worker: a log
+// callback that takes long on them delays the caller, never the frame.
+TEST_F(MotionApi, ACallbackHeldInAPosturesDebugLinesDoesNotHoldItsFrame) {
+    UdpReceiver receiver;
+    ASSERT_TRUE(configure(kTamsel, receiver));
+    StallingLog& stall = StallingLog::instance("[Ridova][DEBUG] sendSeatPosture: ");
+    lib().SetLogCallback(&StallingLog::callback);
+    std::thread caller([] { lib().SendSeatPosture(7.5f, -7.5f, 90.0f, 0.5f); });
+    const bool stalled = stall.waitStalled();
+    const std::vector<std::uint8_t> frame = stalled ? nextFrame(receiver) : std::vector<std::uint8_t>{};
+    stall.letGoNow();
+    caller.join();
+    lib().SetLogCallback(&LogCapture::callback);
+    ASSERT_TRUE(stalled);
+    EXPECT_EQ(frame, expectedFrame(103002, 180000, 73604, 420000));
 }
 
 TEST_F(MotionApi, TargetsNoSeatCanBeAtAreRefused) {

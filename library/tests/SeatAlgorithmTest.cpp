@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "Karvel.h"
+#include "KinematicsLog.h"
 #include "SeatAlgorithm.h"
 #include "support/LogCapture.h"
 
@@ -129,10 +130,14 @@ TEST(SeatAlgorithm, RotationBeyondThe32BitRangeSaturates) {
     EXPECT_EQ(SeatAlgorithm::truncateToPulse(2147483646.9), 2147483646);
 }
 
-TEST(SeatAlgorithm, LogsEachStep) {
+TEST(SeatAlgorithm, TracesEachStepForTheLogAndWritesNothingItself) {
     Ridova_SetLogCallback(&LogCapture::callback);
     LogCapture::instance().clear();
-    SeatAlgorithm::postureTargets(7.5f, -7.5f, 90.0f, 0.5f, kTamsel);
+    karvel::KinematicsTrace trace;
+    SeatAlgorithm::postureTargets(7.5f, -7.5f, 90.0f, 0.5f, kTamsel, &trace);
+    SeatAlgorithm::homeTargets(kOrvida);
+    EXPECT_TRUE(LogCapture::instance().texts().empty());
+    karvel::logKinematics(trace, kTamsel);
     const std::vector<std::string> expected = {
         "[Ridova][DEBUG] SeatAlgorithm::calculateAxes input: pitch=7.50, roll=-7.50, height=0.50",
         "[Ridova][DEBUG] SeatAlgorithm::calculateAxes output: 0.50, 1.00, 0.25",
@@ -143,8 +148,5 @@ TEST(SeatAlgorithm, LogsEachStep) {
     };
     EXPECT_EQ(LogCapture::instance().texts(), expected);
     for (const karvel::test::LogEntry& entry : LogCapture::instance().entries()) EXPECT_EQ(entry.level, 0);
-    LogCapture::instance().clear();
-    SeatAlgorithm::homeTargets(kOrvida); // the home computation writes nothing
-    EXPECT_TRUE(LogCapture::instance().texts().empty());
     Ridova_SetLogCallback(nullptr);
 }
