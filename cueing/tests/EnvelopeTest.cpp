@@ -268,6 +268,29 @@ TEST(Park, TheTightestValidProfilesStillParkInTime) {
     }
 }
 
+// Postures sent some other way (a recording played back) leave the seat
+// somewhere at rest: the park goes home from there, within the limits.
+TEST(Park, FromWhereTheSeatWasLeftStandingWithinTheLimitsAndInTime) {
+    for (const CueingProfile* profile : Presets) {
+        const CueingProfile& p = *profile;
+        MotionCueing core(p);
+        const SeatPose far = Pose(p.PitchLimit, -p.RollLimit, p.YawLimit, p.HeightMax);
+        core.StandAt(far);
+        core.StandAt(Pose(kNaN, 0, 0, 0.5)); // ignored
+        EXPECT_NEAR(core.Current().Pitch, p.PitchLimit, 1e-12);
+        EnvelopeCheck check(p, far);
+        core.Park();
+        double t = 0;
+        while (!core.IsParked() && t < 60) {
+            check.Observe(1.0 / 100, core.StepPark(1.0 / 100));
+            t += 1.0 / 100;
+        }
+        EXPECT_TRUE(check.Ok()) << check.FirstFailure();
+        EXPECT_LE(t, p.ParkSeconds + 1e-9);
+        EXPECT_NEAR(core.Current().Yaw, 0, 1e-9);
+    }
+}
+
 TEST(Park, HoldsHomeWhileParkedAndResumesSoftly) {
     MotionCueing core;
     VehicleMotion accelerate;

@@ -1,18 +1,15 @@
 #include "Cue.h"
 
-#include <cmath>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #include "Console.h"
 #include "PacedStream.h"
+#include "SoftPark.h"
 
 namespace karvel::cli {
 
 namespace {
-
-using KarvelCueing::SeatPose;
 
 std::string presetList() {
     std::string names;
@@ -23,24 +20,6 @@ std::string presetList() {
 KarvelCueing::VehicleMotion motionOf(const TelemetrySample& sample) {
     const auto& m = sample.motion;
     return {{m[0], m[1], m[2]}, {m[3], m[4], m[5]}};
-}
-
-void send(SeatSession& seat, const SeatPose& pose) {
-    seat.posture(static_cast<float>(pose.Pitch), static_cast<float>(pose.Roll), static_cast<float>(pose.Yaw),
-                 static_cast<float>(pose.Height));
-}
-
-// Ramps home on the stream's schedule; the steps the park took, or nothing
-// when the seat was not home within twice the profile's park time and a second.
-std::optional<std::uint64_t> park(SeatSession& seat, KarvelCueing::MotionCueing& cueing, PacedStream& stream) {
-    const double dt = 1.0 / stream.rate();
-    const auto limit = static_cast<std::uint64_t>(std::ceil((2 * cueing.Profile().ParkSeconds + 1) * stream.rate()));
-    cueing.Park();
-    for (std::uint64_t steps = 1; steps <= limit; ++steps) {
-        stream.extra([&] { send(seat, cueing.StepPark(dt)); });
-        if (cueing.IsParked()) return steps;
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -65,7 +44,7 @@ int cue(SeatSession& seat, const TelemetryFile& file, const NamedProfile& profil
     KarvelCueing::MotionCueing cueing;
     std::string error;
     if (!cueing.SetProfile(profile.profile, &error)) throw UsageError("profile " + profile.name + ": " + error);
-    SeatPose home;
+    KarvelCueing::SeatPose home;
     home.Height = seat.homeHeight();
     cueing.SetHome(home);
 
@@ -73,16 +52,12 @@ int cue(SeatSession& seat, const TelemetryFile& file, const NamedProfile& profil
     const double dt = 1.0 / rateHz;
     PacedStream stream(file.duration(), rateHz);
     const bool complete = stream.run([&](double offset) {
-        send(seat, cueing.Step(dt, motionOf(telemetryAt(file, start + offset))));
+        sendPose(seat, cueing.Step(dt, motionOf(telemetryAt(file, start + offset))));
     });
     if (!complete) console::printLine("karvel: interrupted; parking the seat");
-    const std::optional<std::uint64_t> parked = park(seat, cueing, stream);
+    const std::optional<std::uint64_t> parked = parkSoftly(seat, cueing, stream);
     stream.printSummary("cue");
-    if (parked)
-        std::printf("cue: profile %s; parked in %.2f s (%llu frames)\n", profile.name.c_str(),
-                    static_cast<double>(*parked) * dt, static_cast<unsigned long long>(*parked));
-    else
-        std::printf("cue: profile %s; the seat was not home in time, homing it at once\n", profile.name.c_str());
+    printPark("cue", ("profile " + profile.name + "; ").c_str(), parked, rateHz);
     return complete ? 0 : 130;
 }
 

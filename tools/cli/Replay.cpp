@@ -1,10 +1,12 @@
 #include "Replay.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Console.h"
 #include "PacedStream.h"
+#include "SoftPark.h"
 
 namespace karvel::cli {
 
@@ -26,10 +28,12 @@ int replay(SeatSession& seat, const MotionFile& file, double rateHz) {
     const double start = file.samples.front().time;
     std::vector<int> applied(file.effects.size(), -1);
     PacedStream stream(file.samples.back().time - start, rateHz);
+    std::optional<KarvelCueing::SeatPose> last;
     const bool complete = stream.run([&](double offset) {
         const double time = start + offset;
         const MotionSample posture = postureAt(file, time);
         seat.posture(posture.pitch, posture.roll, posture.yaw, posture.height);
+        last = KarvelCueing::SeatPose{posture.pitch, posture.roll, posture.yaw, posture.height};
         const std::size_t row = rowAt(file, time);
         for (std::size_t i = 0; effects && i < file.effects.size(); ++i) {
             const int level = file.effects[i].levels[row];
@@ -38,7 +42,19 @@ int replay(SeatSession& seat, const MotionFile& file, double rateHz) {
             applied[i] = level;
         }
     });
+    if (!complete) console::printLine("karvel: interrupted; parking the seat");
+    // From where the file left the seat, within the default cueing profile's limits.
+    std::optional<std::uint64_t> parked;
+    if (last) {
+        KarvelCueing::MotionCueing cueing;
+        KarvelCueing::SeatPose home;
+        home.Height = seat.homeHeight();
+        cueing.SetHome(home);
+        cueing.StandAt(*last);
+        parked = parkSoftly(seat, cueing, stream);
+    }
     stream.printSummary("replay");
+    if (last) printPark("replay", "", parked, rateHz);
     return complete ? 0 : 130;
 }
 

@@ -1,5 +1,6 @@
 // `karvel replay`: streams a motion file in real time at a chosen rate, the
-// posture interpolated between rows, effects set when their column changes.
+// posture interpolated between rows, effects set when their column changes;
+// whether it ends or is interrupted, the seat is then parked softly.
 #pragma once
 
 #include "MotionFile.h"

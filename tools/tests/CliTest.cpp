@@ -55,8 +55,11 @@ TEST_F(KarvelCli, ReplayOfTheShippedDriveHoldsItsRateAndEveryFrameArrives) {
     // Only the lower bound is physics; how much longer a loaded machine takes
     // is the run limit's business, not this test's.
     EXPECT_GT(seconds, 5.5) << "6 s of motion at 100 Hz cannot be sent faster";
-    const sim::SimSnapshot s = seat_.waitFor([](const sim::SimSnapshot& x) { return x.motion.frames >= 602; }, kDeadline);
-    EXPECT_EQ(s.motion.frames, 602u) << "601 postures and the home frame";
+    EXPECT_NE(result.output.find("replay: parked in"), std::string::npos) << result.output;
+    const std::uint64_t sent = framesReported(result.output);
+    EXPECT_GT(sent, 602u) << "601 postures, the park and the home frame";
+    const sim::SimSnapshot s = seat_.waitFor([&](const sim::SimSnapshot& x) { return x.motion.frames >= sent; }, kDeadline);
+    EXPECT_EQ(s.motion.frames, sent);
     EXPECT_EQ(s.motion.malformed(), 0u);
 }
 

@@ -5,8 +5,8 @@
 // exit, Ctrl-C included, parks softly, then homes with the effects off.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
-#include <regex>
 
 #include "CliFixture.h"
 #include "MotionCueing.h"
@@ -15,40 +15,10 @@
 namespace karvel::tools::test {
 namespace {
 
-// The frames the host says it sent ("karvel: N frames sent (home included)").
-std::uint64_t framesReported(const std::string& output) {
-    std::smatch match;
-    if (!std::regex_search(output, match, std::regex("karvel: ([0-9]+) frames sent \\(home included\\)"))) return 0;
-    return std::stoull(match[1]);
-}
-
 class KarvelCue : public KarvelCli {
 protected:
     sim::SimSnapshot waitForPosture(const std::function<bool(const sim::DecodedPosture&)>& condition) {
         return seat_.waitFor([&](const sim::SimSnapshot& s) { return condition(s.motion.posture); }, kRunLimit);
-    }
-
-    // Every frame the host sent arrived whole, none beyond the envelope, and
-    // the seat ended at the Orvida's home with the effects off.
-    void expectEveryFrameWithinTheEnvelopeAndHome(const std::string& output) {
-        const std::uint64_t sent = framesReported(output);
-        ASSERT_GT(sent, 0u) << output;
-        const sim::SimSnapshot s = seat_.waitFor(
-            [&](const sim::SimSnapshot& x) {
-                return x.motion.frames >= sent && (!effectsExports().available() || x.speed.requests > 0);
-            },
-            kDeadline);
-        EXPECT_EQ(s.motion.frames, sent);
-        EXPECT_EQ(s.motion.malformed(), 0u);
-        EXPECT_EQ(s.motion.rates.flagged, 0u) << s.motion.rates.lastFlag;
-        EXPECT_NEAR(s.motion.posture.pitch, 0.0, 1e-3);
-        EXPECT_NEAR(s.motion.posture.roll, 0.0, 1e-3);
-        EXPECT_NEAR(s.motion.posture.yaw, 0.0, 1e-3);
-        EXPECT_NEAR(s.motion.posture.height, 0.5, 1e-4);
-        if (!effectsExports().available()) return;
-        EXPECT_EQ(s.effects.fanSpeed, 0);
-        EXPECT_EQ(s.effects.mistLevel, 0);
-        EXPECT_FALSE(s.effects.heater);
     }
 };
 
@@ -143,14 +113,47 @@ TEST_F(KarvelCue, ReplayOfACueingRecordingPlaysItsPostures) {
     ASSERT_EQ(result.status, 0) << result.output;
     EXPECT_NE(result.output.find("replay: 101 of 101 frames sent"), std::string::npos) << "2 s at 50 Hz\n"
                                                                                       << result.output;
-    const sim::SimSnapshot s = seat_.waitFor([](const sim::SimSnapshot& x) { return x.motion.frames >= 102; }, kDeadline);
-    EXPECT_EQ(s.motion.frames, 102u) << "101 postures and the home frame";
+    EXPECT_NE(result.output.find("replay: parked in"), std::string::npos) << result.output;
+    const std::uint64_t sent = framesReported(result.output);
+    EXPECT_GT(sent, 102u) << "101 postures, the park and the home frame\n" << result.output;
+    const sim::SimSnapshot s = seat_.waitFor([&](const sim::SimSnapshot& x) { return x.motion.frames >= sent; }, kDeadline);
+    EXPECT_EQ(s.motion.frames, sent);
     // The virtual seat measures rates over the frames' arrival times, which a
     // loaded machine bunches: only the roll, which never moves, is exact.
     EXPECT_NEAR(s.motion.rates.peak.yaw, 10.0, 5.0) << "10 degrees a second";
     EXPECT_NEAR(s.motion.rates.peak.pitch, 3.0, 1.5);
     EXPECT_LT(s.motion.rates.peak.roll, 0.01);
     EXPECT_EQ(s.motion.rates.flagged, 0u) << s.motion.rates.lastFlag;
+}
+
+// A posture file that ends away from home, or is cut short, is followed by a
+// soft park: no frame moves the seat faster than the envelope allows.
+TEST_F(KarvelCue, ReplayParksSoftlyFromWhereTheFileLeavesTheSeat) {
+    std::string rows = "time,pitch,roll,yaw,height\n";
+    for (int i = 0; i <= 40; ++i) {
+        const double rise = std::min(i, 20) / 20.0; // 2 s to the far posture, then held there
+        rows += std::to_string(i * 0.1) + "," + std::to_string(6 * rise) + "," + std::to_string(-4 * rise) + "," +
+                std::to_string(15 * rise) + "," + std::to_string(0.5 + 0.2 * rise) + "\n";
+    }
+    const std::string path = writeFile("far.csv", rows);
+    RunResult ended = runToEnd(command({"replay", path, "--rate", "50"}), kRunLimit);
+    ASSERT_EQ(ended.status, 0) << ended.output;
+    EXPECT_NE(ended.output.find("replay: parked in"), std::string::npos) << ended.output;
+    expectEveryFrameWithinTheEnvelopeAndHome(ended.output);
+}
+
+TEST_F(KarvelCue, InterruptedReplayParksSoftlyThenHomes) {
+    std::string rows = "time,pitch,roll,yaw,height\n";
+    for (int i = 0; i <= 60; ++i) rows += std::to_string(i) + "," + std::to_string(std::min(i, 5)) + ",0,0,0.6\n";
+    const std::string path = writeFile("long.csv", rows);
+    ChildProcess host(command({"replay", path}));
+    waitForPosture([](const sim::DecodedPosture& p) { return p.pitch > 3; });
+    host.signal(SIGINT);
+    ASSERT_EQ(host.wait(kRunLimit), 130) << host.output();
+    const std::string output = host.output();
+    EXPECT_NE(output.find("karvel: interrupted; parking the seat"), std::string::npos) << output;
+    EXPECT_NE(output.find("replay: parked in"), std::string::npos) << output;
+    expectEveryFrameWithinTheEnvelopeAndHome(output);
 }
 
 TEST_F(KarvelCue, LibraryLogLinesGoAboveAProgressBarThatStaysWhole) {

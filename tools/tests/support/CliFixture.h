@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,39 @@ inline std::string writeFile(const std::string& name, const std::string& text) {
     return path;
 }
 
+// The frames the host says it sent ("karvel: N frames sent (home included)").
+inline std::uint64_t framesReported(const std::string& output) {
+    std::smatch match;
+    if (!std::regex_search(output, match, std::regex("karvel: ([0-9]+) frames sent \\(home included\\)"))) return 0;
+    return std::stoull(match[1]);
+}
+
 class KarvelCli : public ::testing::Test {
 protected:
     sim::VirtualSeat seat_{loopbackSeat(sim::kOrvida)};
+
+    // Every frame the host sent arrived whole, none beyond the envelope, and
+    // the seat ended at the Orvida's home with the effects off.
+    void expectEveryFrameWithinTheEnvelopeAndHome(const std::string& output) {
+        const std::uint64_t sent = framesReported(output);
+        ASSERT_GT(sent, 0u) << output;
+        const sim::SimSnapshot s = seat_.waitFor(
+            [&](const sim::SimSnapshot& x) {
+                return x.motion.frames >= sent && (!effectsExports().available() || x.speed.requests > 0);
+            },
+            kDeadline);
+        EXPECT_EQ(s.motion.frames, sent);
+        EXPECT_EQ(s.motion.malformed(), 0u);
+        EXPECT_EQ(s.motion.rates.flagged, 0u) << s.motion.rates.lastFlag;
+        EXPECT_NEAR(s.motion.posture.pitch, 0.0, 1e-3);
+        EXPECT_NEAR(s.motion.posture.roll, 0.0, 1e-3);
+        EXPECT_NEAR(s.motion.posture.yaw, 0.0, 1e-3);
+        EXPECT_NEAR(s.motion.posture.height, 0.5, 1e-4);
+        if (!effectsExports().available()) return;
+        EXPECT_EQ(s.effects.fanSpeed, 0);
+        EXPECT_EQ(s.effects.mistLevel, 0);
+        EXPECT_FALSE(s.effects.heater);
+    }
 
     // karvel with the library under test, `words` and the seat's addresses.
     std::vector<std::string> command(std::vector<std::string> words, const std::string& logLevel = "error") const {

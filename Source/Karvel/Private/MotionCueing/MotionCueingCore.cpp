@@ -97,18 +97,29 @@ void MotionCueing::ResetFilters() {
     HeaveTravel.Reset();
 }
 
+void MotionCueing::RestAt(const SeatPose& Pose) {
+    PitchAxis.Reset(Pose.Pitch);
+    RollAxis.Reset(Pose.Roll);
+    YawAxis.Reset(Pose.Yaw);
+    HeightAxis.Reset(Pose.Height);
+    Output = Pose;
+    LastTarget = Pose;
+}
+
 void MotionCueing::Reset() {
     ResetFilters();
-    PitchAxis.Reset(HomePose.Pitch);
-    RollAxis.Reset(HomePose.Roll);
-    YawAxis.Reset(HomePose.Yaw);
-    HeightAxis.Reset(HomePose.Height);
-    Output = HomePose;
-    LastTarget = HomePose;
+    RestAt(HomePose);
     Parking = false;
     Held = false;
     HeldReport = false;
     Fresh = true;
+}
+
+void MotionCueing::StandAt(const SeatPose& Pose) {
+    if (!CueingSteps::Finite(Pose)) return;
+    Reset();
+    RestAt(Pose);
+    Fresh = false;
 }
 
 void MotionCueing::Recentre() {

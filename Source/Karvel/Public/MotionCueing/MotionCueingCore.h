@@ -58,6 +58,11 @@ public:
     bool IsParking() const { return Parking; }
     void Recentre();        // forget the vehicle's motion so far; the seat eases to neutral
     void Reset();           // home at rest, not parking, nothing held: for a fresh stream
+    // The seat stands at Pose, at rest, after postures sent some other way (a
+    // recording played back): what follows, a park included, moves on from
+    // there. Pose may lie outside the profile's limits; a park brings it home
+    // all the same. A pose with a non-finite value is ignored.
+    void StandAt(const SeatPose& Pose);
 
     const SeatPose& Current() const { return Output; } // last posture that left the envelope
     bool TakeNonFiniteReport();
@@ -65,6 +70,7 @@ public:
 private:
     void ApplyProfile();
     void ResetFilters();
+    void RestAt(const SeatPose& Pose); // every axis at rest there
     bool AcceptStep(double Dt, double& Seconds); // false: nothing may move
     void NoteHeld();
     SeatPose Cue(double Seconds, const VehicleMotion& Motion);
