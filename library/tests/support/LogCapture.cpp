@@ -16,7 +16,7 @@ void LogCapture::callback(int level, const char* message) {
     LogCapture& self = instance();
     {
         std::lock_guard<std::mutex> lock(self.mutex_);
-        self.entries_.push_back({level, message != nullptr ? message : "<null>"});
+        self.entries_.push_back({level, message != nullptr ? message : "<null>", std::this_thread::get_id()});
     }
     self.changed_.notify_all();
 }
@@ -40,7 +40,7 @@ std::vector<std::string> LogCapture::texts() const {
 std::vector<std::string> LogCapture::callerTexts() const {
     std::vector<std::string> result;
     for (const LogEntry& entry : entries())
-        if (entry.text.find("worker thread") == std::string::npos) result.push_back(entry.text);
+        if (entry.thread == std::this_thread::get_id()) result.push_back(entry.text);
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace karvel::test {
@@ -13,6 +14,7 @@ namespace karvel::test {
 struct LogEntry {
     int level;
     std::string text;
+    std::thread::id thread; // the thread that wrote it
 };
 
 class LogCapture {
@@ -24,7 +26,8 @@ public:
     void clear();
     std::vector<LogEntry> entries() const;
     std::vector<std::string> texts() const;
-    // The texts without the workers' start and exit lines, whose moment is the scheduler's.
+    // The texts written on the calling thread: what the calls made there
+    // logged, without the workers' lines, whose moment is the scheduler's.
     std::vector<std::string> callerTexts() const;
     // Lines that begin with the given text.
     std::vector<std::string> linesStartingWith(const std::string& prefix) const;
