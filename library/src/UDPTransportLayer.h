@@ -1,10 +1,11 @@
 // Carries motion frames to the seat's motion controller: one UDP socket bound
-// to the fixed local port 8410, a short queue of encoded frames and one worker
-// thread that sends them in call order. Nothing is ever read back.
+// to the fixed local port 8410, a short queue of postures' axis targets and
+// one worker thread that builds their frames and sends them in call order.
+// Nothing is ever read back.
 //
 // A stale posture is worse than a dropped one: when the worker falls behind
 // (a slow log callback, a stalled socket, a caller faster than the network),
-// the queue keeps only the newest kMaxQueuedFrames frames. The oldest are
+// the queue keeps only the newest AxisTargetQueue::kCapacity. The oldest are
 // dropped, counted and reported by the worker at most once a second.
 #pragma once
 
@@ -27,8 +28,6 @@ class UDPTransportLayer {
 public:
     static constexpr std::uint16_t kFixedSourcePort = 8410;
     static constexpr std::size_t kFrameSize = 50;
-    // How far the worker may fall behind before the oldest queued frame gives way.
-    static constexpr std::size_t kMaxQueuedFrames = AxisTargetQueue::kCapacity;
 
     UDPTransportLayer() = default;
     ~UDPTransportLayer();

@@ -20,6 +20,19 @@ protected:
     sim::SimSnapshot waitForPosture(const std::function<bool(const sim::DecodedPosture&)>& condition) {
         return seat_.waitFor([&](const sim::SimSnapshot& s) { return condition(s.motion.posture); }, kRunLimit);
     }
+
+    // Ctrl-C once the seat has pitched up: the host says so, parks softly
+    // (its summary shows `parkedLine`), then homes with the effects off.
+    void expectCtrlCParksSoftly(const std::vector<std::string>& words, const std::string& parkedLine) {
+        ChildProcess host(command(words));
+        waitForPosture([](const sim::DecodedPosture& p) { return p.pitch > 3; });
+        host.signal(SIGINT);
+        ASSERT_EQ(host.wait(kRunLimit), 130) << host.output();
+        const std::string output = host.output();
+        EXPECT_NE(output.find("karvel: interrupted; parking the seat"), std::string::npos) << output;
+        EXPECT_NE(output.find(parkedLine), std::string::npos) << output;
+        expectEveryFrameWithinTheEnvelopeAndHome(output);
+    }
 };
 
 TEST_F(KarvelCue, ExampleDriveMovesTheRiderAsTheCarMovesAndParksAtHome) {
@@ -48,14 +61,7 @@ TEST_F(KarvelCue, ExampleFlightWithTheFlightProfileStaysWithinTheEnvelope) {
 }
 
 TEST_F(KarvelCue, InterruptParksSoftlyThenHomes) {
-    ChildProcess host(command({"cue", motionFile("drive-telemetry.csv")}));
-    waitForPosture([](const sim::DecodedPosture& p) { return p.pitch > 3; });
-    host.signal(SIGINT);
-    ASSERT_EQ(host.wait(kRunLimit), 130) << host.output();
-    const std::string output = host.output();
-    EXPECT_NE(output.find("karvel: interrupted; parking the seat"), std::string::npos) << output;
-    EXPECT_NE(output.find("parked in"), std::string::npos) << output;
-    expectEveryFrameWithinTheEnvelopeAndHome(output);
+    expectCtrlCParksSoftly({"cue", motionFile("drive-telemetry.csv")}, "parked in");
 }
 
 TEST_F(KarvelCue, BadTelemetryOrProfileIsNamedAndEndsWithStatusTwo) {
@@ -145,15 +151,7 @@ TEST_F(KarvelCue, ReplayParksSoftlyFromWhereTheFileLeavesTheSeat) {
 TEST_F(KarvelCue, InterruptedReplayParksSoftlyThenHomes) {
     std::string rows = "time,pitch,roll,yaw,height\n";
     for (int i = 0; i <= 60; ++i) rows += std::to_string(i) + "," + std::to_string(std::min(i, 5)) + ",0,0,0.6\n";
-    const std::string path = writeFile("long.csv", rows);
-    ChildProcess host(command({"replay", path}));
-    waitForPosture([](const sim::DecodedPosture& p) { return p.pitch > 3; });
-    host.signal(SIGINT);
-    ASSERT_EQ(host.wait(kRunLimit), 130) << host.output();
-    const std::string output = host.output();
-    EXPECT_NE(output.find("karvel: interrupted; parking the seat"), std::string::npos) << output;
-    EXPECT_NE(output.find("replay: parked in"), std::string::npos) << output;
-    expectEveryFrameWithinTheEnvelopeAndHome(output);
+    expectCtrlCParksSoftly({"replay", writeFile("long.csv", rows)}, "replay: parked in");
 }
 
 TEST_F(KarvelCue, LibraryLogLinesGoAboveAProgressBarThatStaysWhole) {
