@@ -33,7 +33,7 @@ SeatSession::~SeatSession() { finish(); }
 void SeatSession::finish() {
     if (finished_) return;
     finished_ = true;
-    if (effectsEnabled_) effectsOff();
+    if (effectsEnabled_ && !allOff_) effectsOff();
     home();
     library_.Release(); // sends the effects off and the frames still queued, home included
 }
@@ -43,9 +43,15 @@ void SeatSession::posture(float pitch, float roll, float yaw, float height) {
     ++frames_;
 }
 
-void SeatSession::rotate(float pitch, float yaw, float roll, float height) {
-    posture(limit(normaliseDegrees(pitch), -15.0f, 15.0f), limit(normaliseDegrees(roll), -15.0f, 15.0f),
-            normaliseDegrees(yaw), limit(height, 0.0f, 1.0f));
+KarvelCueing::SeatPose rotatorPose(float pitch, float yaw, float roll, float height) {
+    return {limit(normaliseDegrees(pitch), -15.0f, 15.0f), limit(normaliseDegrees(roll), -15.0f, 15.0f),
+            normaliseDegrees(yaw), limit(height, 0.0f, 1.0f)};
+}
+
+KarvelCueing::SeatPose SeatSession::homePose() const {
+    KarvelCueing::SeatPose home;
+    home.Height = model_ == 1 ? 0.5 : 0.0;
+    return home;
 }
 
 void SeatSession::home() {
@@ -62,26 +68,31 @@ void SeatSession::requireEffects(const char* command) const {
 void SeatSession::wind(int level) {
     requireEffects("wind");
     effects_.SetWindSpeed(level);
+    allOff_ = false;
 }
 
 void SeatSession::mist(int level) {
     requireEffects("mist");
     effects_.SetWaterMist(level);
+    allOff_ = false;
 }
 
 void SeatSession::scent(int level) {
     requireEffects("scent");
     effects_.SetScent(level);
+    allOff_ = false;
 }
 
 void SeatSession::heater(bool on) {
     requireEffects("heater");
     effects_.SetHeater(on ? 1 : 0);
+    allOff_ = false;
 }
 
 void SeatSession::effectsOff() {
     requireEffects("off");
     effects_.TurnOffAllEffects();
+    allOff_ = true;
 }
 
 void SeatSession::udpEndpoint(const tools::Endpoint& target) {
@@ -91,6 +102,7 @@ void SeatSession::udpEndpoint(const tools::Endpoint& target) {
 
 void SeatSession::effectsEndpoints(const tools::Endpoint& relay, const tools::Endpoint& speed) {
     requireEffects("effects-endpoints");
+    allOff_ = false; // what the new devices hold is not known
     if (!effects_.SetEffectsEndpoints(relay.ip.c_str(), relay.port, speed.ip.c_str(), speed.port))
         throw std::runtime_error("the library could not switch the effects to " + relay.text() + " and " +
                                  speed.text());
