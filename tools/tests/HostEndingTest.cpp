@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -196,6 +197,35 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<std::tuple<Ride, Ending>>& test) {
         return std::string(rideName(std::get<0>(test.param))) + endingName(std::get<1>(test.param));
     });
+
+// `run` reading commands from a pipe that stays open: a stop request ends the
+// blocked read, and the seat parks and homes with the effects off.
+TEST_F(KarvelCli, RunWaitingForItsNextCommandIsStoppedByASignal) {
+    const std::string commands = ::testing::TempDir() + "commands.fifo";
+    ::unlink(commands.c_str());
+    ASSERT_EQ(::mkfifo(commands.c_str(), 0600), 0);
+    const int writer = ::open(commands.c_str(), O_RDWR | O_CLOEXEC); // holds the pipe open for the child
+    ASSERT_GE(writer, 0);
+    ChildProcess host(command({"run"}), commands);
+    const bool effects = effectsExports().available();
+    const std::string lines = effects ? "posture 8 0 30 0.6\nwind 2\n" : "posture 8 0 30 0.6\n";
+    ASSERT_EQ(::write(writer, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+    const sim::SimSnapshot going = seat_.waitFor(
+        [&](const sim::SimSnapshot& s) { return s.motion.posture.pitch > 7 && (!effects || s.effects.fanSpeed != 0); },
+        kRunLimit);
+    ASSERT_GT(going.motion.posture.pitch, 7) << host.output();
+    host.signal(SIGTERM);
+    const std::optional<int> status = host.wait(kRunLimit);
+    ::close(writer);
+    ASSERT_EQ(status, 128 + SIGTERM) << host.output();
+    const std::uint64_t sent = framesReported(host.output());
+    const sim::SimSnapshot s = seat_.waitFor(
+        [&](const sim::SimSnapshot& x) { return x.motion.frames >= sent && everyEffectOff(x); }, kDeadline);
+    EXPECT_EQ(s.motion.frames, sent) << host.output();
+    EXPECT_TRUE(atHome(s.motion.posture));
+    EXPECT_TRUE(everyEffectOff(s));
+    EXPECT_EQ(s.motion.rates.flagged, 0u) << s.motion.rates.lastFlag;
+}
 
 // The park after a run that is stopped while the turntable is far round
 // takes seconds: a second Ctrl-C during it ends it, and still homes the seat
