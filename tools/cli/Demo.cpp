@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <functional>
 
-
 namespace karvel::cli {
 
 namespace {
@@ -64,8 +63,8 @@ int demo(SeatSession& seat, SeatMotion& motion, double seconds) {
         if (seat.effectsEnabled()) phase.effects(seat);
         for (std::uint64_t i = 0; i < perPhase; ++i, ++frames) {
             const Posture p = phase.posture(static_cast<float>(i) / static_cast<float>(perPhase));
-            if (!motion.frame([&](double dt) { return motion.cueing().StepPosture(dt, {p.pitch, p.roll, p.yaw, p.height}); }))
-                return 0;
+            const KarvelCueing::SeatPose asked{p.pitch, p.roll, p.yaw, p.height};
+            if (!motion.frame([&](double dt) { return motion.cueing().StepPosture(dt, asked); })) return 0;
         }
     }
     std::printf("demo: %llu postures in %.2f s, %llu late; effects off, the park and home follow\n",
