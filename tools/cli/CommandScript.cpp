@@ -67,7 +67,9 @@ const std::map<std::string, Command>& commands() {
              t.motion.follow({number(w[1]), number(w[2]), number(w[3]), number(w[4])});
          }}},
         {"rotate", {3, 4, [](const RunTarget& t, const Words& w) {
-             t.motion.follow(rotatorPose(number(w[1]), number(w[2]), number(w[3]), w.size() > 4 ? number(w[4]) : 0.5f));
+             const KarvelSeat::Posture p =
+                 KarvelSeat::RotatorPosture(number(w[1]), number(w[2]), number(w[3]), w.size() > 4 ? number(w[4]) : 0.5f);
+             t.motion.follow({p.Pitch, p.Roll, p.Yaw, p.Height});
          }}},
         {"home", {0, 0, [](const RunTarget& t, const Words&) { t.motion.follow(t.seat.homePose()); }}},
         {"wait", {1, 1, [](const RunTarget&, const Words& w) {

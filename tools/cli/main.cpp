@@ -20,6 +20,7 @@
 #include "Cue.h"
 #include "Demo.h"
 #include "Interrupt.h"
+#include "KarvelLibrary.h"
 #include "LibraryLog.h"
 #include "Replay.h"
 #include "SeatMotion.h"
@@ -54,8 +55,8 @@ tools::Endpoint endpointOption(const std::string& name, const std::string& text)
 
 SeatSetup seatSetup(const SeatOptions& options) {
     SeatSetup setup;
-    if (options.model == "orvida") setup.model = 1;
-    else if (options.model != "tamsel") throw UsageError("unknown seat model '" + options.model + "' (orvida or tamsel)");
+    setup.model = KarvelSeat::FindSeatModel(options.model);
+    if (setup.model == nullptr) throw UsageError("unknown seat model '" + options.model + "' (orvida or tamsel)");
     setup.motion = endpointOption("--udp", options.motion);
     setup.relay = endpointOption("--relay", options.relay);
     setup.speed = endpointOption("--speed", options.speed);
@@ -63,13 +64,12 @@ SeatSetup seatSetup(const SeatOptions& options) {
 }
 
 struct LoadedLibrary {
-    explicit LoadedLibrary(const std::string& path) : motion(path), effects(path) {
-        if (!motion.bound()) throw std::runtime_error("cannot use the library " + path + ": " + motion.error());
+    explicit LoadedLibrary(const std::string& path) : functions(path) {
+        if (!functions.bound()) throw std::runtime_error("cannot use the library " + path + ": " + functions.error());
         // Stays registered while the library unloads: the callback lives in this program.
-        motion.SetLogCallback(&onLibraryLine);
+        functions.SetLogCallback(&onLibraryLine);
     }
-    host::KarvelLibrary motion;
-    tools::EffectsExports effects;
+    host::KarvelLibrary functions;
 };
 
 // How one command drives the seat: its name in the summary lines, the
@@ -100,14 +100,13 @@ void printPark(const Ride& ride, const ParkOutcome& parked) {
 }
 
 // However a ride ends (done, a stop request, an error): the effects off at
-// once, a soft park (cut short by a second stop request), the effects off
-// again if anything turned them on meanwhile, home, release; then the count
-// of what left the library.
+// once, then the host rules' shutdown with the soft park (cut short by a
+// second stop request), the effects off, home and release; then the count of
+// what left the library.
 void endRide(SeatSession& seat, SeatMotion& motion, const Ride& ride) {
     if (seat.effectsEnabled()) seat.effectsOff();
     if (interrupted()) console::printLine("karvel: interrupted; parking the seat");
-    printPark(ride, motion.park());
-    seat.finish();
+    seat.finish([&] { printPark(ride, motion.park()); });
     const std::uint64_t asked = seat.framesRequested();
     const std::uint64_t givenWay = std::min(framesGivenWay(), asked);
     std::printf("karvel: %llu of %llu frames sent (home included), %llu given way%s\n",
@@ -122,7 +121,7 @@ int withSeat(const std::string& libraryPath, const SeatOptions& options, const R
     const SeatSetup setup = seatSetup(options);
     LoadedLibrary library(libraryPath);
     if (interrupted()) return interruptedStatus(); // before the seat was touched
-    SeatSession seat(library.motion, library.effects, setup);
+    SeatSession seat(library.functions, setup);
     SeatMotion motion(seat, ride.envelope, ride.rateHz);
     int status = 0;
     std::exception_ptr failure;
@@ -200,8 +199,7 @@ int main(int argc, char** argv) {
 
         if (*version) {
             LoadedLibrary library(libraryPath);
-            std::printf("%s%s\n", library.motion.GetVersion(),
-                        library.effects.available() ? "" : " (without the effects functions)");
+            std::printf("%s\n", library.functions.GetVersion());
             return 0;
         }
         if (*run) {

@@ -95,7 +95,7 @@ class KarvelEnding : public KarvelCli, public ::testing::WithParamInterface<std:
 protected:
     Ride ride() const { return std::get<0>(GetParam()); }
     Ending ending() const { return std::get<1>(GetParam()); }
-    bool effects() const { return ride() != Ride::Cue && effectsExports().available(); }
+    bool effects() const { return ride() != Ride::Cue; }
 
     // A ride that tilts the seat (yaw far round where the command allows it)
     // and turns wind, water and heat on; one that ends by itself after about
@@ -207,12 +207,10 @@ TEST_F(KarvelCli, RunWaitingForItsNextCommandIsStoppedByASignal) {
     const int writer = ::open(commands.c_str(), O_RDWR | O_CLOEXEC); // holds the pipe open for the child
     ASSERT_GE(writer, 0);
     ChildProcess host(command({"run"}), commands);
-    const bool effects = effectsExports().available();
-    const std::string lines = effects ? "posture 8 0 30 0.6\nwind 2\n" : "posture 8 0 30 0.6\n";
+    const std::string lines = "posture 8 0 30 0.6\nwind 2\n";
     ASSERT_EQ(::write(writer, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
     const sim::SimSnapshot going = seat_.waitFor(
-        [&](const sim::SimSnapshot& s) { return s.motion.posture.pitch > 7 && (!effects || s.effects.fanSpeed != 0); },
-        kRunLimit);
+        [](const sim::SimSnapshot& s) { return s.motion.posture.pitch > 7 && s.effects.fanSpeed != 0; }, kRunLimit);
     ASSERT_GT(going.motion.posture.pitch, 7) << host.output();
     host.signal(SIGTERM);
     const std::optional<int> status = host.wait(kRunLimit);
@@ -248,7 +246,7 @@ TEST_F(KarvelCli, SecondCtrlCCutsTheParkShortAndStillHomesWithTheEffectsOff) {
         [&](const sim::SimSnapshot& x) { return x.motion.frames >= sent && everyEffectOff(x); }, kDeadline);
     EXPECT_EQ(s.motion.frames, sent);
     EXPECT_TRUE(atHome(s.motion.posture));
-    EXPECT_TRUE(everyEffectOff(s) || !effectsExports().available());
+    EXPECT_TRUE(everyEffectOff(s));
     EXPECT_EQ(s.motion.rates.flagged, 1u) << "the home frame, which the second Ctrl-C asked for";
 }
 
@@ -320,7 +318,7 @@ TEST_F(KarvelCli, FramesTheLibraryGaveWayAreNotCountedAsSent) {
 // Switching the motion controller during `run` parks the seat left behind;
 // the stream goes on to the new one from home.
 TEST_F(KarvelCli, RunParksTheSeatItLeavesForAnotherMotionController) {
-    sim::VirtualSeat second(loopbackSeat(sim::kOrvida));
+    sim::VirtualSeat second(loopbackSeat(KarvelSeat::OrvidaSeat));
     const std::string script = writeFile(
         "switch.txt", "posture 8 -4 40 0.6\nwait 1\nudp-endpoint 127.0.0.1:" +
                           std::to_string(second.ports().motion) + "\nwait 1\n");
