@@ -40,11 +40,11 @@ NamedProfile loadCueProfile(const std::string& nameOrPath) {
 
 int cue(SeatMotion& motion, const TelemetryFile& file) {
     const double start = file.samples.front().time;
-    PacedStream stream(motion, file.duration());
+    PacedStream stream("cue", motion, file.duration());
     stream.run([&](double offset, double dt) {
         return motion.cueing().Step(dt, motionOf(telemetryAt(file, start + offset)));
     });
-    stream.printSummary("cue");
+    stream.printSummary();
     return 0;
 }
 

@@ -1,16 +1,21 @@
 #include "LibraryLog.h"
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 
 #include "Console.h"
+#include "Karvel.h"
 #include "LibraryLines.h"
 
 namespace karvel::cli {
 
 namespace {
-std::atomic<int> threshold{static_cast<int>(LogLevel::Info)};
+std::atomic<int> shownFrom{static_cast<int>(LogLevel::Error)};
 std::atomic<std::uint64_t> givenWay{0};
+// Only the thread that collects sees its collector: lines from the library's
+// own threads never reach it.
+thread_local LibraryErrors* collecting = nullptr;
 } // namespace
 
 std::optional<LogLevel> parseLogLevel(const std::string& text) {
@@ -21,14 +26,30 @@ std::optional<LogLevel> parseLogLevel(const std::string& text) {
     return std::nullopt;
 }
 
-void setLogLevel(LogLevel level) { threshold = static_cast<int>(level); }
+void setLogLevel(LogLevel shown) { shownFrom = static_cast<int>(shown); }
 
 void onLibraryLine(int level, const char* message) {
     if (message == nullptr) return;
     givenWay += tools::framesGivenWay(message);
-    if (level >= threshold) console::printLine(std::string("  library: ") + message);
+    if (level == KARVEL_LOG_ERROR)
+        if (collecting != nullptr) collecting->add(message);
+    const int shown = shownFrom.load();
+    const std::string line = std::string("  library: ") + message;
+    if (level >= shown) console::printLine(line);
+    else if (level >= std::min(shown, static_cast<int>(LogLevel::Info))) console::logOnly(line);
 }
 
 std::uint64_t framesGivenWay() { return givenWay.load(); }
+
+LibraryErrors::LibraryErrors() { collecting = this; }
+
+LibraryErrors::~LibraryErrors() { collecting = nullptr; }
+
+std::vector<std::string> LibraryErrors::lines() const { return lines_; }
+
+void LibraryErrors::add(const char* line) {
+    constexpr std::size_t kKept = 8;
+    if (lines_.size() < kKept) lines_.emplace_back(line);
+}
 
 } // namespace karvel::cli

@@ -9,19 +9,14 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 
 #include "Endpoint.h"
 #include "MotionCueing.h"
 #include "SeatHost/SeatHost.h"
+#include "UsageError.h"
 
 namespace karvel::cli {
-
-// Bad input from the user: reported, and the host exits with status 2.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 struct SeatSetup {
     const KarvelSeat::SeatModel* model = &KarvelSeat::TamselSeat;
@@ -32,8 +27,8 @@ struct SeatSetup {
 
 class SeatSession {
 public:
-    // Throws std::runtime_error when the library refuses the configuration
-    // (released again first).
+    // Throws std::runtime_error naming the cause when the library refuses
+    // the configuration (released again first).
     SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup);
     // Runs finish() unless it ran.
     ~SeatSession();

@@ -9,8 +9,8 @@ namespace {
 const char* const kMotionColumns[] = {"ax", "ay", "az", "roll_rate", "pitch_rate", "yaw_rate"};
 } // namespace
 
-TelemetryFile loadTelemetryFile(const std::string& path) {
-    CsvReader reader(path, "telemetry file");
+TelemetryFile loadTelemetryFile(const std::string& path, const CsvReader::ReadProgress& progress) {
+    CsvReader reader(path, "telemetry file", progress);
     const std::vector<std::string> header = reader.header("time,ax,ay,az,roll_rate,pitch_rate,yaw_rate");
     const std::size_t timeColumn = requireColumn(reader, header, "time");
     std::array<std::size_t, 6> column{};

@@ -1,4 +1,5 @@
-// A vehicle's telemetry for `karvel cue`: CSV with a header naming the columns
+// A vehicle's telemetry for `karvel cue`: CSV (as CsvReader reads it) with a
+// header naming the columns
 //   time,ax,ay,az,roll_rate,pitch_rate,yaw_rate
 // in any order (other columns are skipped): seconds; the vehicle's linear
 // acceleration without gravity in m/s^2, x forward, y right, z up (the
@@ -10,6 +11,8 @@
 #include <array>
 #include <string>
 #include <vector>
+
+#include "CsvReader.h"
 
 namespace karvel::cli {
 
@@ -24,8 +27,9 @@ struct TelemetryFile {
     double duration() const { return samples.back().time - samples.front().time; }
 };
 
-// Throws UsageError naming the file and the line for anything it cannot use.
-TelemetryFile loadTelemetryFile(const std::string& path);
+// Throws UsageError naming the file and the line for anything it cannot use;
+// tells `progress` how far it has read.
+TelemetryFile loadTelemetryFile(const std::string& path, const CsvReader::ReadProgress& progress = {});
 
 // The motion at `time`, linearly between the rows around it (held before the
 // first row and after the last).

@@ -67,10 +67,12 @@ protected:
         EXPECT_FALSE(s.effects.heater);
     }
 
-    // karvel with the library under test, `words` and the seat's addresses.
+    // karvel with the library under test, `words` and the seat's addresses
+    // (and the log level, but for "": karvel's own).
     std::vector<std::string> command(std::vector<std::string> words, const std::string& logLevel = "error") const {
         const sim::Ports ports = seat_.ports();
-        std::vector<std::string> line = {cliPath(), "--library", karvel::test::libraryPath(), "--log-level", logLevel};
+        std::vector<std::string> line = {cliPath(), "--library", karvel::test::libraryPath()};
+        if (!logLevel.empty()) line.insert(line.end(), {"--log-level", logLevel});
         line.insert(line.end(), words.begin(), words.end());
         if (words[0] != "version") {
             for (const std::string& option : {"--udp=127.0.0.1:" + std::to_string(ports.motion),
