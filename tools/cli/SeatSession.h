@@ -10,13 +10,9 @@
 #include "EffectsExports.h"
 #include "Endpoint.h"
 #include "KarvelLibrary.h"
+#include "UsageError.h"
 
 namespace karvel::cli {
-
-// Bad input from the user: reported, and the host exits with status 2.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 struct SeatSetup {
     int model = 0; // 1 = Orvida (motion and effects), else Tamsel (motion only)
