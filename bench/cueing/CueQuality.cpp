@@ -8,6 +8,7 @@
 //
 // Usage: karvel_bench_cue_quality SCENARIO_DIR OUT.json [--short]
 //   --short: the first ten seconds of each ride (the test suite's smoke run).
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -38,19 +39,16 @@ struct Scenario {
 };
 
 Scenario loadScenario(const std::string& dir, const std::string& name, double seconds) {
-    const cli::TelemetryFile file = cli::loadTelemetryFile(dir + "/" + name + ".csv");
+    cli::TelemetryFile file = cli::loadTelemetryFile(dir + "/" + name + ".csv");
     if (!file.hasAcceleration) throw std::runtime_error(name + ": the ride lacks ax,ay,az");
-    Scenario s;
-    s.name = name;
-    s.ride.Name = name;
-    s.ride.Dt = 1 / kRateHz;
-    const double start = file.samples.front().time;
-    const double length = std::min(file.duration(), seconds);
-    for (long i = 0; i * s.ride.Dt <= length + 1e-9; ++i) {
-        const cli::TelemetrySample at = cli::telemetryAt(file, start + static_cast<double>(i) * s.ride.Dt);
-        s.ride.Samples.push_back({at.force, at.rates});
-        s.acceleration.push_back(at.acceleration);
-    }
+    const double end = file.samples.front().time + seconds;
+    file.samples.erase(std::find_if(file.samples.begin(), file.samples.end(),
+                                    [end](const cli::TelemetrySample& s) { return s.time > end; }),
+                       file.samples.end());
+    Scenario s{name, cli::rideOf(file, kRateHz, name), {}};
+    for (std::size_t i = 0; i < s.ride.Samples.size(); ++i)
+        s.acceleration.push_back(
+            cli::telemetryAt(file, file.samples.front().time + static_cast<double>(i) * s.ride.Dt).acceleration);
     return s;
 }
 
@@ -59,9 +57,21 @@ struct Candidate {
     std::string name;
     std::string role; // "previous", "reference" or "preset"
     std::function<eval::Cuer(const Scenario&)> make;
+    KarvelCueing::CueingProfile limits; // the ranges its shares of use are taken of
 };
 
 struct SeatModelStandIn { double StrokeMetres = 0.1; };
+
+// The ranges of a preset of the previous release, as a profile.
+KarvelCueing::CueingProfile previousLimits(const PreviousPreset& p) {
+    KarvelCueing::CueingProfile limits;
+    limits.PitchLimit = p.pitchLimit;
+    limits.RollLimit = p.rollLimit;
+    limits.YawLimit = p.yawLimit;
+    limits.HeightMin = p.heightMin;
+    limits.HeightMax = p.heightMax;
+    return limits;
+}
 
 std::vector<Candidate> candidates(const SeatModelStandIn& seat) {
     const double neutral = 0.5;
@@ -74,7 +84,8 @@ std::vector<Candidate> candidates(const SeatModelStandIn& seat) {
                             return eval::Cuer([cueing, step, &s](double dt, const eval::RideSample& v) {
                                 return cueing->step(dt, s.acceleration[(*step)++], v.AngularVelocity);
                             });
-                        }});
+                        },
+                        previousLimits(*preset)});
     }
     list.push_back({"classical washout", "reference", [&seat, neutral](const Scenario&) {
                         auto washout = std::make_shared<ClassicalWashout>(
@@ -82,19 +93,16 @@ std::vector<Candidate> candidates(const SeatModelStandIn& seat) {
                         return eval::Cuer([washout](double dt, const eval::RideSample& v) {
                             return washout->step(dt, v.SpecificForce, v.AngularVelocity);
                         });
-                    }});
+                    },
+                    KarvelCueing::RoadVehicleProfile()});
     for (const std::string& name : KarvelCueing::PresetProfileNames()) {
         list.push_back({name, "preset", [name](const Scenario&) {
-                            auto core = std::make_shared<KarvelCueing::MotionCueing>(
-                                *KarvelCueing::FindPresetProfile(name));
-                            return eval::Cuer([core](double dt, const eval::RideSample& v) {
-                                KarvelCueing::VehicleMotion m;
-                                m.Acceleration = {v.SpecificForce[0], v.SpecificForce[1],
-                                                  v.SpecificForce[2] - KarvelCueing::StandardGravity};
-                                m.AngularVelocity = {v.AngularVelocity[0], v.AngularVelocity[1], v.AngularVelocity[2]};
-                                return core->Step(dt, m);
-                            });
-                        }});
+                            auto core =
+                                std::make_shared<KarvelCueing::MotionCueing>(*KarvelCueing::FindPresetProfile(name));
+                            const eval::Cuer cue = eval::CueWith(*core);
+                            return eval::Cuer([core, cue](double dt, const eval::RideSample& v) { return cue(dt, v); });
+                        },
+                        *KarvelCueing::FindPresetProfile(name)});
     }
     return list;
 }
@@ -127,8 +135,7 @@ int run(int argc, char** argv) {
     }
     const bool brief = argc > 3 && std::string(argv[3]) == "--short";
     const SeatModelStandIn seat;
-    eval::SeatGeometry geometry;
-    geometry.StrokeMetres = seat.StrokeMetres;
+    const KarvelCueing::SeatPose home; // the Orvida's: mid-stroke, level
 
     std::vector<Scenario> scenarios;
     for (const char* name : kRides) scenarios.push_back(loadScenario(argv[1], name, brief ? 10 : 1e9));
@@ -142,9 +149,8 @@ int run(int argc, char** argv) {
         first = false;
         for (std::size_t i = 0; i < scenarios.size(); ++i) {
             const Scenario& s = scenarios[i];
-            const double yawSpan = 2 * KarvelCueing::RoadVehicleProfile().YawLimit;
-            geometry.YawSpan = yawSpan;
-            const eval::Evaluation e = eval::Evaluate(s.ride, candidate.make(s), geometry);
+            const eval::Evaluation e =
+                eval::Evaluate(s.ride, candidate.make(s), eval::GeometryFor(candidate.limits, seat.StrokeMetres, home));
             json += std::string(i ? ", " : "") + "\"" + s.name + "\": " + evaluationJson(e);
             std::fprintf(stderr, "%-20s %-8s mean nRMSE %.3f, false cues %.1f s\n", candidate.name.c_str(),
                          s.name.c_str(), e.MeanNrmse(), e.FalseCueSeconds());

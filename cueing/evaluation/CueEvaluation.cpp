@@ -11,6 +11,29 @@ const char* PostureAxisName(int Axis) {
     return Axis >= 0 && Axis < PostureAxisCount ? names[Axis] : "?";
 }
 
+Cuer CueWith(KarvelCueing::MotionCueing& Core) {
+    return [&Core](double Dt, const RideSample& Vehicle) {
+        KarvelCueing::VehicleMotion motion;
+        const auto& f = Vehicle.SpecificForce;
+        const auto& w = Vehicle.AngularVelocity;
+        motion.Acceleration = {f[0], f[1], f[2] - KarvelCueing::StandardGravity};
+        motion.AngularVelocity = {w[0], w[1], w[2]};
+        return Core.Step(Dt, motion);
+    };
+}
+
+SeatGeometry GeometryFor(const KarvelCueing::CueingProfile& Profile, double StrokeMetres,
+                         const KarvelCueing::SeatPose& Home) {
+    SeatGeometry geometry;
+    geometry.StrokeMetres = StrokeMetres;
+    geometry.Home = Home;
+    geometry.PitchSpan = 2 * Profile.PitchLimit;
+    geometry.RollSpan = 2 * Profile.RollLimit;
+    geometry.YawSpan = 2 * Profile.YawLimit;
+    geometry.HeightSpan = Profile.HeightMax - Profile.HeightMin;
+    return geometry;
+}
+
 double Evaluation::MeanNrmse() const {
     double sum = 0;
     for (const ChannelMeasures& m : Measures) sum += m.Nrmse;
@@ -67,8 +90,9 @@ Evaluation Evaluate(const Ride& Vehicle, const Cuer& Cue, const SeatGeometry& Se
             hi = {std::max(hi.Pitch, p.Pitch), std::max(hi.Roll, p.Roll), std::max(hi.Yaw, p.Yaw),
                   std::max(hi.Height, p.Height)};
         }
-        result.RangeShare = {(hi.Pitch - lo.Pitch) / Seat.PitchSpan, (hi.Roll - lo.Roll) / Seat.RollSpan,
-                             (hi.Yaw - lo.Yaw) / Seat.YawSpan, (hi.Height - lo.Height) / Seat.HeightSpan};
+        const auto share = [](double Used, double Span) { return Span > 0 ? Used / Span : 0.0; };
+        result.RangeShare = {share(hi.Pitch - lo.Pitch, Seat.PitchSpan), share(hi.Roll - lo.Roll, Seat.RollSpan),
+                             share(hi.Yaw - lo.Yaw, Seat.YawSpan), share(hi.Height - lo.Height, Seat.HeightSpan)};
     }
     if (Progress) Progress(1.0);
     return result;

@@ -11,6 +11,7 @@
 
 #include "CueMeasures.h"
 #include "CueingTypes.h"
+#include "MotionCueingCore.h"
 #include "VestibularModel.h"
 
 namespace KarvelCueEvaluation {
@@ -33,13 +34,19 @@ struct Ride {
 struct SeatGeometry {
     double StrokeMetres = 0.1;            // travel from height 0 to height 1
     KarvelCueing::SeatPose Home;          // where the seat starts, at rest
-    // Ranges the shares of use are taken of: pitch and roll as far as the
-    // posture reaches (+-15 deg), yaw as far as the profile lets it, height 0..1.
-    double PitchSpan = 30, RollSpan = 30, YawSpan = 60, HeightSpan = 1;
+    // Ranges the shares of use are taken of (by default the posture's: +-15
+    // deg of pitch and roll, +-180 of yaw, height 0..1).
+    double PitchSpan = 30, RollSpan = 30, YawSpan = 360, HeightSpan = 1;
 };
+
+// The seat's geometry with the ranges a profile lets it use.
+SeatGeometry GeometryFor(const KarvelCueing::CueingProfile& Profile, double StrokeMetres,
+                         const KarvelCueing::SeatPose& Home);
 
 // The cueing algorithm under test: the posture for the next step.
 using Cuer = std::function<KarvelCueing::SeatPose(double Dt, const RideSample& Vehicle)>;
+// The motion cueing core as a cuer (it must outlive the cuer).
+Cuer CueWith(KarvelCueing::MotionCueing& Core);
 
 enum PostureAxis { PitchAxis, RollAxis, YawAxis, HeightAxis, PostureAxisCount };
 const char* PostureAxisName(int Axis); // "pitch", ...

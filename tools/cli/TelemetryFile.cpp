@@ -131,3 +131,22 @@ TelemetrySample telemetryAt(const TelemetryFile& file, double time) {
 }
 
 } // namespace karvel::cli
+
+namespace karvel::cli {
+
+KarvelCueEvaluation::Ride rideOf(const TelemetryFile& file, double rateHz, const std::string& name) {
+    KarvelCueEvaluation::Ride ride;
+    ride.Name = name;
+    ride.Dt = 1.0 / rateHz;
+    const double start = file.samples.front().time;
+    // Steps at 0, dt, ... up to and including the last row, as `cue` streams them.
+    const auto steps = static_cast<std::size_t>(std::floor(file.duration() * rateHz + 1e-9)) + 1;
+    ride.Samples.reserve(steps);
+    for (std::size_t i = 0; i < steps; ++i) {
+        const TelemetrySample at = telemetryAt(file, start + static_cast<double>(i) * ride.Dt);
+        ride.Samples.push_back({at.force, at.rates});
+    }
+    return ride;
+}
+
+} // namespace karvel::cli

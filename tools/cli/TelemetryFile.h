@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "CueEvaluation.h"
+
 namespace karvel::cli {
 
 struct TelemetrySample {
@@ -43,5 +45,9 @@ TelemetryFile loadTelemetryFile(const std::string& path);
 // The motion at `time`, linearly between the rows around it (held before the
 // first row and after the last).
 TelemetrySample telemetryAt(const TelemetryFile& file, double time);
+
+// The telemetry at `rateHz` from its first row to its last, as the cueing
+// runs it: for judging cues offline (`karvel tune`, the benchmark).
+KarvelCueEvaluation::Ride rideOf(const TelemetryFile& file, double rateHz, const std::string& name);
 
 } // namespace karvel::cli

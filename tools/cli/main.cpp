@@ -20,6 +20,7 @@
 #include "LibraryLog.h"
 #include "Replay.h"
 #include "SeatSession.h"
+#include "Tune.h"
 
 using namespace karvel;
 using namespace karvel::cli;
@@ -121,6 +122,19 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     cueCommand->add_option("--rate", cueRate, "frames per second")->capture_default_str()->check(CLI::Range(1.0, 1000.0));
 
+    TuneSetup tuneSetup;
+    std::string tuneProfile = "road";
+    CLI::App* tuneCommand = app.add_subcommand(
+        "tune", "judge the cues of a telemetry file or recording on what a rider perceives, and write a report");
+    tuneCommand->add_option("file", tuneSetup.telemetryPath, "CSV telemetry (fx,fy,fz or ax,ay,az) or a recording")
+        ->required();
+    tuneCommand->add_option("--profile", tuneProfile, "cueing profile: a preset (road, flight, gentle) or a profile file")
+        ->capture_default_str();
+    tuneCommand->add_option("--out", tuneSetup.outDir, "folder for the HTML report")->capture_default_str();
+    tuneCommand->add_option("--rate", tuneSetup.rateHz, "cueing steps per second")->capture_default_str()->check(CLI::Range(10.0, 1000.0));
+    tuneCommand->add_option("--model", tuneSetup.model, "seat model whose stroke and home the cues are judged on: orvida or tamsel")
+        ->capture_default_str();
+
     SeatOptions demoSeat;
     double demoSeconds = 10;
     double demoRate = 50;
@@ -164,6 +178,11 @@ int main(int argc, char** argv) {
             const TelemetryFile telemetry = loadTelemetryFile(telemetryPath);
             return withSeat(libraryPath, cueSeat,
                             [&](SeatSession& seat) { return cue(seat, telemetry, profile, cueRate); });
+        }
+        if (*tuneCommand) {
+            const NamedProfile profile = loadCueProfile(tuneProfile);
+            const TelemetryFile telemetry = loadTelemetryFile(tuneSetup.telemetryPath);
+            return tune(telemetry, profile, tuneSetup);
         }
         return withSeat(libraryPath, demoSeat, [&](SeatSession& seat) { return demo(seat, demoSeconds, demoRate); });
     } catch (const UsageError& error) {
