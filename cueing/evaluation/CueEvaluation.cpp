@@ -16,7 +16,7 @@ Cuer CueWith(KarvelCueing::MotionCueing& Core) {
         KarvelCueing::VehicleMotion motion;
         const auto& f = Vehicle.SpecificForce;
         const auto& w = Vehicle.AngularVelocity;
-        motion.Acceleration = {f[0], f[1], f[2] - KarvelCueing::StandardGravity};
+        motion.SpecificForce = {f[0], f[1], f[2]};
         motion.AngularVelocity = {w[0], w[1], w[2]};
         return Core.Step(Dt, motion);
     };

@@ -9,9 +9,11 @@ constexpr double kRadiansPerDegree = 3.141592653589793 / 180.0;
 } // namespace
 
 std::array<double, 3> TiltedSpecificForce(double RollDegrees, double PitchDegrees, double Lift) {
-    const double roll = RollDegrees * kRadiansPerDegree, pitch = PitchDegrees * kRadiansPerDegree;
-    const double g = KarvelCueing::StandardGravity + Lift;
-    return {g * std::sin(pitch), -g * std::sin(roll) * std::cos(pitch), g * std::cos(roll) * std::cos(pitch)};
+    // Gravity as the tilted seat feels it, scaled by how much the upward
+    // acceleration adds to it.
+    const KarvelCueing::Vec3 gravity = KarvelCueing::GravityFelt(RollDegrees, PitchDegrees);
+    const double scale = (KarvelCueing::StandardGravity + Lift) / KarvelCueing::StandardGravity;
+    return {gravity.X * scale, gravity.Y * scale, gravity.Z * scale};
 }
 
 SeatMotion::SeatMotion(double Step, double StrokeMetres) : Dt(Step), Stroke(StrokeMetres) {

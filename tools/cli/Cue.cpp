@@ -20,7 +20,7 @@ std::string presetList() {
 KarvelCueing::VehicleMotion motionOf(const TelemetrySample& sample) {
     const auto& f = sample.force;
     const auto& w = sample.rates;
-    return {{f[0], f[1], f[2] - KarvelCueing::StandardGravity}, {w[0], w[1], w[2]}};
+    return {{f[0], f[1], f[2]}, {w[0], w[1], w[2]}};
 }
 
 } // namespace

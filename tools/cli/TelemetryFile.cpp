@@ -77,12 +77,6 @@ std::array<double, 3> numbers(const CsvReader& reader, const std::vector<std::st
             reader.number(header[columns[2]], row[columns[2]])};
 }
 
-KarvelCueing::Vec3 gravityFelt(double rollDegrees, double pitchDegrees) {
-    const double roll = rollDegrees * 3.141592653589793 / 180, pitch = pitchDegrees * 3.141592653589793 / 180;
-    const double g = KarvelCueing::StandardGravity;
-    return {g * std::sin(pitch), -g * std::sin(roll) * std::cos(pitch), g * std::cos(roll) * std::cos(pitch)};
-}
-
 } // namespace
 
 TelemetryFile loadTelemetryFile(const std::string& path) {
@@ -104,7 +98,7 @@ TelemetryFile loadTelemetryFile(const std::string& path) {
         } else {
             const double roll = layout.roll ? reader.number("roll", row[*layout.roll]) : 0.0;
             const double pitch = layout.pitch ? reader.number("pitch", row[*layout.pitch]) : 0.0;
-            const KarvelCueing::Vec3 gravity = gravityFelt(roll, pitch);
+            const KarvelCueing::Vec3 gravity = KarvelCueing::GravityFelt(roll, pitch);
             sample.force = {sample.acceleration[0] + gravity.X, sample.acceleration[1] + gravity.Y,
                             sample.acceleration[2] + gravity.Z};
         }

@@ -108,9 +108,9 @@ TEST_F(KarvelCue, ReplayOfACueingRecordingPlaysItsPostures) {
         pose.Pitch = 3 * rise;
         pose.Yaw = 10 * rise;
         KarvelCueing::VehicleMotion wild;
-        wild.Acceleration = {9, -9, 9};
+        wild.SpecificForce = {9, -9, 9};
         wild.AngularVelocity = {400, -400, 400};
-        if (i % 2 == 0) recorder.WriteCued(100 + i * 0.1, wild, pose);
+        if (i % 2 == 0) recorder.WriteCued(100 + i * 0.1, wild, {9, -9, -0.8}, pose);
         else recorder.WritePosture(100 + i * 0.1, pose);
     }
     recorder.Close();

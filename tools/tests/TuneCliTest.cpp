@@ -120,9 +120,9 @@ TEST(KarvelTune, ARecordingOfTheComponentIsJudgedOnItsVehicleMotion) {
     for (int i = 0; i <= 600; ++i) {
         const double t = i / 100.0;
         KarvelCueing::VehicleMotion braking;
-        braking.Acceleration = {t >= 2 && t < 4 ? -4.0 : 0.0, 0, 0};
+        braking.SpecificForce.X = t >= 2 && t < 4 ? -4.0 : 0.0;
         if (i % 50 == 25) recorder.WritePosture(t, KarvelCueing::SeatPose{});
-        else recorder.WriteCued(t, braking, KarvelCueing::SeatPose{});
+        else recorder.WriteCued(t, braking, {braking.SpecificForce.X, 0, 0}, KarvelCueing::SeatPose{});
     }
     recorder.Close();
 
