@@ -25,7 +25,7 @@ protected:
     // (its summary shows `parkedLine`), then homes with the effects off.
     void expectCtrlCParksSoftly(const std::vector<std::string>& words, const std::string& parkedLine) {
         ChildProcess host(command(words));
-        waitForPosture([](const sim::DecodedPosture& p) { return p.pitch > 3; });
+        waitForPosture([](const sim::DecodedPosture& p) { return p.pitch > 1; });
         host.signal(SIGINT);
         ASSERT_EQ(host.wait(kRunLimit), 130) << host.output();
         const std::string output = host.output();
@@ -38,11 +38,11 @@ protected:
 TEST_F(KarvelCue, ExampleDriveMovesTheRiderAsTheCarMovesAndParksAtHome) {
     ChildProcess host(command({"cue", motionFile("drive-telemetry.csv")}));
     // Pulling away (1..5 s): pressed back, the front of the seat up.
-    EXPECT_GT(waitForPosture([](const sim::DecodedPosture& p) { return p.pitch > 3; }).motion.posture.pitch, 3);
+    EXPECT_GT(waitForPosture([](const sim::DecodedPosture& p) { return p.pitch > 1; }).motion.posture.pitch, 1);
     // The right-hand bend (6.5..12 s): pushed outward, the left side down.
-    EXPECT_LT(waitForPosture([](const sim::DecodedPosture& p) { return p.roll < -3; }).motion.posture.roll, -3);
+    EXPECT_LT(waitForPosture([](const sim::DecodedPosture& p) { return p.roll < -1; }).motion.posture.roll, -1);
     // Braking (12.5..14.6 s): tipped forward.
-    EXPECT_LT(waitForPosture([](const sim::DecodedPosture& p) { return p.pitch < -2; }).motion.posture.pitch, -2);
+    EXPECT_LT(waitForPosture([](const sim::DecodedPosture& p) { return p.pitch < -1; }).motion.posture.pitch, -1);
     ASSERT_EQ(host.wait(kRunLimit), 0) << host.output();
     const std::string output = host.output();
     EXPECT_NE(output.find("cue: 1601 of 1601 frames sent"), std::string::npos) << "16 s at 100 Hz\n" << output;
