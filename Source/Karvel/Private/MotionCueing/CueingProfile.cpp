@@ -123,9 +123,8 @@ const CueingProfile& RoadVehicleProfile() {
 const CueingProfile& RaceProfile() {
     static const CueingProfile race = [] {
         CueingProfile p;
-        p.TiltGain = 0.09;
+        p.TiltGain = 0.1;
         p.TiltFrequency = 3;
-        p.TiltLimit = 5;
         p.TiltRate = 10;
         p.YawWashout = 0.02;
         p.HeaveGain = 8;
