@@ -28,7 +28,7 @@ bool Finite(const SeatPose& P) {
 
 // The tilt (deg) at which gravity stands in for a force: gain * asin(f / g),
 // bent smoothly towards Limit above TiltKnee of it (never reaching it), so
-// that a force beyond the limit's never turns the seat abruptly.
+// that a force strong enough for the limit never stops the seat abruptly.
 double TiltFor(double Force, double Gain, double Limit) {
     if (Limit <= 0) return 0;
     const double sine = std::clamp(Force / StandardGravity, -1.0, 1.0);
