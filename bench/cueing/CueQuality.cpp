@@ -60,8 +60,6 @@ struct Candidate {
     KarvelCueing::CueingProfile limits; // the ranges its shares of use are taken of
 };
 
-struct SeatModelStandIn { double StrokeMetres = 0.1; };
-
 // The ranges of a preset of the previous release, as a profile.
 KarvelCueing::CueingProfile previousLimits(const PreviousPreset& p) {
     KarvelCueing::CueingProfile limits;
@@ -73,8 +71,8 @@ KarvelCueing::CueingProfile previousLimits(const PreviousPreset& p) {
     return limits;
 }
 
-std::vector<Candidate> candidates(const SeatModelStandIn& seat) {
-    const double neutral = 0.5;
+std::vector<Candidate> candidates(const KarvelSeat::SeatModel& seat) {
+    const double neutral = seat.Home.Height;
     std::vector<Candidate> list;
     for (const auto& [label, preset] : {std::pair<const char*, const PreviousPreset*>{"road", &previousRoad()},
                                         {"flight", &previousFlight()}}) {
@@ -89,7 +87,7 @@ std::vector<Candidate> candidates(const SeatModelStandIn& seat) {
     }
     list.push_back({"classical washout", "reference", [&seat, neutral](const Scenario&) {
                         auto washout = std::make_shared<ClassicalWashout>(
-                            ClassicalSettings{}, KarvelCueing::RoadVehicleProfile(), seat.StrokeMetres, neutral);
+                            ClassicalSettings{}, KarvelCueing::RoadVehicleProfile(), seat.StrokeMetres(), neutral);
                         return eval::Cuer([washout](double dt, const eval::RideSample& v) {
                             return washout->step(dt, v.SpecificForce, v.AngularVelocity);
                         });
@@ -134,13 +132,12 @@ int run(int argc, char** argv) {
         return 2;
     }
     const bool brief = argc > 3 && std::string(argv[3]) == "--short";
-    const SeatModelStandIn seat;
-    const KarvelCueing::SeatPose home; // the Orvida's: mid-stroke, level
+    const KarvelSeat::SeatModel& seat = KarvelSeat::OrvidaSeat;
 
     std::vector<Scenario> scenarios;
     for (const char* name : kRides) scenarios.push_back(loadScenario(argv[1], name, brief ? 10 : 1e9));
 
-    std::string json = "{\"rate_hz\": " + number(kRateHz) + ", \"stroke_m\": " + number(seat.StrokeMetres) +
+    std::string json = "{\"rate_hz\": " + number(kRateHz) + ", \"stroke_m\": " + number(seat.StrokeMetres()) +
                        ", \"candidates\": [";
     bool first = true;
     for (const Candidate& candidate : candidates(seat)) {
@@ -150,7 +147,7 @@ int run(int argc, char** argv) {
         for (std::size_t i = 0; i < scenarios.size(); ++i) {
             const Scenario& s = scenarios[i];
             const eval::Evaluation e =
-                eval::Evaluate(s.ride, candidate.make(s), eval::GeometryFor(candidate.limits, seat.StrokeMetres, home));
+                eval::Evaluate(s.ride, candidate.make(s), eval::GeometryFor(candidate.limits, seat));
             json += std::string(i ? ", " : "") + "\"" + s.name + "\": " + evaluationJson(e);
             std::fprintf(stderr, "%-20s %-8s mean nRMSE %.3f, false cues %.1f s\n", candidate.name.c_str(),
                          s.name.c_str(), e.MeanNrmse(), e.FalseCueSeconds());

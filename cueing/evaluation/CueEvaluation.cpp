@@ -22,11 +22,14 @@ Cuer CueWith(KarvelCueing::MotionCueing& Core) {
     };
 }
 
-SeatGeometry GeometryFor(const KarvelCueing::CueingProfile& Profile, double StrokeMetres,
-                         const KarvelCueing::SeatPose& Home) {
+KarvelCueing::SeatPose HomeOf(const KarvelSeat::SeatModel& Seat) {
+    return {Seat.Home.Pitch, Seat.Home.Roll, Seat.Home.Yaw, Seat.Home.Height};
+}
+
+SeatGeometry GeometryFor(const KarvelCueing::CueingProfile& Profile, const KarvelSeat::SeatModel& Seat) {
     SeatGeometry geometry;
-    geometry.StrokeMetres = StrokeMetres;
-    geometry.Home = Home;
+    geometry.StrokeMetres = Seat.StrokeMetres();
+    geometry.Home = HomeOf(Seat);
     geometry.PitchSpan = 2 * Profile.PitchLimit;
     geometry.RollSpan = 2 * Profile.RollLimit;
     geometry.YawSpan = 2 * Profile.YawLimit;

@@ -12,6 +12,7 @@
 #include "CueMeasures.h"
 #include "CueingTypes.h"
 #include "MotionCueingCore.h"
+#include "SeatModels/SeatModel.h"
 #include "VestibularModel.h"
 
 namespace KarvelCueEvaluation {
@@ -39,9 +40,10 @@ struct SeatGeometry {
     double PitchSpan = 30, RollSpan = 30, YawSpan = 360, HeightSpan = 1;
 };
 
-// The seat's geometry with the ranges a profile lets it use.
-SeatGeometry GeometryFor(const KarvelCueing::CueingProfile& Profile, double StrokeMetres,
-                         const KarvelCueing::SeatPose& Home);
+// A seat model's stroke and home with the ranges a profile lets it use.
+SeatGeometry GeometryFor(const KarvelCueing::CueingProfile& Profile, const KarvelSeat::SeatModel& Seat);
+// A seat model's home as the cueing core's posture.
+KarvelCueing::SeatPose HomeOf(const KarvelSeat::SeatModel& Seat);
 
 // The cueing algorithm under test: the posture for the next step.
 using Cuer = std::function<KarvelCueing::SeatPose(double Dt, const RideSample& Vehicle)>;

@@ -21,17 +21,10 @@ namespace eval = KarvelCueEvaluation;
 
 struct Interrupted {};
 
-// The seat the postures drive: its stroke in metres and its home.
-struct TuneSeat {
-    const char* name;
-    double strokeMetres;
-    double homeHeight;
-};
-
-TuneSeat seatNamed(const std::string& model) {
-    if (model == "orvida") return {"Orvida", 0.1, 0.5};
-    if (model == "tamsel") return {"Tamsel", 0.18, 0.0};
-    throw UsageError("unknown seat model '" + model + "' (orvida or tamsel)");
+const KarvelSeat::SeatModel& seatNamed(const std::string& model) {
+    const KarvelSeat::SeatModel* seat = KarvelSeat::FindSeatModel(model);
+    if (!seat) throw UsageError("unknown seat model '" + model + "' (orvida or tamsel)");
+    return *seat;
 }
 
 // The file's name without its folders and its last extension.
@@ -51,10 +44,10 @@ void showProgress(double share) {
     console::showBar("[" + std::string(filled, '#') + std::string(kWidth - filled, '.') + text);
 }
 
-void printSummary(const std::string& name, const eval::Ride& ride, const NamedProfile& profile, const TuneSeat& seat,
-                  const eval::Evaluation& e) {
+void printSummary(const std::string& name, const eval::Ride& ride, const NamedProfile& profile,
+                  const KarvelSeat::SeatModel& seat, const eval::Evaluation& e) {
     std::printf("tune: %s, %.2f s at %.0f Hz, profile %s, seat %s\n", name.c_str(), ride.Seconds(), 1 / ride.Dt,
-                profile.name.c_str(), seat.name);
+                profile.name.c_str(), seat.Name);
     std::printf("  %-7s %7s %12s %8s %12s %13s %10s\n", "channel", "nRMSE", "correlation", "lag", "wrong-way",
                 "vehicle RMS", "seat RMS");
     for (int c = 0; c < eval::ChannelCount; ++c) {
@@ -75,13 +68,11 @@ void printSummary(const std::string& name, const eval::Ride& ride, const NamedPr
 } // namespace
 
 int tune(const TelemetryFile& telemetry, const NamedProfile& profile, const TuneSetup& setup) {
-    const TuneSeat seat = seatNamed(setup.model);
+    const KarvelSeat::SeatModel& seat = seatNamed(setup.model);
     KarvelCueing::MotionCueing core;
     std::string error;
     if (!core.SetProfile(profile.profile, &error)) throw UsageError("profile " + profile.name + ": " + error);
-    KarvelCueing::SeatPose home;
-    home.Height = seat.homeHeight;
-    core.SetHome(home);
+    core.SetHome(eval::HomeOf(seat));
 
     const std::string name = stem(setup.telemetryPath);
     const std::string reportPath = setup.outDir + "/" + name + "-" + stem(profile.name) + ".html";
@@ -92,7 +83,7 @@ int tune(const TelemetryFile& telemetry, const NamedProfile& profile, const Tune
     const bool terminal = isatty(STDERR_FILENO) != 0;
     eval::Evaluation evaluation;
     try {
-        evaluation = eval::Evaluate(ride, eval::CueWith(core), eval::GeometryFor(profile.profile, seat.strokeMetres, home),
+        evaluation = eval::Evaluate(ride, eval::CueWith(core), eval::GeometryFor(profile.profile, seat),
                                     terminal ? showProgress : [](double) {
                                         if (interrupted()) throw Interrupted{};
                                     });
@@ -105,7 +96,7 @@ int tune(const TelemetryFile& telemetry, const NamedProfile& profile, const Tune
     }
     if (terminal) console::endBar();
 
-    const TuneSubject subject{setup.telemetryPath, profile.name, profile.profile, seat.name, seat.strokeMetres};
+    const TuneSubject subject{setup.telemetryPath, profile.name, profile.profile, seat.Name, seat.StrokeMetres()};
     report << renderTuneReport(subject, evaluation);
     report.close();
     if (!report) throw UsageError("cannot write the report " + reportPath + ": the write failed");

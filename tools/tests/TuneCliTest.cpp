@@ -22,7 +22,6 @@ namespace {
 namespace eval = KarvelCueEvaluation;
 
 constexpr std::chrono::milliseconds kTuneLimit{60000};
-constexpr double kOrvidaStroke = 0.1;
 
 std::string outDir(const std::string& name) {
     const std::string dir = ::testing::TempDir() + name;
@@ -44,14 +43,13 @@ std::string readAll(const std::string& path) {
     return text.str();
 }
 
-// The benchmark's model on the same file: the core with the profile, from the
+// The benchmark's model on the same file: the core with the profile, from an
 // Orvida's home, judged on what a rider perceives.
 eval::Evaluation expectedFor(const std::string& path, const KarvelCueing::CueingProfile& profile) {
     KarvelCueing::MotionCueing core(profile);
-    const KarvelCueing::SeatPose home; // mid-stroke, level
-    core.SetHome(home);
+    core.SetHome(eval::HomeOf(KarvelSeat::OrvidaSeat));
     const eval::Ride ride = cli::rideOf(cli::loadTelemetryFile(path), 100, "expected");
-    return eval::Evaluate(ride, eval::CueWith(core), eval::GeometryFor(profile, kOrvidaStroke, home));
+    return eval::Evaluate(ride, eval::CueWith(core), eval::GeometryFor(profile, KarvelSeat::OrvidaSeat));
 }
 
 void expectSummaryMatches(const std::string& output, const eval::Evaluation& expected) {

@@ -9,6 +9,8 @@
 // recording that can be replayed.
 #pragma once
 
+#include "SeatCoreApi.h"
+
 #include <cstddef>
 #include <fstream>
 #include <string>
@@ -17,7 +19,7 @@
 
 namespace KarvelCueing {
 
-class CueRecorder {
+class KARVELSEATCORE_API CueRecorder {
 public:
     static constexpr const char* Header =
         "time,fx,fy,fz,roll_rate,pitch_rate,yaw_rate,ax,ay,az,pitch,roll,yaw,height";
