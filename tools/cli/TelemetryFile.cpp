@@ -1,7 +1,6 @@
 #include "TelemetryFile.h"
 
 #include <algorithm>
-#include <cmath>
 #include <optional>
 
 #include "CsvReader.h"

@@ -116,9 +116,9 @@ int main(int argc, char** argv) {
     CLI::App* cueCommand =
         app.add_subcommand("cue", "cue a vehicle's telemetry (CSV) into seat motion and stream it in real time");
     addSeatOptions(*cueCommand, cueSeat);
-    cueCommand->add_option("file", telemetryPath, "CSV with the columns time,ax,ay,az,roll_rate,pitch_rate,yaw_rate")
+    cueCommand->add_option("file", telemetryPath, "CSV telemetry: time, fx,fy,fz (or ax,ay,az with roll,pitch), roll_rate,pitch_rate,yaw_rate")
         ->required();
-    cueCommand->add_option("--profile", profileName, "cueing profile: a preset (road, flight, gentle) or a profile file")
+    cueCommand->add_option("--profile", profileName, "cueing profile: a preset (road, race, flight, gentle) or a profile file")
         ->capture_default_str();
     cueCommand->add_option("--rate", cueRate, "frames per second")->capture_default_str()->check(CLI::Range(1.0, 1000.0));
 
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
         "tune", "judge the cues of a telemetry file or recording on what a rider perceives, and write a report");
     tuneCommand->add_option("file", tuneSetup.telemetryPath, "CSV telemetry (fx,fy,fz or ax,ay,az) or a recording")
         ->required();
-    tuneCommand->add_option("--profile", tuneProfile, "cueing profile: a preset (road, flight, gentle) or a profile file")
+    tuneCommand->add_option("--profile", tuneProfile, "cueing profile: a preset (road, race, flight, gentle) or a profile file")
         ->capture_default_str();
     tuneCommand->add_option("--out", tuneSetup.outDir, "folder for the HTML report")->capture_default_str();
     tuneCommand->add_option("--rate", tuneSetup.rateHz, "cueing steps per second")->capture_default_str()->check(CLI::Range(10.0, 1000.0));
