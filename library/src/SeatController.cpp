@@ -2,6 +2,7 @@
 // export: a failure inside becomes a false result (or nothing) and an ERROR line.
 #include "SeatController.h"
 
+#include <atomic>
 #include <cmath>
 #include <exception>
 
@@ -38,6 +39,25 @@ void guarded(const char* exportName, Body&& body) noexcept {
     });
 }
 
+// Configuration, endpoint changes and release take the controller's lock or
+// join a worker: from inside the log callback the calling thread may hold
+// that lock or be that worker, so those calls are refused there.
+bool refusedInsideCallback(const char* exportName) {
+    if (!LogSink::insideCallback()) return false;
+    logLine(kLogError, "[Ridova][ERROR] %s refused: called from inside the log callback", exportName);
+    return true;
+}
+
+bool refusedNull(const char* exportName, const char* parameter, const char* value) {
+    if (value != nullptr) return false;
+    logLine(kLogError, "[Ridova][ERROR] %s refused: %s is a null pointer", exportName, parameter);
+    return true;
+}
+
+// Set while the controller lives; constant-initialised and never destroyed,
+// so that an exit handler that runs late can still read it.
+std::atomic<bool> controllerLive{false};
+
 } // namespace
 
 void logLine(int level, const char* format, ...) {
@@ -52,8 +72,17 @@ SeatController& SeatController::instance() {
     return controller;
 }
 
+SeatController::SeatController() { controllerLive = true; }
+
 SeatController::~SeatController() {
-    if (!abandoned) release();
+    controllerLive = false;
+    if (abandoned) return;
+    logSink.close(LogSink::kCloseWait);
+    if (installedTransport() || installedEffects()) release();
+}
+
+void SeatController::closeLogAtExit() {
+    if (controllerLive) instance().logSink.close(LogSink::kCloseWait);
 }
 
 bool SeatController::setConfiguration(std::int32_t newSeatType, const std::string& udpIp, int udpPort,
@@ -264,6 +293,7 @@ bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int e
                              int relayPort, const char* speedIp, int speedPort) {
     return karvel::guarded("Ridova_SetConfiguration", false, [&] {
         SeatController& controller = SeatController::instance();
+        if (karvel::refusedInsideCallback("Ridova_SetConfiguration")) return false;
         const std::string ip = karvel::ownedText(udpIp);
         const karvel::EffectsEndpoints endpoints{karvel::ownedText(relayIp), relayPort, karvel::ownedText(speedIp),
                                                  speedPort};
@@ -274,13 +304,18 @@ bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int e
 bool Ridova_SetUdpEndpoint(const char* ip, int port) {
     return karvel::guarded("Ridova_SetUdpEndpoint", false, [&] {
         SeatController& controller = SeatController::instance();
-        if (ip == nullptr) return false;
+        if (karvel::refusedInsideCallback("Ridova_SetUdpEndpoint") ||
+            karvel::refusedNull("Ridova_SetUdpEndpoint", "ip", ip))
+            return false;
         return controller.setUdpEndpoint(ip, port);
     });
 }
 
 void Ridova_Release(void) {
-    karvel::guarded("Ridova_Release", [] { SeatController::instance().release(); });
+    karvel::guarded("Ridova_Release", [] {
+        SeatController& controller = SeatController::instance();
+        if (!karvel::refusedInsideCallback("Ridova_Release")) controller.release();
+    });
 }
 
 void Ridova_SendSeatPosture(float pitch, float roll, float yaw, float height) {
@@ -308,7 +343,10 @@ void Ridova_SetLogCallback(LogCallback callback) {
 bool Ridova_SetEffectsEndpoints(const char* relayIp, int relayPort, const char* speedIp, int speedPort) {
     return karvel::guarded("Ridova_SetEffectsEndpoints", false, [&] {
         SeatController& controller = SeatController::instance();
-        if (relayIp == nullptr || speedIp == nullptr) return false;
+        if (karvel::refusedInsideCallback("Ridova_SetEffectsEndpoints") ||
+            karvel::refusedNull("Ridova_SetEffectsEndpoints", "relayIp", relayIp) ||
+            karvel::refusedNull("Ridova_SetEffectsEndpoints", "speedIp", speedIp))
+            return false;
         return controller.setEffectsEndpoints(relayIp, relayPort, speedIp, speedPort);
     });
 }

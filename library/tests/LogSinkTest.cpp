@@ -264,7 +264,7 @@ TEST_F(LogSinkTest, NoThreadIsInsideAReplacedCallbackOnceItsReplacementReturned)
             while (!stop.load()) sink.log(karvel::kLogDebug, "[Ridova][DEBUG] line");
         });
     int stillInside = 0;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     for (int i = 0; std::chrono::steady_clock::now() < end; ++i) {
         sink.setCallback(kRotating[(i + 1) % kRotatingCallbacks]);
         if (insideRotating[i % kRotatingCallbacks].load() != 0) ++stillInside;
@@ -295,4 +295,60 @@ TEST_F(LogSinkTest, ACallbackThatMakesALineOnEveryLineIsEnteredAtMostTwiceDeep) 
     sink.log(karvel::kLogInfo, "[Ridova][INFO] first");
     sink.log(karvel::kLogInfo, "[Ridova][INFO] second");
     EXPECT_EQ(deepestEcho.load(), 2);
+}
+
+// The library's unload and the process's exit close the sink: from then on
+// nothing enters the host's callback, whatever replaces it.
+TEST_F(LogSinkTest, AClosedSinkNeverEntersACallbackAgain) {
+    sink.close(std::chrono::milliseconds(0));
+    EXPECT_EQ(sink.callback(), nullptr);
+    sink.setCallback(&LogCapture::callback);
+    EXPECT_EQ(sink.callback(), nullptr);
+    sink.log(karvel::kLogInfo, "[Ridova][INFO] after the close");
+    sink.close(std::chrono::seconds(10)); // again: nothing to wait for
+    EXPECT_TRUE(LogCapture::instance().texts().empty());
+}
+
+TEST_F(LogSinkTest, ClosingWaitsForTheThreadsInsideTheCallbackButNotForever) {
+    for (const bool letGoInTime : {true, false}) {
+        karvel::LogSink closing;
+        Gate here;
+        gate = &here;
+        gatedSink = &closing;
+        closing.setCallback(&replacesItselfOnceLetGo);
+        std::thread inside([&] { closing.log(karvel::kLogInfo, "[Ridova][INFO] held"); });
+        here.waitArrived(1);
+        std::atomic<bool> closed{false};
+        const auto limit = letGoInTime ? std::chrono::milliseconds(std::chrono::minutes(1)) : std::chrono::milliseconds(50);
+        std::thread closer([&] {
+            closing.close(limit);
+            closed = true;
+        });
+        ASSERT_TRUE(becomes([&] { return closing.callback() == nullptr; }));
+        if (letGoInTime) {
+            EXPECT_FALSE(closed.load()) << "returned while a thread was inside the callback";
+        } else {
+            closer.join(); // gave up waiting: the host holds that thread
+        }
+        here.letGo();
+        if (letGoInTime) closer.join();
+        inside.join();
+        EXPECT_TRUE(closed.load());
+        // The thread let go replaced its callback and logged again: neither took effect.
+        EXPECT_EQ(closing.callback(), nullptr);
+        EXPECT_TRUE(LogCapture::instance().texts().empty());
+    }
+}
+
+namespace {
+karvel::LogSink* closingSink = nullptr;
+void closesTheSink(int, const char*) { closingSink->close(std::chrono::minutes(1)); }
+} // namespace
+
+TEST_F(LogSinkTest, ACallbackThatClosesTheSinkDoesNotWaitForItself) {
+    closingSink = &sink;
+    sink.setCallback(&closesTheSink);
+    karvel::test::finishWithin(std::chrono::seconds(30), "a close from inside the callback",
+                               [&] { sink.log(karvel::kLogInfo, "[Ridova][INFO] closing"); });
+    EXPECT_EQ(sink.callback(), nullptr);
 }

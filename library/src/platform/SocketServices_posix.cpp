@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -212,6 +213,11 @@ void writeDebugOutput(const char* line) {
     do {
         ignored = ::write(STDERR_FILENO, buffer, length + 1);
     } while (ignored < 0 && errno == EINTR);
+}
+
+void callAtExit(void (*handler)()) {
+    // Registered by a shared library, it also runs when that library is unloaded.
+    std::atexit(handler);
 }
 
 } // namespace karvel::net

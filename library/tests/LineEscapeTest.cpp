@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "LineEscape.h"
+
+namespace {
+
+std::string escaped(const std::string& text) {
+    char line[1024];
+    std::snprintf(line, sizeof line, "%s", text.c_str());
+    karvel::escapeLine(line, sizeof line);
+    return line;
+}
+
+struct Case {
+    const char* name;
+    std::string text;
+    std::string shown;
+};
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+class LineEscape : public ::testing::TestWithParam<Case> {};
+
+} // namespace
+
+TEST_P(LineEscape, ShowsEachByteAsPrintableText) { EXPECT_EQ(escaped(GetParam().text), GetParam().shown); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LineEscape,
+    ::testing::Values(Case{"PlainText", "[Ridova][INFO] udpIp=192.168.15.211 back\\slash", "[Ridova][INFO] udpIp=192.168.15.211 back\\slash"},
+                      Case{"LineEnds", "1.2.3.4\n[Ridova][INFO] forged\r\n", "1.2.3.4\\n[Ridova][INFO] forged\\r\\n"},
+                      Case{"Tab", "a\tb", "a\\tb"},
+                      Case{"TerminalEscape", "\x1b[2J\x1b]0;title\x07", "\\x1B[2J\\x1B]0;title\\x07"},
+                      Case{"OtherControls", "\x01\x1f\x7f", "\\x01\\x1F\\x7F"},
+                      Case{"Utf8Text", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+                      Case{"C1ControlsInUtf8", "\xc2\x85\xc2\x9b", "\\xC2\\x85\\xC2\\x9B"},
+                      Case{"LineAndParagraphSeparators", "\xe2\x80\xa8\xe2\x80\xa9", "\\xE2\\x80\\xA8\\xE2\\x80\\xA9"},
+                      Case{"LoneEightBitCsi", "\x9b" "31m", "\\x9B31m"},
+                      Case{"OverlongForm", "\xc0\xaf", "\\xC0\\xAF"},
+                      Case{"Surrogate", "\xed\xa0\x80", "\\xED\\xA0\\x80"},
+                      Case{"BeyondUnicode", "\xf4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
+                      Case{"CutCharacter", "ok\xe2\x82", "ok\\xE2\\x82"}),
+    [](const ::testing::TestParamInfo<Case>& entry) { return std::string(entry.param.name); });
+
+// The 1023-character limit holds after escaping; an escape or a character
+// that does not fit whole is left out.
+TEST(LineEscapeLimit, CutsBeforeWhatNoLongerFitsWhole) {
+    const std::string a1020(1020, 'a');
+    EXPECT_EQ(escaped(a1020 + "\nb"), a1020 + "\\nb");
+    EXPECT_EQ(escaped(a1020 + "\nbc"), a1020 + "\\nb");
+    EXPECT_EQ(escaped(a1020 + "b\x1b"), a1020 + "b");
+    EXPECT_EQ(escaped(a1020 + "\xe2\x82\xac"), a1020 + "\xe2\x82\xac");
+    EXPECT_EQ(escaped(a1020 + "a\xe2\x82\xac"), a1020 + "a");
+    const std::string many(1023, '\n');
+    const std::string shown = escaped(many);
+    EXPECT_EQ(shown.size(), 1022u);
+    EXPECT_EQ(shown.find('\n'), std::string::npos);
+}
