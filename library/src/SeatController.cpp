@@ -109,11 +109,10 @@ bool SeatController::setConfiguration(std::int32_t newSeatType, const std::strin
 void SeatController::startEffects(bool enableEffects, const EffectsEndpoints& endpoints) {
     if (!enableEffects) {
         logLine(kLogInfo, "[Ridova][INFO] Effects disabled.");
-        std::atomic_store(&effects, std::shared_ptr<EffectsController>());
+        dropEffects();
         return;
     }
-    // Dropping the previous controller shuts it down, unless an endpoint switch still holds it.
-    std::atomic_store(&effects, std::shared_ptr<EffectsController>());
+    dropEffects();
     const auto started = std::make_shared<EffectsController>();
     std::atomic_store(&effects, started);
     if (started->initialize(endpoints)) {
@@ -124,6 +123,15 @@ void SeatController::startEffects(bool enableEffects, const EffectsEndpoints& en
                 "setEffectsEndpoints. RelayIP=%s, RelayPort=%d",
                 endpoints.relayIp.c_str(), endpoints.relayPort);
     }
+}
+
+void SeatController::dropEffects() {
+    // Dropping the controller shuts it down. A call in progress may still hold
+    // it (an endpoint switch, or an effect call from inside the log callback on
+    // the controller's own worker): then it is shut down here, on this thread,
+    // so that its last holder never has to join its own worker.
+    if (const auto old = std::atomic_exchange(&effects, std::shared_ptr<EffectsController>()); old.use_count() > 1)
+        old->shutdown();
 }
 
 void SeatController::releaseEffects() {

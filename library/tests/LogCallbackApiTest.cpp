@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -226,4 +227,71 @@ TEST_F(LogCallbackApi, HostTextInALineIsEscaped) {
     EXPECT_TRUE(log().linesStartingWith("[Ridova][INFO] forged").empty());
     for (const std::string& line : log().texts())
         for (const char c : line) EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7f) << line;
+}
+
+namespace {
+
+// On the effects worker's request line, sets the wind from inside the
+// callback; that call's own line, written while the call holds the effects
+// controller, is held until let go.
+struct HeldEffectCall {
+    static HeldEffectCall& instance() {
+        static HeldEffectCall self;
+        return self;
+    }
+    static void callback(int level, const char* text) {
+        LogCapture::callback(level, text);
+        HeldEffectCall& self = instance();
+        if (startsWith(text, "[Ridova][DEBUG] ModbusTcpClient sendRequest") && self.calling.exchange(false)) {
+            lib().SetWindSpeed(1);
+        } else if (startsWith(text, "[Ridova][DEBUG] setWindSpeed: 1")) {
+            std::unique_lock<std::mutex> lock(self.mutex);
+            self.held = true;
+            self.changed.notify_all();
+            self.changed.wait(lock, [&] { return self.letGo; });
+        }
+    }
+    bool waitHeld() {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(30), [&] { return held; });
+    }
+    void letGoNow() {
+        std::lock_guard<std::mutex> lock(mutex);
+        letGo = true;
+        changed.notify_all();
+    }
+
+    std::atomic<bool> calling{true};
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = false;
+    bool letGo = false;
+};
+
+} // namespace
+
+// A reconfiguration replaces the effects controller while an effect call made
+// from inside the callback, on that controller's own worker, still holds it:
+// the controller must end on the host's thread, since its worker cannot join itself.
+TEST_F(LogCallbackApi, AnEffectsControllerReplacedWhileItsOwnWorkerHoldsItEndsOnTheHostsThread) {
+    ASSERT_TRUE(configure());
+    HeldEffectCall& hold = HeldEffectCall::instance();
+    lib().SetLogCallback(&HeldEffectCall::callback);
+    lib().SetHeater(1);
+    ASSERT_TRUE(hold.waitHeld());
+    std::promise<bool> reconfigured;
+    std::future<bool> done = reconfigured.get_future();
+    std::thread host([&] { reconfigured.set_value(configure()); });
+    // The reconfiguration may wait for the held worker, or not: the worker
+    // is let go either way once it had time to get there.
+    done.wait_for(std::chrono::seconds(2));
+    hold.letGoNow();
+    host.join();
+    EXPECT_TRUE(done.get());
+    lib().SetLogCallback(&LogCapture::callback);
+    // The new controller serves the devices.
+    lib().SetWindSpeed(3);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (speed.holdingRegister(3) != 100 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    EXPECT_EQ(speed.holdingRegister(3), 100);
 }
