@@ -28,11 +28,11 @@ class ExitAnchors {
 public:
     static constexpr std::size_t kKnownCallbacks = 16;
 
-    using Registrar = void (*)(void (*handler)());
+    using Registrar = void (*)(net::ExitHandler handler);
 
     // `closeAtExit` null: nothing is ever registered. `registrar` registers
     // it as an exit handler (net::callAtExit, or a test's own).
-    explicit ExitAnchors(void (*closeAtExit)(), Registrar registrar = &net::callAtExit)
+    explicit ExitAnchors(net::ExitHandler closeAtExit, Registrar registrar = &net::callAtExit)
         : closeAtExit_(closeAtExit), registrar_(registrar) {}
 
     // `target` was installed as the callback.
@@ -55,7 +55,7 @@ private:
     Known* find(LogCallback target, bool make);
     void anchor(); // mutex_ held
 
-    void (*const closeAtExit_)();
+    const net::ExitHandler closeAtExit_;
     const Registrar registrar_;
     std::atomic<LogCallback> awaitingReturn_{nullptr};
     std::mutex mutex_;

@@ -55,7 +55,7 @@ public:
 
     // `closeAtExit`: for the process-wide sink, a function that closes it, to
     // be run when the process begins to exit; null for any other sink.
-    explicit LogSink(void (*closeAtExit)() = nullptr) : anchors_(closeAtExit) {}
+    explicit LogSink(net::ExitHandler closeAtExit = nullptr) : anchors_(closeAtExit) {}
 
     // Each line reads the field once, so it goes to exactly one destination.
     void setCallback(LogCallback target);

@@ -81,7 +81,7 @@ SeatController::~SeatController() {
     if (installedTransport() || installedEffects()) release();
 }
 
-void SeatController::closeLogAtExit() {
+void SeatController::closeLogAtExit(void*) {
     if (controllerLive) instance().logSink.close(LogSink::kCloseWait);
 }
 

@@ -58,7 +58,7 @@ private:
     // whatever the host left configured.
     ~SeatController();
     // Run by the exit handler that the log sink registers.
-    static void closeLogAtExit();
+    static void closeLogAtExit(void*);
 
     void startEffects(bool enableEffects, const EffectsEndpoints& endpoints);
     void dropEffects();

@@ -10,8 +10,8 @@ using karvel::ExitAnchors;
 namespace {
 
 int registered = 0;
-void countRegistration(void (*)()) { ++registered; }
-void closeAtExit() {}
+void countRegistration(karvel::net::ExitHandler) { ++registered; }
+void closeAtExit(void*) {}
 void callbackA(int, const char*) {}
 void callbackB(int, const char*) {}
 void callbackC(int, const char*) {}

@@ -3,7 +3,6 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -11,6 +10,10 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+
+// The C++ runtime's exit-handler registration and this object's handle (Itanium C++ ABI).
+extern "C" int __cxa_atexit(void (*function)(void*), void* argument, void* dsoHandle);
+extern "C" void* __dso_handle;
 
 namespace karvel::net {
 namespace {
@@ -215,9 +218,12 @@ void writeDebugOutput(const char* line) {
     } while (ignored < 0 && errno == EINTR);
 }
 
-void callAtExit(void (*handler)()) {
-    // Registered by a shared library, it also runs when that library is unloaded.
-    std::atexit(handler);
+void callAtExit(ExitHandler handler) {
+    // Tied to this library (or program) by its handle, so that the handler also
+    // runs, and is forgotten, when the library is unloaded. std::atexit is not
+    // tied to it where a tool intercepts it (ThreadSanitizer does): the
+    // handler would then run at the process's end in a library long unloaded.
+    __cxa_atexit(handler, nullptr, &__dso_handle);
 }
 
 } // namespace karvel::net
