@@ -39,13 +39,25 @@ void guarded(const char* exportName, Body&& body) noexcept {
     });
 }
 
-// Configuration, endpoint changes and release take the controller's lock or
-// join a worker: from inside the log callback the calling thread may hold
-// that lock or be that worker, so those calls are refused there.
-bool refusedInsideCallback(const char* exportName) {
-    if (!LogSink::insideCallback()) return false;
-    logLine(kLogError, "[Ridova][ERROR] %s refused: called from inside the log callback", exportName);
-    return true;
+// For the exports that take the controller's lock or join a worker
+// (configuration, endpoint changes, release): from inside the log callback
+// the calling thread may hold that lock or be that worker, so there they are
+// refused, with `fallback` as the result.
+template <typename Result, typename Body>
+Result guardedOutsideCallback(const char* exportName, Result fallback, Body&& body) noexcept {
+    return guarded(exportName, fallback, [&]() -> Result {
+        if (!LogSink::insideCallback()) return body();
+        logLine(kLogError, "[Ridova][ERROR] %s refused: called from inside the log callback", exportName);
+        return fallback;
+    });
+}
+
+template <typename Body>
+void guardedOutsideCallback(const char* exportName, Body&& body) noexcept {
+    guardedOutsideCallback(exportName, 0, [&body] {
+        body();
+        return 0;
+    });
 }
 
 bool refusedNull(const char* exportName, const char* parameter, const char* value) {
@@ -299,9 +311,8 @@ extern "C" {
 
 bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int enableEffects, const char* relayIp,
                              int relayPort, const char* speedIp, int speedPort) {
-    return karvel::guarded("Ridova_SetConfiguration", false, [&] {
+    return karvel::guardedOutsideCallback("Ridova_SetConfiguration", false, [&] {
         SeatController& controller = SeatController::instance();
-        if (karvel::refusedInsideCallback("Ridova_SetConfiguration")) return false;
         const std::string ip = karvel::ownedText(udpIp);
         const karvel::EffectsEndpoints endpoints{karvel::ownedText(relayIp), relayPort, karvel::ownedText(speedIp),
                                                  speedPort};
@@ -310,20 +321,15 @@ bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int e
 }
 
 bool Ridova_SetUdpEndpoint(const char* ip, int port) {
-    return karvel::guarded("Ridova_SetUdpEndpoint", false, [&] {
+    return karvel::guardedOutsideCallback("Ridova_SetUdpEndpoint", false, [&] {
         SeatController& controller = SeatController::instance();
-        if (karvel::refusedInsideCallback("Ridova_SetUdpEndpoint") ||
-            karvel::refusedNull("Ridova_SetUdpEndpoint", "ip", ip))
-            return false;
+        if (karvel::refusedNull("Ridova_SetUdpEndpoint", "ip", ip)) return false;
         return controller.setUdpEndpoint(ip, port);
     });
 }
 
 void Ridova_Release(void) {
-    karvel::guarded("Ridova_Release", [] {
-        SeatController& controller = SeatController::instance();
-        if (!karvel::refusedInsideCallback("Ridova_Release")) controller.release();
-    });
+    karvel::guardedOutsideCallback("Ridova_Release", [] { SeatController::instance().release(); });
 }
 
 void Ridova_SendSeatPosture(float pitch, float roll, float yaw, float height) {
@@ -349,10 +355,9 @@ void Ridova_SetLogCallback(LogCallback callback) {
 }
 
 bool Ridova_SetEffectsEndpoints(const char* relayIp, int relayPort, const char* speedIp, int speedPort) {
-    return karvel::guarded("Ridova_SetEffectsEndpoints", false, [&] {
+    return karvel::guardedOutsideCallback("Ridova_SetEffectsEndpoints", false, [&] {
         SeatController& controller = SeatController::instance();
-        if (karvel::refusedInsideCallback("Ridova_SetEffectsEndpoints") ||
-            karvel::refusedNull("Ridova_SetEffectsEndpoints", "relayIp", relayIp) ||
+        if (karvel::refusedNull("Ridova_SetEffectsEndpoints", "relayIp", relayIp) ||
             karvel::refusedNull("Ridova_SetEffectsEndpoints", "speedIp", speedIp))
             return false;
         return controller.setEffectsEndpoints(relayIp, relayPort, speedIp, speedPort);
