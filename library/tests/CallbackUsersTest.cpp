@@ -8,22 +8,10 @@
 #include <thread>
 
 #include "CallbackUsers.h"
+#include "support/Timing.h"
 
 using karvel::CallbackUsers;
-
-namespace {
-
-template <typename Condition>
-bool becomes(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
-
-} // namespace
+using karvel::test::becomes;
 
 // A thread counted just before a replacement began, that has not yet read the
 // callback: the replacement waits for it, and the thread must count again.

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -13,10 +12,13 @@
 
 #include "Karvel.h"
 #include "support/FinishWithin.h"
+#include "support/Gate.h"
 #include "support/LoadedKarvel.h"
 #include "support/ModbusTestServer.h"
+#include "support/Timing.h"
 #include "support/UdpReceiver.h"
 
+using karvel::test::becomes;
 using karvel::test::expectedFrame;
 using karvel::test::finishWithin;
 using karvel::test::LogCapture;
@@ -143,11 +145,7 @@ TEST_P(FromInsideTheCallback, CallsThatWaitAreRefusedAndCallsThatQueueAreServed)
                   1u)
             << name;
     // Served: the fan runs at full speed and the seat went home, through what was configured.
-    EXPECT_TRUE(speed.waitForRequests(1));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (speed.holdingRegister(3) != 100 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
-    EXPECT_EQ(speed.holdingRegister(3), 100);
+    EXPECT_TRUE(becomes([&] { return speed.holdingRegister(3) == 100; }));
     bool home = false;
     while (!home) {
         const std::optional<karvel::test::Datagram> frame = seat.receive();
@@ -233,40 +231,17 @@ namespace {
 
 // On the effects worker's request line, sets the wind from inside the
 // callback; that call's own line, written while the call holds the effects
-// controller, is held until let go.
-struct HeldEffectCall {
-    static HeldEffectCall& instance() {
-        static HeldEffectCall self;
-        return self;
-    }
-    static void callback(int level, const char* text) {
-        LogCapture::callback(level, text);
-        HeldEffectCall& self = instance();
-        if (startsWith(text, "[Ridova][DEBUG] ModbusTcpClient sendRequest") && self.calling.exchange(false)) {
-            lib().SetWindSpeed(1);
-        } else if (startsWith(text, "[Ridova][DEBUG] setWindSpeed: 1")) {
-            std::unique_lock<std::mutex> lock(self.mutex);
-            self.held = true;
-            self.changed.notify_all();
-            self.changed.wait(lock, [&] { return self.letGo; });
-        }
-    }
-    bool waitHeld() {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(30), [&] { return held; });
-    }
-    void letGoNow() {
-        std::lock_guard<std::mutex> lock(mutex);
-        letGo = true;
-        changed.notify_all();
-    }
+// controller, waits at the gate.
+std::atomic<bool> callingOnce{true};
+karvel::test::Gate* effectCallGate = nullptr;
 
-    std::atomic<bool> calling{true};
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool held = false;
-    bool letGo = false;
-};
+void holdsAnEffectCall(int level, const char* text) {
+    LogCapture::callback(level, text);
+    if (startsWith(text, "[Ridova][DEBUG] ModbusTcpClient sendRequest") && callingOnce.exchange(false))
+        lib().SetWindSpeed(1);
+    else if (startsWith(text, "[Ridova][DEBUG] setWindSpeed: 1"))
+        effectCallGate->arrive();
+}
 
 } // namespace
 
@@ -275,23 +250,22 @@ struct HeldEffectCall {
 // the controller must end on the host's thread, since its worker cannot join itself.
 TEST_F(LogCallbackApi, AnEffectsControllerReplacedWhileItsOwnWorkerHoldsItEndsOnTheHostsThread) {
     ASSERT_TRUE(configure());
-    HeldEffectCall& hold = HeldEffectCall::instance();
-    lib().SetLogCallback(&HeldEffectCall::callback);
+    static karvel::test::Gate gate; // outlives a line still on its way through the callback
+    effectCallGate = &gate;
+    lib().SetLogCallback(&holdsAnEffectCall);
     lib().SetHeater(1);
-    ASSERT_TRUE(hold.waitHeld());
+    ASSERT_TRUE(gate.waitArrived(1));
     std::promise<bool> reconfigured;
     std::future<bool> done = reconfigured.get_future();
     std::thread host([&] { reconfigured.set_value(configure()); });
     // The reconfiguration may wait for the held worker, or not: the worker
     // is let go either way once it had time to get there.
     done.wait_for(std::chrono::seconds(2));
-    hold.letGoNow();
+    gate.letGo();
     host.join();
     EXPECT_TRUE(done.get());
     lib().SetLogCallback(&LogCapture::callback);
     // The new controller serves the devices.
     lib().SetWindSpeed(3);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (speed.holdingRegister(3) != 100 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
-    EXPECT_EQ(speed.holdingRegister(3), 100);
+    EXPECT_TRUE(becomes([&] { return speed.holdingRegister(3) == 100; }));
 }

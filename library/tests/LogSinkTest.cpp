@@ -10,9 +10,13 @@
 
 #include "LogSink.h"
 #include "support/FinishWithin.h"
+#include "support/Gate.h"
 #include "support/LogCapture.h"
+#include "support/Timing.h"
 
 using karvel::LogSink;
+using karvel::test::becomes;
+using karvel::test::Gate;
 using karvel::test::LogCapture;
 
 namespace {
@@ -159,30 +163,6 @@ TEST_F(LogSinkTest, ACallbackMayReplaceItselfWithoutWaitingForItself) {
 
 namespace {
 
-// Threads that wait inside a callback until let go, counted as they arrive.
-struct Gate {
-    void arrive() {
-        std::unique_lock<std::mutex> lock(mutex);
-        ++arrived;
-        changed.notify_all();
-        changed.wait(lock, [&] { return open; });
-    }
-    void waitArrived(int count) {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return arrived >= count; });
-    }
-    void letGo() {
-        std::lock_guard<std::mutex> lock(mutex);
-        open = true;
-        changed.notify_all();
-    }
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    int arrived = 0;
-    bool open = false;
-};
-
 Gate* gate = nullptr;
 karvel::LogSink* gatedSink = nullptr;
 
@@ -193,16 +173,6 @@ void replacesItselfOnceLetGo(int, const char*) {
     gate->arrive();
     gatedSink->setCallback(&LogCapture::callback);
     gatedSink->log(karvel::kLogInfo, "[Ridova][INFO] after the replacement");
-}
-
-template <typename Condition>
-bool becomes(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
-    }
-    return true;
 }
 
 } // namespace
