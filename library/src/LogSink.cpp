@@ -1,7 +1,6 @@
 #include "LogSink.h"
 
 #include "Deadline.h"
-#include "LineEscape.h"
 #include "LineFormat.h"
 #include "platform/SocketServices.h"
 
@@ -79,7 +78,6 @@ void LogSink::log(int level, const char* format, ...) {
 void LogSink::vlog(int level, const char* format, va_list arguments) {
     char line[kMaxLineLength + 1];
     formatLine(line, sizeof line, format, arguments);
-    escapeLine(line, sizeof line);
     if (level != kLogError) {
         deliver(level, line);
         return;

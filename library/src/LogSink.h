@@ -1,8 +1,8 @@
 // Where every library log line goes: the host's callback, or the platform's
 // debugger output when none is registered. One line per call, formatted on the
-// caller's stack, never longer than kMaxLineLength characters, with host text
-// escaped (LineEscape) so that a line never holds a line end or a control
-// character.
+// caller's stack (LineFormat, which escapes host text so that a line never
+// holds a line end or a control character), never longer than kMaxLineLength
+// characters.
 //
 // Identical ERROR lines are held back and counted (RepeatedLineFilter), so an
 // error met on every frame gives one line and then a count at most once a

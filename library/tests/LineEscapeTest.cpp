@@ -1,18 +1,22 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdarg>
 #include <string>
 
-#include "LineEscape.h"
+#include "LineFormat.h"
 
 namespace {
 
-std::string escaped(const std::string& text) {
+std::string formatted(const char* format, ...) {
     char line[1024];
-    std::snprintf(line, sizeof line, "%s", text.c_str());
-    karvel::escapeLine(line, sizeof line);
+    va_list arguments;
+    va_start(arguments, format);
+    karvel::formatLine(line, sizeof line, format, arguments);
+    va_end(arguments);
     return line;
 }
+
+std::string escaped(const std::string& text) { return formatted("%s", text.c_str()); }
 
 struct Case {
     const char* name;
@@ -46,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Case>& entry) { return std::string(entry.param.name); });
 
 // The 1023-character limit holds after escaping; an escape or a character
-// that does not fit whole is left out.
+// that does not fit whole is left out, and so is everything after it.
 TEST(LineEscapeLimit, CutsBeforeWhatNoLongerFitsWhole) {
     const std::string a1020(1020, 'a');
     EXPECT_EQ(escaped(a1020 + "\nb"), a1020 + "\\nb");
@@ -54,8 +58,17 @@ TEST(LineEscapeLimit, CutsBeforeWhatNoLongerFitsWhole) {
     EXPECT_EQ(escaped(a1020 + "b\x1b"), a1020 + "b");
     EXPECT_EQ(escaped(a1020 + "\xe2\x82\xac"), a1020 + "\xe2\x82\xac");
     EXPECT_EQ(escaped(a1020 + "a\xe2\x82\xac"), a1020 + "a");
+    EXPECT_EQ(formatted("%s and after", (a1020 + "a\x1b").c_str()), a1020 + "a");
     const std::string many(1023, '\n');
     const std::string shown = escaped(many);
     EXPECT_EQ(shown.size(), 1022u);
     EXPECT_EQ(shown.find('\n'), std::string::npos);
+}
+
+// Around host text the line is the library's own; a format the fast path
+// hands to the C library is escaped as a whole.
+TEST(LineEscapeLimit, OnlyArgumentTextIsEscapedAndTheCLibrarysLinesToo) {
+    EXPECT_EQ(formatted("[Ridova][ERROR] invalid IP: %s:%d", "1.2.3.4\n", 7408),
+              "[Ridova][ERROR] invalid IP: 1.2.3.4\\n:7408");
+    EXPECT_EQ(formatted("[%5s]", "\x1b"), "[    \\x1B]");
 }
