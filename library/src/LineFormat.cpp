@@ -18,7 +18,8 @@ public:
     LineWriter(char* out, std::size_t size) : out_(out), room_(size - 1) {}
 
     void append(const char* text, std::size_t length) {
-        const std::size_t taken = cut_ ? 0 : std::min(length, room_ - used_);
+        if (cut_) return;
+        const std::size_t taken = std::min(length, room_ - used_);
         std::memcpy(out_ + used_, text, taken);
         used_ += taken;
         cut_ = taken < length;

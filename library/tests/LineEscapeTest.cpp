@@ -59,6 +59,7 @@ TEST(LineEscapeLimit, CutsBeforeWhatNoLongerFitsWhole) {
     EXPECT_EQ(escaped(a1020 + "\xe2\x82\xac"), a1020 + "\xe2\x82\xac");
     EXPECT_EQ(escaped(a1020 + "a\xe2\x82\xac"), a1020 + "a");
     EXPECT_EQ(formatted("%s and after", (a1020 + "a\x1b").c_str()), a1020 + "a");
+    EXPECT_EQ(formatted("%s%s%s", (a1020 + "a\x1b").c_str(), "", "after"), a1020 + "a");
     const std::string many(1023, '\n');
     const std::string shown = escaped(many);
     EXPECT_EQ(shown.size(), 1022u);
