@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
         std::fputs("usage: karvel_static_logger_host release|no-release\n", stderr);
         return 64;
     }
-    // Never unloaded: the library ends with the process, as in most hosts.
+    // Loaded for the whole run, as in most hosts: it is unloaded only with the
+    // host's statics, after the logger (which is made later) is destroyed.
     static karvel::host::KarvelLibrary library(karvel::test::libraryPath());
     if (!library.bound()) return fail(library.error().c_str());
     library.SetLogCallback(&onLine);
