@@ -36,10 +36,10 @@ void effectJob(benchmark::State& state, bool wind) {
             controller.setWindSpeed(level);
             const std::uint16_t wanted = EffectsController::fanSpeedForLevel(level);
             changed = speed.waitUntil(
-                [&] { return speed.holdingRegister(EffectsController::kFanSpeedRegister) == wanted; }, 2000);
+                [&] { return speed.holdingRegister(EffectsDevice::kFanSpeedRegister) == wanted; }, 2000);
         } else {
             controller.setHeater(odd);
-            changed = relay.waitUntil([&] { return relay.coil(EffectsController::kHeaterCoil) == odd; }, 2000);
+            changed = relay.waitUntil([&] { return relay.coil(EffectsDevice::kHeaterCoil) == odd; }, 2000);
         }
         if (changed) {
             samples.push_back(microsecondsBetween(start, Clock::now()));
