@@ -15,6 +15,7 @@
 #include "Karvel.h"
 #include "ModbusFraming.h"
 #include "ModbusStream.h"
+#include "ReferenceCrc.h"
 
 using namespace karvel;
 using modbus::Bytes;
@@ -23,22 +24,6 @@ using modbus::Failure;
 namespace {
 
 void quiet(int, const char*) {}
-
-// CRC-16/MODBUS the table way, apart from the library's bitwise one.
-std::uint16_t referenceCrc(const std::uint8_t* bytes, std::size_t length) {
-    static const auto table = [] {
-        std::vector<std::uint16_t> entries(256);
-        for (unsigned i = 0; i < 256; ++i) {
-            unsigned crc = i;
-            for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1u) ? 0xA001u : 0u);
-            entries[i] = static_cast<std::uint16_t>(crc);
-        }
-        return entries;
-    }();
-    std::uint16_t crc = 0xFFFF;
-    for (std::size_t i = 0; i < length; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ table[(crc ^ bytes[i]) & 0xFF]);
-    return crc;
-}
 
 // The length of the RTU reply frame that starts `device`, by its function code; 0 when none can start it.
 std::size_t rtuFrameLength(const std::uint8_t* device, std::size_t size) {

@@ -8,28 +8,13 @@
 #include <vector>
 
 #include "ModbusFraming.h"
+#include "ReferenceCrc.h"
 
 using namespace karvel::modbus;
 
 namespace {
 
 std::uint16_t word(const std::uint8_t* bytes) { return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]); }
-
-// CRC-16/MODBUS the table way, apart from the library's bitwise one.
-std::uint16_t referenceCrc(const std::uint8_t* bytes, std::size_t length) {
-    static const auto table = [] {
-        std::vector<std::uint16_t> entries(256);
-        for (unsigned i = 0; i < 256; ++i) {
-            unsigned crc = i;
-            for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1u) ? 0xA001u : 0u);
-            entries[i] = static_cast<std::uint16_t>(crc);
-        }
-        return entries;
-    }();
-    std::uint16_t crc = 0xFFFF;
-    for (std::size_t i = 0; i < length; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ table[(crc ^ bytes[i]) & 0xFF]);
-    return crc;
-}
 
 // One of the three writes, from four bytes of input.
 Bytes writePdu(const std::uint8_t* in, bool* coils) {

@@ -123,9 +123,7 @@ void EffectsDevice::switchTo(std::unique_ptr<ModbusTcpClient> client, const Devi
     }
     changed.notify_all();
     neverInstalled.reset();
-    if (notSent > 0)
-        logLine(kLogInfo, "[Ridova][INFO] EffectsController %s: %d queued effect jobs not sent, turned off instead",
-                name(), static_cast<int>(notSent));
+    logTurnedOffInstead(notSent);
 }
 
 void EffectsDevice::resumeCalls() {
@@ -198,10 +196,7 @@ void EffectsDevice::workerLoop() {
                 const std::size_t notSent = jobs.size();
                 jobs.clear();
                 lock.unlock();
-                if (notSent > 0)
-                    logLine(kLogInfo,
-                            "[Ridova][INFO] EffectsController %s: %d queued effect jobs not sent, turned off instead",
-                            name(), static_cast<int>(notSent));
+                logTurnedOffInstead(notSent);
                 if (link.client) turnOff(link, Deadline::never()); // the stop cutoff bounds it
                 lock.lock();
                 break;
@@ -274,6 +269,12 @@ void EffectsDevice::turnOff(const Link& old, Deadline limit) const {
         logLine(kLogError, "[Ridova][ERROR] EffectsController old %s not turned off: %s:%d", name(),
                 old.endpoint.ip.c_str(), old.endpoint.port);
     }
+}
+
+void EffectsDevice::logTurnedOffInstead(std::size_t notSent) const {
+    if (notSent == 0) return;
+    logLine(kLogInfo, "[Ridova][INFO] EffectsController %s: %d queued effect jobs not sent, turned off instead", name(),
+            static_cast<int>(notSent));
 }
 
 void EffectsDevice::noteUnanswered(std::unique_lock<std::mutex>& lock) {

@@ -99,6 +99,8 @@ private:
     modbus::Result write(ModbusTcpClient& client, const EffectCommand& command, Deadline limit) const;
     // Every output of the device off on `old`, logged as turned off or not.
     void turnOff(const Link& old, Deadline limit) const;
+    // What a turn-off stood in for.
+    void logTurnedOffInstead(std::size_t notSent) const;
     // With the mutex held, around a log line.
     void noteUnanswered(std::unique_lock<std::mutex>& lock);
     void noteAnswered(std::unique_lock<std::mutex>& lock);
