@@ -54,8 +54,8 @@ KARVEL_EXPORT void Ridova_SetLogCallback(LogCallback callback);
  * turns the effects devices of the previous configuration off (at most 2 s)
  * and connects the new ones (at most 2 s); Ridova_Release sends what each
  * device still has queued (at most 2 s). Ridova_SetEffectsEndpoints connects
- * the new relay board, then the new fan speed controller (at most 2 s each);
- * the old devices are turned off afterwards by the workers. */
+ * the devices whose endpoint changes, the relay board first (at most 2 s
+ * each); the workers turn the old ones off afterwards. */
 KARVEL_EXPORT bool Ridova_SetEffectsEndpoints(const char* relayIp, int relayPort, const char* speedIp, int speedPort);
 KARVEL_EXPORT void Ridova_SetWindSpeed(int level);
 KARVEL_EXPORT void Ridova_SetWaterMist(int level);

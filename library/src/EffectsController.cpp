@@ -67,21 +67,25 @@ bool EffectsController::reconfigure(const EffectsEndpoints& wanted, std::string&
         error = "effects are not enabled";
         return false;
     }
-    // The devices already have these endpoints; one that does not answer is tried again on its own.
-    if (endpointsInForce && wanted == endpoints) return true;
-    relay.holdCalls();
-    fan.holdCalls();
-    std::unique_ptr<ModbusTcpClient> relayLink = relay.connect(relayEndpoint(wanted));
-    std::unique_ptr<ModbusTcpClient> speedLink = relayLink ? fan.connect(speedEndpoint(wanted)) : nullptr;
-    if (!relayLink || !speedLink) {
-        relay.resumeCalls();
-        fan.resumeCalls();
-        error = !relayLink ? "relay controller connection failed" : "speed controller connection failed";
+    // A device whose endpoint stays keeps its link and what it was asked
+    // (one that does not answer is tried again on its own).
+    const bool relayMoves = !endpointsInForce || !(relayEndpoint(wanted) == relayEndpoint(endpoints));
+    const bool speedMoves = !endpointsInForce || !(speedEndpoint(wanted) == speedEndpoint(endpoints));
+    if (!relayMoves && !speedMoves) return true;
+    if (relayMoves) relay.holdCalls();
+    if (speedMoves) fan.holdCalls();
+    std::unique_ptr<ModbusTcpClient> relayLink = relayMoves ? relay.connect(relayEndpoint(wanted)) : nullptr;
+    const bool relayTaken = !relayMoves || relayLink != nullptr;
+    std::unique_ptr<ModbusTcpClient> speedLink = relayTaken && speedMoves ? fan.connect(speedEndpoint(wanted)) : nullptr;
+    if (!relayTaken || (speedMoves && !speedLink)) {
+        if (relayMoves) relay.resumeCalls();
+        if (speedMoves) fan.resumeCalls();
+        error = !relayTaken ? "relay controller connection failed" : "speed controller connection failed";
         logLine(kLogError, "[Ridova][ERROR] EffectsController reconfigure failed: %s", error.c_str());
         return false;
     }
-    relay.switchTo(std::move(relayLink), relayEndpoint(wanted));
-    fan.switchTo(std::move(speedLink), speedEndpoint(wanted));
+    if (relayMoves) relay.switchTo(std::move(relayLink), relayEndpoint(wanted));
+    if (speedMoves) fan.switchTo(std::move(speedLink), speedEndpoint(wanted));
     endpoints = wanted;
     endpointsInForce = true;
     logLine(kLogInfo, "[Ridova][INFO] EffectsController endpoints switched: relay=%s:%d speed=%s:%d",

@@ -32,11 +32,13 @@ public:
     // and is tried again with its effect calls (see EffectsDevice). Endpoints
     // that fail the check of EffectsEndpoints leave both devices without a link.
     bool initialize(const EffectsEndpoints& endpoints);
-    // Connects the new pair on the caller's thread (the relay board first, the
-    // fan speed controller only once it took the connection) and hands each
-    // device its new link: its worker turns the old device off and then serves
-    // the new one. Effect calls made meanwhile wait for the outcome and go to
-    // whichever pair is in force. False leaves the old pair and its queues in force.
+    // Moves the devices whose endpoint changes, as one step: connects their new
+    // links on the caller's thread (the relay board first, the fan speed
+    // controller only once the relay board took the connection) and hands each
+    // its new link; its worker turns the old device off and then serves the new
+    // one. A device whose endpoint stays is left as it is. Effect calls made
+    // meanwhile wait for the outcome and go to whichever device is in force.
+    // False leaves the old devices and their queues in force.
     bool reconfigure(const EffectsEndpoints& endpoints, std::string& error);
     // Stops both devices: each sends what is still queued, within kStopTimeoutMs.
     void shutdown();

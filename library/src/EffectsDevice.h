@@ -29,6 +29,8 @@ namespace karvel {
 struct DeviceEndpoint {
     std::string ip;
     int port = 0;
+
+    bool operator==(const DeviceEndpoint& other) const { return ip == other.ip && port == other.port; }
 };
 
 class EffectsDevice {

@@ -349,6 +349,29 @@ TEST_F(EffectsControllerTest, SwitchTurnsTheOldPairOffAndMovesTheJobs) {
     EXPECT_EQ(next.relay.openConnections(), 1);
 }
 
+// Correcting the endpoint of the device that is down moves that device only:
+// the relay board keeps its link and its outputs.
+TEST_F(EffectsControllerTest, ASwitchMovesOnlyTheDeviceWhoseEndpointChanges) {
+    const int wrongFanPort = karvel::test::unusedTcpPort();
+    EXPECT_FALSE(effects.initialize({"127.0.0.1", devices.relay.port(), "127.0.0.1", wrongFanPort}));
+    effects.setHeater(true);
+    effects.setWindSpeed(3);
+    ASSERT_TRUE(devices.relay.waitUntil([&] { return devices.relay.coil(15); }));
+    std::string error;
+    ASSERT_TRUE(effects.reconfigure(devices.endpoints(), error)) << error;
+    EXPECT_TRUE(log().waitFor("[Ridova][ERROR] EffectsController old fan speed controller not turned off: 127.0.0.1:" +
+                              std::to_string(wrongFanPort)));
+    effects.setWindSpeed(2);
+    effects.setWaterMist(1);
+    EXPECT_TRUE(devices.speed.waitUntil([&] { return devices.speed.holdingRegister(3) == 70; }));
+    EXPECT_TRUE(devices.relay.waitUntil([&] { return devices.relay.coils(4, 4) == bits({1, 1, 0, 0}); }));
+    effects.shutdown();
+    EXPECT_TRUE(devices.relay.coil(15));
+    EXPECT_EQ(devices.relay.requestCount(), 2u);
+    EXPECT_EQ(devices.relay.connectionsAccepted(), 1);
+    EXPECT_TRUE(log().linesStartingWith("[Ridova][INFO] EffectsController old relay board").empty());
+}
+
 TEST_F(EffectsControllerTest, FailedSwitchKeepsThePairAndItsQueuedJobs) {
     ASSERT_TRUE(effects.initialize(devices.endpoints()));
     // Hold the worker in a slow exchange so that later jobs wait in the queue.
