@@ -1,6 +1,6 @@
-// 5. Effect call to device state changed, through the effects controller's
-// queue and worker: the heater on the relay board ("Modbus-TCP") and the wind
-// on the fan speed controller ("RTU-over-TCP").
+// 5. Effect call to device state changed, through the effects controller and
+// the device's own queue and worker: the heater on the relay board
+// ("Modbus-TCP") and the wind on the fan speed controller ("RTU-over-TCP").
 #include <benchmark/benchmark.h>
 
 #include <vector>
