@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Assembles the engine plugin as a user drops it into a project's Plugins/
-# folder and zips it: Karvel/Karvel.uplugin, Karvel/Source/Karvel/...,
+# folder and zips it: Karvel/Karvel.uplugin, the two modules Karvel/Source/Karvel/...
+# and Karvel/Source/KarvelSeatCore/...,
 # Karvel/Binaries/ThirdParty/Win64/Karvel.dll and Karvel/README.md, as
 # out/Karvel-<version>-Win64.zip. The same inputs give the same bytes.
 #
@@ -44,8 +45,8 @@ mkdir -p "$plugin/Binaries/ThirdParty/Win64"
 cp "$root/Karvel.uplugin" "$plugin/"
 cp "$root/README.md" "$plugin/"
 cp "$dll" "$plugin/Binaries/ThirdParty/Win64/Karvel.dll"
-# The module's sources only: the engine builds them, and generates its reflection code itself.
-(cd "$root" && find Source/Karvel -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.Build.cs' \) -print0 |
+# The modules' sources only: the engine builds them, and generates their reflection code itself.
+(cd "$root" && find Source -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.Build.cs' \) -print0 |
   xargs -0 cp --parents -t "$plugin")
 
 # Fixed times, modes and order; no owner or time extras.

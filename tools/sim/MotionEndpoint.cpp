@@ -10,7 +10,7 @@ constexpr int kPollMs = 100;
 constexpr std::chrono::seconds kRateWindow{1};
 } // namespace
 
-MotionEndpoint::MotionEndpoint(const CrankModel& model, std::uint16_t port, const AxisRates& maxRates,
+MotionEndpoint::MotionEndpoint(const KarvelSeat::SeatModel& model, std::uint16_t port, const AxisRates& maxRates,
                                std::function<void()> onChange)
     : model_(model), onChange_(std::move(onChange)), socket_(net::openUdpSocket()), rates_(maxRates) {
     if (socket_ == net::kInvalidSocket || !net::bindLoopback(socket_, port)) {

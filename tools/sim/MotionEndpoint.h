@@ -20,7 +20,7 @@ class MotionEndpoint {
 public:
     // Port 0 lets the system choose. Throws std::runtime_error when the port cannot be bound.
     // `maxRates`: the velocities beyond which a frame is flagged.
-    MotionEndpoint(const CrankModel& model, std::uint16_t port, const AxisRates& maxRates,
+    MotionEndpoint(const KarvelSeat::SeatModel& model, std::uint16_t port, const AxisRates& maxRates,
                    std::function<void()> onChange);
     ~MotionEndpoint();
     MotionEndpoint(const MotionEndpoint&) = delete;
@@ -34,7 +34,7 @@ private:
     void accept(const std::uint8_t* data, std::size_t size);
     void forgetOldFrames() const; // with mutex_ held
 
-    const CrankModel& model_;
+    const KarvelSeat::SeatModel& model_;
     std::function<void()> onChange_;
     net::SocketHandle socket_ = net::kInvalidSocket;
     int port_ = 0;

@@ -52,6 +52,7 @@ struct Ports {
 struct SimSnapshot {
     std::uint64_t version = 0; // grows with every change
     std::string model;
+    int stroke = 0; // pulses from the bottom to the top of a support axis's stroke, the model's
     Ports ports;
     MotionState motion;
     DeviceState relay, speed;

@@ -48,6 +48,7 @@ nlohmann::json toJson(const SimSnapshot& snapshot) {
     const EffectsState& effects = snapshot.effects;
     return {{"version", snapshot.version},
             {"model", snapshot.model},
+            {"stroke", snapshot.stroke},
             {"ports",
              {{"motion", snapshot.ports.motion}, {"relay", snapshot.ports.relay}, {"speed", snapshot.ports.speed},
               {"http", snapshot.ports.http}}},

@@ -36,7 +36,8 @@ SimSnapshot VirtualSeat::snapshot() const {
         std::lock_guard<std::mutex> lock(versionMutex_);
         result.version = version_; // taken first: a change after this makes the next wait return
     }
-    result.model = model_.name;
+    result.model = model_.Name;
+    result.stroke = static_cast<int>(model_.StrokePulses());
     result.ports = ports();
     result.motion = motion_->state();
     result.relay = relay_->state();

@@ -16,7 +16,7 @@
 namespace karvel::sim {
 
 struct SeatOptions {
-    const CrankModel* model = &kTamsel;
+    const KarvelSeat::SeatModel* model = &KarvelSeat::TamselSeat;
     std::uint16_t motionPort = 7408; // 0: the system chooses (also below)
     std::uint16_t relayPort = 8234;
     std::uint16_t speedPort = 8235;
@@ -46,7 +46,7 @@ public:
 private:
     void changed();
 
-    const CrankModel& model_;
+    const KarvelSeat::SeatModel& model_;
     mutable std::mutex versionMutex_;
     mutable std::condition_variable versionChanged_;
     std::uint64_t version_ = 0;

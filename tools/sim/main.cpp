@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1e-3, 1e5));
     CLI11_PARSE(app, argc, argv);
     if (!maxRates.empty()) options.maxRates = {maxRates[0], maxRates[1], maxRates[2], maxRates[3]};
-    options.model = findModel(model);
+    options.model = KarvelSeat::FindSeatModel(model);
     if (options.model == nullptr) {
         std::fprintf(stderr, "karvel-sim: unknown seat model '%s' (tamsel or orvida)\n", model.c_str());
         return 2;
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
                     ports.http);
         std::printf("  %s seat; motion controller udp 127.0.0.1:%d, relay board tcp 127.0.0.1:%d (Modbus-TCP), "
                     "fan speed controller tcp 127.0.0.1:%d (RTU-over-TCP)\n",
-                    options.model->name, ports.motion, ports.relay, ports.speed);
+                    options.model->Name, ports.motion, ports.relay, ports.speed);
         if (view) std::printf("  live view: http://127.0.0.1:%d/\n", ports.http);
         std::fflush(stdout);
 

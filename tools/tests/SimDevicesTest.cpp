@@ -62,7 +62,7 @@ Bytes mbap(std::uint16_t transaction, const Bytes& pdu) {
 
 class VirtualSeatDevices : public ::testing::Test {
 protected:
-    sim::VirtualSeat seat_{loopbackSeat(sim::kOrvida)};
+    sim::VirtualSeat seat_{loopbackSeat(KarvelSeat::OrvidaSeat)};
 
     sim::SimSnapshot waitFor(const std::function<bool(const sim::SimSnapshot&)>& condition) {
         return seat_.waitFor(condition, kDeadline);

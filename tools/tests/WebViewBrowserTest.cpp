@@ -116,7 +116,7 @@ using LiveViewInBrowser = LibraryAgainstSim;
 TEST_F(LiveViewInBrowser, PageFollowsAPostureSentThroughTheLibrary) {
     if (!executable(kChromium) || !executable(kDriver))
         GTEST_SKIP() << "needs Debian's chromium and chromium-driver (scripts/install-deps.sh installs them)";
-    start(sim::kOrvida);
+    start(KarvelSeat::OrvidaSeat);
     sim::WebView view(*seat_, 0);
     Browser browser;
     browser.open("http://127.0.0.1:" + std::to_string(view.port()) + "/");
@@ -134,16 +134,17 @@ TEST_F(LiveViewInBrowser, PageFollowsAPostureSentThroughTheLibrary) {
     EXPECT_EQ(browser.waitForText("frames", "1"), "1");
     EXPECT_EQ(browser.text("malformed"), "0");
     EXPECT_EQ(browser.text("target-u"), std::to_string(seat_->snapshot().motion.last.targets.u));
+    // X's bar is its share of the Orvida's stroke of 120000 pulses.
+    const double barX = seat_->snapshot().motion.last.targets.x / 120000.0 * 100.0;
+    EXPECT_NEAR(std::stod(browser.run("return document.getElementById('bar-x').style.width;").get<std::string>()), barX, 1e-3);
     // A turn of 30 degrees within one frame is beyond any envelope: flagged on the page.
     karvel.SendSeatPosture(4, -3, 60, 0.6f);
     waitForFrames(2);
     EXPECT_EQ(browser.waitForText("flagged", "1"), "1");
     EXPECT_NE(browser.text("last-flag").find("frame 2: yaw +30.000deg"), std::string::npos) << browser.text("last-flag");
     EXPECT_EQ(browser.text("rate-pitch"), "0.0°/s");
-    if (effectsExports().available()) {
-        effectsExports().SetWindSpeed(2);
-        EXPECT_EQ(browser.waitForText("wind", "70 (medium)"), "70 (medium)");
-    }
+    karvel.SetWindSpeed(2);
+    EXPECT_EQ(browser.waitForText("wind", "70 (medium)"), "70 (medium)");
 
     const std::string png = browser.screenshotPng();
     ASSERT_GT(png.size(), 1000u);
@@ -154,7 +155,7 @@ TEST_F(LiveViewInBrowser, PageFollowsAPostureSentThroughTheLibrary) {
 }
 
 TEST(LiveViewServer, StateEndpointReportsThePortsAndEventsArePushed) {
-    sim::VirtualSeat seat(loopbackSeat(sim::kTamsel));
+    sim::VirtualSeat seat(loopbackSeat(KarvelSeat::TamselSeat));
     sim::WebView view(seat, 0);
     seat.setHttpPort(view.port());
     httplib::Client client("127.0.0.1", view.port());
@@ -164,6 +165,7 @@ TEST(LiveViewServer, StateEndpointReportsThePortsAndEventsArePushed) {
     EXPECT_EQ(json["ports"]["http"], view.port());
     EXPECT_EQ(json["ports"]["motion"], seat.ports().motion);
     EXPECT_EQ(json["model"], "Tamsel");
+    EXPECT_EQ(json["stroke"], 180000) << "the Tamsel's pulses at the top of the stroke";
 
     std::string events;
     client.Get("/api/events", [&](const char* data, size_t size) {
