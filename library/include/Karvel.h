@@ -2,9 +2,12 @@
  *
  * One process-wide seat controller stands behind every function. Strings are
  * NUL-terminated UTF-8 (dotted-quad IPv4 text for addresses) and are copied
- * before the call returns; booleans are one byte, 1 = true. No function throws
- * or blocks on the seat: a true result means the request was validated and the
- * local socket and worker were set up, not that the hardware moved. */
+ * before the call returns; booleans are one byte, 1 = true. No function
+ * throws. Posture and effect calls never wait for a device; configuration,
+ * the effects endpoint switch and release wait for the effects devices only
+ * within the bounds stated below. A true result means the request was
+ * validated and the local socket and workers were set up, not that the
+ * hardware moved. */
 #ifndef KARVEL_H
 #define KARVEL_H
 
@@ -23,8 +26,49 @@ extern "C" {
 /* Log levels handed to the callback. */
 enum { KARVEL_LOG_DEBUG = 0, KARVEL_LOG_INFO = 1, KARVEL_LOG_ERROR = 2 };
 
-/* Receives every library log line (at most 1023 characters, no line end).
- * It may be called from any library thread, also from several at once. */
+/* Receives every library log line: "[Ridova][LEVEL] " and the text, at most
+ * 1023 characters, no line end. Host text in a line (an address, say) is
+ * escaped, so a line never holds a line end or a control character: line
+ * feed, carriage return and tab as \n, \r and \t; every other byte of a
+ * control character (C0, DEL, C1 and U+2028/U+2029 in UTF-8) and every byte
+ * that is not well-formed UTF-8 as \xNN; a backslash stands for itself.
+ * The message lives only for the duration of the call.
+ *
+ * The rules of the callback:
+ * - Threads: it is called on the caller's thread during the library's
+ *   functions and on the library's own worker threads (motion and effects),
+ *   also from several at once, so it must be thread-safe.
+ * - Replacing it (Ridova_SetLogCallback from outside the callback) returns
+ *   only once no thread is inside, or about to enter, the callback it
+ *   replaced: from then on the old callback's code and data may go. Do not
+ *   hold, while replacing it, a lock that the old callback takes.
+ *   Replacing it from inside the callback only stores the new one and never
+ *   waits (other threads may still be inside the old one).
+ * - From inside the callback: Ridova_SetConfiguration, Ridova_SetUdpEndpoint,
+ *   Ridova_SetEffectsEndpoints and Ridova_Release are refused (false, and the
+ *   ERROR line "<function> refused: called from inside the log callback"):
+ *   they wait for locks or threads that the calling thread may hold or be.
+ *   Postures, Ridova_ResetPosition, effect levels, Ridova_TurnOffAllEffects,
+ *   Ridova_GetVersion and Ridova_SetLogCallback only queue or store and are
+ *   served. A line such a call writes enters the callback again on the same
+ *   thread, but never more than two callbacks deep: deeper lines go to the
+ *   fallback output below.
+ * - Null (the start) sends lines to the fallback output: standard error, or
+ *   the debugger output (OutputDebugStringA) on Windows.
+ * - At the end: the library's unload (and its release when the process
+ *   ends) never enters the callback; lines written from then on go to the
+ *   fallback output. On POSIX systems the library registers an exit handler
+ *   when a callback is first installed and again when it first returns; once
+ *   it has run, nothing enters the callback. Exit handlers and static
+ *   destructors run in the reverse order of their registration, so it runs
+ *   before the destructors of the host's static objects made until then (a
+ *   logger made on the callback's first line included), and waits up to one
+ *   second for threads still inside the callback. A static object made only
+ *   after the callback's first line is destroyed before it and is not
+ *   covered. On Windows the host's static objects are destroyed before the
+ *   system stops the library's threads and tells the library: a host that
+ *   ends without Ridova_Release must keep what its callback uses alive to
+ *   the end, or set the callback to null first. */
 typedef void (*LogCallback)(int level, const char* message);
 
 KARVEL_EXPORT bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int enableEffects,
@@ -35,10 +79,25 @@ KARVEL_EXPORT void Ridova_SendSeatPosture(float pitch, float roll, float yaw, fl
 KARVEL_EXPORT void Ridova_SendPostureCommand(float x, float y, float z, float angle);
 KARVEL_EXPORT void Ridova_ResetPosition(void);
 KARVEL_EXPORT const char* Ridova_GetVersion(void);
+/* Installs the log callback (null: the fallback output); see LogCallback for its rules. */
 KARVEL_EXPORT void Ridova_SetLogCallback(LogCallback callback);
 
-/* Effects (a seat configured with enableEffects). Each effect call queues one
- * device request and returns at once; the requests run in call order. */
+/* Effects (a seat configured with enableEffects). The relay board (water
+ * mist, scent, heater) and the fan speed controller (wind) are served
+ * independently, each by a worker of its own: a device that hangs or is down
+ * never delays the other. An effect call hands the new level to its device's
+ * queue and returns at once; a change not yet sent is replaced by the next
+ * change of the same effect, and each device gets its requests in call order
+ * (Ridova_TurnOffAllEffects: water mist, scent and heater off on the relay
+ * board, speed 0 on the fan speed controller). While a device does not
+ * answer, the latest level of each of its effects is kept and sent once it
+ * answers; it is tried again once a second.
+ * Waiting, per device and both devices at once: Ridova_SetConfiguration
+ * turns the effects devices of the previous configuration off (at most 2 s)
+ * and connects the new ones (at most 2 s); Ridova_Release sends what each
+ * device still has queued (at most 2 s). Ridova_SetEffectsEndpoints connects
+ * the devices whose endpoint changes, the relay board first (at most 2 s
+ * each); the workers turn the old ones off afterwards. */
 KARVEL_EXPORT bool Ridova_SetEffectsEndpoints(const char* relayIp, int relayPort, const char* speedIp, int speedPort);
 KARVEL_EXPORT void Ridova_SetWindSpeed(int level);
 KARVEL_EXPORT void Ridova_SetWaterMist(int level);

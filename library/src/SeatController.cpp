@@ -2,6 +2,7 @@
 // export: a failure inside becomes a false result (or nothing) and an ERROR line.
 #include "SeatController.h"
 
+#include <atomic>
 #include <cmath>
 #include <exception>
 
@@ -38,6 +39,37 @@ void guarded(const char* exportName, Body&& body) noexcept {
     });
 }
 
+// For the exports that take the controller's lock or join a worker
+// (configuration, endpoint changes, release): from inside the log callback
+// the calling thread may hold that lock or be that worker, so there they are
+// refused, with `fallback` as the result.
+template <typename Result, typename Body>
+Result guardedOutsideCallback(const char* exportName, Result fallback, Body&& body) noexcept {
+    return guarded(exportName, fallback, [&]() -> Result {
+        if (!LogSink::insideCallback()) return body();
+        logLine(kLogError, "[Ridova][ERROR] %s refused: called from inside the log callback", exportName);
+        return fallback;
+    });
+}
+
+template <typename Body>
+void guardedOutsideCallback(const char* exportName, Body&& body) noexcept {
+    guardedOutsideCallback(exportName, 0, [&body] {
+        body();
+        return 0;
+    });
+}
+
+bool refusedNull(const char* exportName, const char* parameter, const char* value) {
+    if (value != nullptr) return false;
+    logLine(kLogError, "[Ridova][ERROR] %s refused: %s is a null pointer", exportName, parameter);
+    return true;
+}
+
+// Set while the controller lives; constant-initialised and never destroyed,
+// so that an exit handler that runs late can still read it.
+std::atomic<bool> controllerLive{false};
+
 } // namespace
 
 void logLine(int level, const char* format, ...) {
@@ -52,8 +84,17 @@ SeatController& SeatController::instance() {
     return controller;
 }
 
+SeatController::SeatController() { controllerLive = true; }
+
 SeatController::~SeatController() {
-    if (!abandoned) release();
+    controllerLive = false;
+    if (abandoned) return;
+    logSink.close(LogSink::kCloseWait);
+    if (installedTransport() || installedEffects()) release();
+}
+
+void SeatController::closeLogAtExit(void*) {
+    if (controllerLive) instance().logSink.close(LogSink::kCloseWait);
 }
 
 bool SeatController::setConfiguration(std::int32_t newSeatType, const std::string& udpIp, int udpPort,
@@ -78,13 +119,17 @@ bool SeatController::setConfiguration(std::int32_t newSeatType, const std::strin
 }
 
 void SeatController::startEffects(bool enableEffects, const EffectsEndpoints& endpoints) {
+    // The devices of the previous configuration are turned off before they
+    // are dropped: nothing keeps running that nothing controls any more. This
+    // runs here, on the configuring thread, so that a call still holding the
+    // old controller (an endpoint switch, an effect call from inside the log
+    // callback on its own worker) never has to join its own worker.
+    if (const auto previous = std::atomic_exchange(&effects, std::shared_ptr<EffectsController>()))
+        previous->shutdownTurningOff();
     if (!enableEffects) {
         logLine(kLogInfo, "[Ridova][INFO] Effects disabled.");
-        std::atomic_store(&effects, std::shared_ptr<EffectsController>());
         return;
     }
-    // Dropping the previous controller shuts it down, unless an endpoint switch still holds it.
-    std::atomic_store(&effects, std::shared_ptr<EffectsController>());
     const auto started = std::make_shared<EffectsController>();
     std::atomic_store(&effects, started);
     if (started->initialize(endpoints)) {
@@ -107,22 +152,8 @@ void SeatController::releaseEffects() {
 
 bool SeatController::setEffectsEndpoints(const std::string& relayIp, int relayPort, const std::string& speedIp,
                                          int speedPort) {
-    if (relayPort < 1 || relayPort > 65535 || speedPort < 1 || speedPort > 65535) {
-        logLine(kLogError, "[Ridova][ERROR] setEffectsEndpoints invalid port: relay=%d speed=%d", relayPort, speedPort);
-        return false;
-    }
-    std::uint8_t octets[4];
-    if (relayIp.empty() || !net::parseIpv4(relayIp.c_str(), octets) || speedIp.empty() ||
-        !net::parseIpv4(speedIp.c_str(), octets)) {
-        logLine(kLogError, "[Ridova][ERROR] setEffectsEndpoints invalid IP: relay=%s speed=%s", relayIp.c_str(),
-                speedIp.c_str());
-        return false;
-    }
-    if (relayIp == speedIp && relayPort == speedPort) {
-        logLine(kLogError,
-                "[Ridova][ERROR] setEffectsEndpoints requires distinct relay/speed endpoints (MBAP vs RTU-over-TCP)");
-        return false;
-    }
+    const EffectsEndpoints endpoints{relayIp, relayPort, speedIp, speedPort};
+    if (!effectsEndpointsAccepted("setEffectsEndpoints", endpoints)) return false;
     std::shared_ptr<EffectsController> target;
     {
         std::lock_guard<std::mutex> lock(controllerMutex);
@@ -135,7 +166,7 @@ bool SeatController::setEffectsEndpoints(const std::string& relayIp, int relayPo
         return false;
     }
     std::string error;
-    const bool switched = target->reconfigure(EffectsEndpoints{relayIp, relayPort, speedIp, speedPort}, error);
+    const bool switched = target->reconfigure(endpoints, error);
     if (!switched)
         logLine(kLogError, "[Ridova][ERROR] setEffectsEndpoints failed: %s", error.empty() ? "unknown error" : error.c_str());
     return switched;
@@ -262,7 +293,7 @@ extern "C" {
 
 bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int enableEffects, const char* relayIp,
                              int relayPort, const char* speedIp, int speedPort) {
-    return karvel::guarded("Ridova_SetConfiguration", false, [&] {
+    return karvel::guardedOutsideCallback("Ridova_SetConfiguration", false, [&] {
         SeatController& controller = SeatController::instance();
         const std::string ip = karvel::ownedText(udpIp);
         const karvel::EffectsEndpoints endpoints{karvel::ownedText(relayIp), relayPort, karvel::ownedText(speedIp),
@@ -272,15 +303,15 @@ bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int e
 }
 
 bool Ridova_SetUdpEndpoint(const char* ip, int port) {
-    return karvel::guarded("Ridova_SetUdpEndpoint", false, [&] {
+    return karvel::guardedOutsideCallback("Ridova_SetUdpEndpoint", false, [&] {
         SeatController& controller = SeatController::instance();
-        if (ip == nullptr) return false;
+        if (karvel::refusedNull("Ridova_SetUdpEndpoint", "ip", ip)) return false;
         return controller.setUdpEndpoint(ip, port);
     });
 }
 
 void Ridova_Release(void) {
-    karvel::guarded("Ridova_Release", [] { SeatController::instance().release(); });
+    karvel::guardedOutsideCallback("Ridova_Release", [] { SeatController::instance().release(); });
 }
 
 void Ridova_SendSeatPosture(float pitch, float roll, float yaw, float height) {
@@ -306,9 +337,11 @@ void Ridova_SetLogCallback(LogCallback callback) {
 }
 
 bool Ridova_SetEffectsEndpoints(const char* relayIp, int relayPort, const char* speedIp, int speedPort) {
-    return karvel::guarded("Ridova_SetEffectsEndpoints", false, [&] {
+    return karvel::guardedOutsideCallback("Ridova_SetEffectsEndpoints", false, [&] {
         SeatController& controller = SeatController::instance();
-        if (relayIp == nullptr || speedIp == nullptr) return false;
+        if (karvel::refusedNull("Ridova_SetEffectsEndpoints", "relayIp", relayIp) ||
+            karvel::refusedNull("Ridova_SetEffectsEndpoints", "speedIp", speedIp))
+            return false;
         return controller.setEffectsEndpoints(relayIp, relayPort, speedIp, speedPort);
     });
 }
