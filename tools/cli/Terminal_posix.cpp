@@ -20,6 +20,8 @@ int descriptorOf(Stream stream) {
 
 void prepare() {}
 
+std::vector<std::string> commandLine(int argc, char** argv) { return {argv, argv + argc}; }
+
 bool isTerminal(Stream stream) { return isatty(descriptorOf(stream)) != 0; }
 
 int columns() {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "Console.h"
@@ -28,13 +29,8 @@ const KarvelSeat::SeatModel& seatNamed(const std::string& model) {
     return *seat;
 }
 
-// The file's name without its folders and its last extension.
-std::string stem(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = name.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
+// The file's name without its folders (either slash on Windows) and its last extension.
+std::string stem(const std::string& path) { return std::filesystem::u8path(path).stem().u8string(); }
 
 void printSummary(const std::string& name, const eval::Ride& ride, const NamedProfile& profile,
                   const KarvelSeat::SeatModel& seat, const eval::Evaluation& e) {
@@ -68,8 +64,10 @@ int tune(const TelemetryFile& telemetry, const NamedProfile& profile, const Tune
     core.SetHome(eval::HomeOf(seat));
 
     const std::string name = stem(setup.telemetryPath);
-    const std::string reportPath = setup.outDir + "/" + name + "-" + stem(profile.name) + ".html";
-    std::ofstream report(reportPath, std::ios::binary | std::ios::trunc);
+    const std::filesystem::path reportFile =
+        std::filesystem::u8path(setup.outDir) / std::filesystem::u8path(name + "-" + stem(profile.name) + ".html");
+    const std::string reportPath = reportFile.u8string();
+    std::ofstream report(reportFile, std::ios::binary | std::ios::trunc);
     if (!report) throw UsageError("cannot write the report " + reportPath + ": " + std::strerror(errno));
 
     const eval::Ride ride = rideOf(telemetry, setup.rateHz, name);
@@ -89,7 +87,8 @@ int tune(const TelemetryFile& telemetry, const NamedProfile& profile, const Tune
                                     });
     } catch (const Interrupted&) {
         report.close();
-        std::remove(reportPath.c_str());
+        std::error_code ignored;
+        std::filesystem::remove(reportFile, ignored);
         console::printLine("karvel: interrupted; no report written");
         return 130;
     }

@@ -211,8 +211,6 @@ std::string commandLine(int argc, char** argv) {
 int main(int argc, char** argv) {
     catchInterrupts();
     terminal::prepare();
-    // Each summary line as it is printed, also into a pipe or a file.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     CLI::App app{"karvel: drives a motion seat through the Karvel library"};
     app.require_subcommand(1);
     app.fallthrough(); // the global options after the command too
@@ -284,7 +282,11 @@ int main(int argc, char** argv) {
         command->footer("karvel's own options, anywhere on the line: --library PATH, --log-level LEVEL, --log-file PATH "
                         "(karvel --help)");
     try {
-        app.parse(argc, argv);
+        // CLI11 reads the words as argv holds them: from the UTF-8 copy.
+        std::vector<std::string> words = terminal::commandLine(argc, argv);
+        std::vector<char*> wordPointers;
+        for (std::string& word : words) wordPointers.push_back(word.data());
+        app.parse(static_cast<int>(wordPointers.size()), wordPointers.data());
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error); // --help
         std::fprintf(stderr, "karvel: %s\n", commandLineError(app, error).c_str());
@@ -296,6 +298,11 @@ int main(int argc, char** argv) {
         const std::optional<LogLevel> level = parseLogLevel(logLevel);
         if (!level) throw UsageError("unknown log level '" + logLevel + "' (debug, info, error or off)");
         setLogLevel(*level);
+        if (*tuneCommand) { // offline: no seat, no library
+            const NamedProfile profile = loadCueProfile(tuneProfile);
+            const TelemetryFile telemetry = loadShowingProgress(tuneSetup.telemetryPath, loadTelemetryFile);
+            return tune(telemetry, profile, tuneSetup);
+        }
         const LibraryChoice library = chooseLibrary(libraryPath);
 
         if (*version) {
@@ -327,11 +334,6 @@ int main(int argc, char** argv) {
             const TelemetryFile telemetry = loadShowingProgress(telemetryPath, loadTelemetryFile);
             return withSeat(library, cueSeat, {"cue", "profile " + profile.name + "; ", profile.profile, cueRate},
                             [&](SeatSession&, SeatMotion& motion) { return cue(motion, telemetry); });
-        }
-        if (*tuneCommand) {
-            const NamedProfile profile = loadCueProfile(tuneProfile);
-            const TelemetryFile telemetry = loadShowingProgress(tuneSetup.telemetryPath, loadTelemetryFile);
-            return tune(telemetry, profile, tuneSetup);
         }
         return withSeat(library, demoSeat, {"demo", "", postureEnvelope(), demoRate},
                         [&](SeatSession& seat, SeatMotion& motion) { return demo(seat, motion, demoSeconds); });
