@@ -2,6 +2,7 @@
 // physics and the filters' continuous responses, not from the core's code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -62,7 +63,13 @@ TEST(TiltCoordination, SustainedAccelerationConvergesToTheGravityTiltAtTheTiltRa
             {6.0, 0, p.TiltLimit, 0},    // asin(0.61) = 37.7 deg * gain, held at the limit
             {-30.0, 0, -p.TiltLimit, 0}, // beyond 1 g: still the limit, no NaN from asin
         };
-        for (const Case& c : cases) {
+        // The platform tilts no further than keeps each support axis 5 % of
+        // its stroke clear of its ends (30 degrees of pitch or roll move an
+        // axis by a whole stroke).
+        const double reach = 30 * std::min(0.95 - p.NeutralHeight, p.NeutralHeight - 0.05);
+        for (Case c : cases) {
+            c.Pitch = std::clamp(c.Pitch, -reach, reach);
+            c.Roll = std::clamp(c.Roll, -reach, reach);
             MotionCueing core(p);
             EnvelopeCheck check(p, core.Current());
             const auto out = Hold(core, check, Accelerating(c.Ax, c.Ay), 15);
