@@ -27,6 +27,23 @@ inline void AxesOf(const KarvelCueing::SeatPose& Pose, double Axes[3]) {
     Axes[2] = Pose.Height - p / 2;
 }
 
+// The posture the seat really takes when sent Pose: the library limits pitch
+// and roll to +-15 degrees and height to 0..1, mixes them and stops each axis
+// at the ends of its stroke.
+inline KarvelCueing::SeatPose SeatedPose(const KarvelCueing::SeatPose& Pose) {
+    KarvelCueing::SeatPose limited = Pose;
+    limited.Pitch = std::clamp(Pose.Pitch, -15.0, 15.0);
+    limited.Roll = std::clamp(Pose.Roll, -15.0, 15.0);
+    limited.Height = std::clamp(Pose.Height, 0.0, 1.0);
+    double axes[3];
+    AxesOf(limited, axes);
+    for (double& axis : axes) axis = std::clamp(axis, 0.0, 1.0);
+    limited.Roll = 15 * (axes[0] - axes[1]);
+    limited.Pitch = 15 * ((axes[0] + axes[1]) / 2 - axes[2]);
+    limited.Height = ((axes[0] + axes[1]) / 2 + axes[2]) / 2;
+    return limited;
+}
+
 // The crank angle (0 bottom of the stroke, pi top) that puts the axis at
 // Position (0..1 of the stroke), found by bisection on the geometry.
 inline double CrankAngleAt(const KarvelSeat::SeatModel& Model, double Position) {

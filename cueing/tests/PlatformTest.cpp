@@ -7,10 +7,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <random>
+#include <sstream>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "CrashRide.h"
 #include "EnvelopeCheck.h"
 #include "MotionCueing.h"
 #include "PlatformCheck.h"
@@ -173,4 +178,225 @@ TEST(Platform, RandomAndAdversarialInputNeverBreakTheDrivesLimits) {
             EXPECT_TRUE(check.Ok()) << check.FirstFailure();
         }
     }
+}
+
+namespace {
+
+// Telemetry rows (time, ax, ay, az, roll_rate, pitch_rate, yaw_rate by name)
+// from one of the example files, held from row to row at 100 Hz.
+std::vector<VehicleMotion> ExampleRide(const std::string& Name) {
+    std::ifstream file(std::string(KARVEL_MOTION_DIR) + "/" + Name);
+    std::vector<std::string> header;
+    std::vector<std::vector<double>> rows;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> cells;
+        std::stringstream cellsOf(line);
+        for (std::string cell; std::getline(cellsOf, cell, ',');) cells.push_back(cell);
+        if (header.empty()) {
+            header = cells;
+            continue;
+        }
+        std::vector<double> row;
+        for (const std::string& cell : cells) row.push_back(std::stod(cell));
+        rows.push_back(row);
+    }
+    auto column = [&](const char* Key) {
+        return static_cast<std::size_t>(std::find(header.begin(), header.end(), Key) - header.begin());
+    };
+    const std::size_t t = column("time"), ax = column("ax"), ay = column("ay"), az = column("az"),
+                      roll = column("roll_rate"), pitch = column("pitch_rate"), yaw = column("yaw_rate");
+    std::vector<VehicleMotion> ride;
+    std::size_t k = 0;
+    for (double time = rows.front()[t]; time <= rows.back()[t]; time += 0.01) {
+        while (k + 1 < rows.size() && rows[k + 1][t] <= time) ++k;
+        VehicleMotion m;
+        m.Acceleration = {rows[k][ax], rows[k][ay], rows[k][az]};
+        m.AngularVelocity = {rows[k][roll], rows[k][pitch], rows[k][yaw]};
+        ride.push_back(m);
+    }
+    return ride;
+}
+
+std::vector<VehicleMotion> CrashRide() {
+    std::vector<VehicleMotion> ride;
+    for (double t = 0; t < KarvelCueingTest::kCrashRideSeconds; t += 0.01) ride.push_back(KarvelCueingTest::CrashRideAt(t));
+    return ride;
+}
+
+// Watches the posture the seat really takes (SeatedPose) against the
+// profile's limits, and how long any support axis sat at an end of its
+// stroke.
+struct SeatedRide {
+    SeatedRide(const CueingProfile& Profile, const SeatPose& Start)
+        : Check(Profile, KarvelCueingTest::SeatedPose(Start), true) {}
+    void Observe(double Dt, const SeatPose& Out) {
+        const SeatPose seated = KarvelCueingTest::SeatedPose(Out);
+        Check.Observe(Dt, seated);
+        double axes[3];
+        AxesOf(seated, axes);
+        if (*std::min_element(axes, axes + 3) <= 1e-9 || *std::max_element(axes, axes + 3) >= 1 - 1e-9) AtAnEnd += Dt;
+    }
+    EnvelopeCheck Check;
+    double AtAnEnd = 0;
+};
+
+} // namespace
+
+// A step from rest near the bottom of the stroke to a high, tilted posture:
+// each posture axis within the road profile's limits, but together beyond the
+// stroke. The library used to clamp an axis and the seat rolled at 52.5 deg/s
+// (1.75 times the limit); now the posture is one the seat can take.
+TEST(PlatformMeasured, AStepBeyondTheStrokeNeverMovesTheSeatFasterThanTheProfile) {
+    MotionCueing core(RoadVehicleProfile());
+    core.StandAt(Pose(0.2, 8.8, 0, 0.08));
+    SeatedRide seated(core.Profile(), core.Current());
+    PlatformCheck check(KarvelSeat::OrvidaSeat, core.Current());
+    for (int i = 0; i < 300; ++i) {
+        const SeatPose out = core.StepPosture(0.01, Pose(13.0, 13.6, 0, 0.81));
+        seated.Observe(0.01, out);
+        check.Observe(0.01, out);
+    }
+    EXPECT_TRUE(seated.Check.Ok()) << seated.Check.FirstFailure();
+    EXPECT_LE(seated.Check.PeakVelocity(1), 30 * (1 + 1e-9));
+    EXPECT_TRUE(check.Ok()) << check.FirstFailure();
+}
+
+// A crash and the example rides through every preset: the seat moves no faster
+// than the profile, no support axis ever reaches an end of its stroke (on the
+// flight preset they used to sit there for seconds) and no crank turns
+// further in one 10 ms frame than the drive's limit allows (they used to jump
+// 6.8 % of a half turn leaving an end).
+TEST(PlatformMeasured, CrashesAndRidesKeepTheSeatWithinTheProfileAndClearOfTheEnds) {
+    const std::pair<const char*, std::vector<VehicleMotion>> rides[] = {
+        {"crash", CrashRide()},
+        {"drive-telemetry.csv", ExampleRide("drive-telemetry.csv")},
+        {"flight-telemetry.csv", ExampleRide("flight-telemetry.csv")},
+        {"country-road.csv", ExampleRide("country-road.csv")}};
+    for (const auto& [name, ride] : rides) {
+        ASSERT_GT(ride.size(), 100u) << name;
+        for (const CueingProfile* profile : Presets()) {
+            for (const KarvelSeat::SeatModel* model : Models) {
+                SCOPED_TRACE(std::string(name) + " on a " + model->Name);
+                MotionCueing core(*profile);
+                core.SetSeatModel(*model);
+                // Out of a Tamsel's home at the bottom of the stroke first.
+                for (int i = 0; i < 200; ++i) core.Step(0.01, VehicleMotion{});
+                SeatedRide seated(*profile, core.Current());
+                PlatformCheck check(*model, core.Current());
+                for (const VehicleMotion& motion : ride) {
+                    const SeatPose out = core.Step(0.01, motion);
+                    seated.Observe(0.01, out);
+                    check.Observe(0.01, out);
+                }
+                EXPECT_TRUE(seated.Check.Ok()) << seated.Check.FirstFailure();
+                EXPECT_EQ(seated.AtAnEnd, 0);
+                EXPECT_TRUE(check.Ok()) << check.FirstFailure();
+                EXPECT_GE(check.NearestEnd(), 0.05 - 1e-9);
+                EXPECT_LE(check.PeakSpeed() * 0.01 / KarvelCueingTest::kPi, 0.03) << "of a half turn in a frame";
+            }
+        }
+    }
+}
+
+namespace {
+
+// After a profile change: each axis's velocity changes by at most the new
+// acceleration limit per second and never grows while above the new velocity
+// limit; an axis within the new range and able to stop there stays there.
+struct SwitchCheck {
+    explicit SwitchCheck(const CueingProfile& New) : P(New) {}
+    void Observe(double Dt, const SeatPose& Before, const SeatPose& After, const double Velocity[4]) {
+        const double before[4] = {Before.Pitch, Before.Roll, Before.Yaw, Before.Height};
+        const double after[4] = {After.Pitch, After.Roll, After.Yaw, After.Height};
+        const double vmax[4] = {P.PitchVelocity, P.RollVelocity, P.YawVelocity, P.HeightVelocity};
+        const double amax[4] = {P.PitchAcceleration, P.RollAcceleration, P.YawAcceleration, P.HeightAcceleration};
+        const double lo[4] = {-P.PitchLimit, -P.RollLimit, -P.YawLimit, P.HeightMin};
+        const double hi[4] = {P.PitchLimit, P.RollLimit, P.YawLimit, P.HeightMax};
+        for (int k = 0; k < 4; ++k) {
+            const double v = (after[k] - before[k]) / Dt;
+            PeakAcceleration[k] = std::max(PeakAcceleration[k], std::abs(v - Velocity[k]) / Dt);
+            if (std::abs(v - Velocity[k]) > amax[k] * Dt * (1 + 1e-9) + 1e-9) Fail(k, "changed speed too fast", v);
+            if (std::abs(v) > std::max(vmax[k], std::abs(Velocity[k])) * (1 + 1e-9) + 1e-9) Fail(k, "sped up", v);
+            const bool inside = after[k] >= lo[k] - 1e-9 && after[k] <= hi[k] + 1e-9;
+            if (Inside[k] && !inside) Fail(k, "left the new range again", after[k]);
+            // Within the range and slow enough to stop before its end at the new limit.
+            const double room = v > 0 ? hi[k] - after[k] : after[k] - lo[k];
+            Inside[k] = Inside[k] || (inside && v * v <= 2 * amax[k] * room + 1e-9);
+            Peak[k] = std::max(Peak[k], std::abs(after[k]));
+        }
+    }
+    void Fail(int Axis, const char* What, double Value) {
+        if (Failure.empty()) Failure = "axis " + std::to_string(Axis) + " " + What + " (" + std::to_string(Value) + ")";
+    }
+    CueingProfile P;
+    bool Inside[4] = {false, false, false, false};
+    double Peak[4] = {0, 0, 0, 0};
+    double PeakAcceleration[4] = {0, 0, 0, 0};
+    std::string Failure;
+};
+
+// Steps towards Target at 100 Hz until pitch passes Pitch, switches profile
+// there and follows the switch for 3 s.
+SwitchCheck SwitchWhileMoving(MotionCueing& Core, const SeatPose& Target, double Pitch, const CueingProfile& To,
+                              PlatformCheck& Platform) {
+    SeatPose last = Core.Current();
+    double velocity[4] = {0, 0, 0, 0};
+    auto step = [&] {
+        const SeatPose out = Core.StepPosture(0.01, Target);
+        Platform.Observe(0.01, out);
+        const double v[4] = {(out.Pitch - last.Pitch) / 0.01, (out.Roll - last.Roll) / 0.01,
+                             (out.Yaw - last.Yaw) / 0.01, (out.Height - last.Height) / 0.01};
+        return std::make_pair(out, std::vector<double>(v, v + 4));
+    };
+    for (int i = 0; i < 1000 && last.Pitch < Pitch; ++i) {
+        const auto [out, v] = step();
+        std::copy(v.begin(), v.end(), velocity);
+        last = out;
+    }
+    EXPECT_TRUE(Core.SetProfile(To));
+    SwitchCheck check(To);
+    for (int i = 0; i < 300; ++i) {
+        const auto [out, v] = step();
+        check.Observe(0.01, last, out, velocity);
+        std::copy(v.begin(), v.end(), velocity);
+        last = out;
+    }
+    return check;
+}
+
+} // namespace
+
+// Flight to gentle while pitching at 40 deg/s and turning at 110 deg/s: the
+// pitch speed used to drop to 20 in one 10 ms step (2000 deg/s^2 against
+// gentle's 100) and the yaw speed to 40 (7000 against 150). Now both brake at
+// gentle's limits; the turntable overruns gentle's range and comes back at
+// gentle's pace.
+TEST(PlatformMeasured, AProfileChangeInMotionBrakesAtTheNewLimits) {
+    MotionCueing core(FlightProfile());
+    core.StandAt(Pose(-10, 0, -30, 0.5));
+    PlatformCheck platform(KarvelSeat::OrvidaSeat, core.Current());
+    const SwitchCheck check = SwitchWhileMoving(core, Pose(10, 0, 30, 0.5), 0, GentleProfile(), platform);
+    EXPECT_EQ(check.Failure, "");
+    EXPECT_LE(check.PeakAcceleration[0], GentleProfile().PitchAcceleration * (1 + 1e-9) + 1e-7);
+    EXPECT_LE(check.PeakAcceleration[2], GentleProfile().YawAcceleration * (1 + 1e-9) + 1e-7);
+    EXPECT_LE(check.Peak[0], GentleProfile().PitchLimit + 1e-9) << "braking from 40 deg/s at 100 deg/s^2 takes 8 deg";
+    EXPECT_GT(check.Peak[2], GentleProfile().YawLimit + 5) << "the turntable overran the new range";
+    EXPECT_NEAR(core.Current().Yaw, GentleProfile().YawLimit, 1e-6) << "and came back to it";
+    EXPECT_TRUE(platform.Ok()) << platform.FirstFailure();
+}
+
+// Where braking at the new limits would carry a support axis into the end of
+// its stroke, the seat brakes as hard as the stroke needs, never harder than
+// the old profile allowed, and never beyond the platform's limits.
+TEST(PlatformMeasured, AProfileChangeNearTheEndOfTheStrokeBrakesAsHardAsTheStrokeNeeds) {
+    MotionCueing core(FlightProfile());
+    core.StandAt(Pose(-10, 0, 0, 0.5));
+    PlatformCheck platform(KarvelSeat::OrvidaSeat, core.Current());
+    const SwitchCheck check = SwitchWhileMoving(core, Pose(15, 0, 0, 0.5), 8, GentleProfile(), platform);
+    EXPECT_TRUE(platform.Ok()) << platform.FirstFailure();
+    EXPECT_GE(platform.NearestEnd(), 0.05 - 1e-9);
+    EXPECT_GT(check.PeakAcceleration[0], GentleProfile().PitchAcceleration) << "8 deg left, 8 deg needed at 100";
+    EXPECT_LE(check.PeakAcceleration[0], FlightProfile().PitchAcceleration * (1 + 1e-9) + 1e-7);
+    EXPECT_NEAR(core.Current().Pitch, GentleProfile().PitchLimit, 1e-6);
 }

@@ -44,7 +44,7 @@ int cue(SeatSession& seat, const TelemetryFile& file, const NamedProfile& profil
     KarvelCueing::MotionCueing cueing;
     std::string error;
     if (!cueing.SetProfile(profile.profile, &error)) throw UsageError("profile " + profile.name + ": " + error);
-    cueing.SetHome(KarvelCueing::HomePose(seat.model()));
+    cueing.SetSeatModel(seat.model());
 
     const double start = file.samples.front().time;
     const double dt = 1.0 / rateHz;
