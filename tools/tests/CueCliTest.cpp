@@ -9,6 +9,7 @@
 #include <csignal>
 
 #include "CliFixture.h"
+#include "CrashRide.h"
 #include "MotionCueing.h"
 #include "TerminalRun.h"
 
@@ -58,6 +59,31 @@ TEST_F(KarvelCue, ExampleFlightWithTheFlightProfileStaysWithinTheEnvelope) {
     EXPECT_NE(result.output.find("cue: profile flight; parked in"), std::string::npos) << result.output;
     EXPECT_GT(seat_.snapshot().motion.rates.peak.roll, 1.0) << "the bank moved the seat";
     expectEveryFrameWithinTheEnvelopeAndHome(result.output);
+}
+
+// A crash through every preset: the seat takes every posture as sent (no
+// support axis against the end of its stroke), so the virtual seat flags no
+// frame beyond the envelope.
+TEST_F(KarvelCue, ACrashWithEveryPresetStaysWithinTheEnvelope) {
+    std::string rows = "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate\n";
+    for (int i = 0; i * 0.02 <= KarvelCueingTest::kCrashRideSeconds; ++i) {
+        const KarvelCueing::VehicleMotion m = KarvelCueingTest::CrashRideAt(i * 0.02);
+        std::string line;
+        for (const double value : {i * 0.02, m.Acceleration.X, m.Acceleration.Y, m.Acceleration.Z,
+                                   m.AngularVelocity.X, m.AngularVelocity.Y, m.AngularVelocity.Z})
+            line += (line.empty() ? "" : ",") + std::to_string(value);
+        rows += line + "\n";
+    }
+    const std::string crash = writeFile("crash-telemetry.csv", rows);
+    std::uint64_t before = 0;
+    for (const std::string& preset : KarvelCueing::PresetProfileNames()) {
+        SCOPED_TRACE(preset);
+        RunResult result = runToEnd(command({"cue", crash, "--profile", preset}), kRunLimit);
+        ASSERT_EQ(result.status, 0) << result.output;
+        expectEveryFrameWithinTheEnvelopeAndHome(result.output, before);
+        before += framesReported(result.output);
+    }
+    EXPECT_GT(seat_.snapshot().motion.rates.peak.roll, 5.0) << "the crash moved the seat";
 }
 
 TEST_F(KarvelCue, InterruptParksSoftlyThenHomes) {
