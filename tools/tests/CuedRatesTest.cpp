@@ -20,8 +20,9 @@ namespace {
 constexpr double kRate = 100; // karvel cue's default frames per second
 
 KarvelCueing::VehicleMotion motionOf(const cli::TelemetrySample& sample) {
-    const auto& m = sample.motion;
-    return {{m[0], m[1], m[2]}, {m[3], m[4], m[5]}};
+    const auto& f = sample.force;
+    const auto& w = sample.rates;
+    return {{f[0], f[1], f[2]}, {w[0], w[1], w[2]}};
 }
 
 // Cues Motion(t) for Seconds at kRate and parks, as karvel cue does; the
