@@ -7,7 +7,9 @@
 // that time is taken as the largest of the frame's own interval and the mean
 // and median interval of the recent frames, and at most MaxStepSeconds: the
 // longest step over which the cueing envelope lets the seat move at its
-// limits (after a pause the seat must not jump either).
+// limits (after a pause the seat must not jump either). A frame's rates hold
+// until the seat would have reached its target: once no frame has come for
+// kStillAfter seconds, the current rates are zero.
 #pragma once
 
 #include <cstdint>
@@ -36,11 +38,18 @@ struct RateReport {
 
 class RateWatch {
 public:
+    static constexpr double kStillAfter = 0.25; // s
+
     explicit RateWatch(const AxisRates& limits);
 
     // The next good frame; true when it moved faster than the limits allow.
     bool add(std::uint64_t frame, const DecodedPosture& posture, double seconds);
+    // The report as it stands at `seconds`.
+    RateReport reportAt(double seconds) const;
     const RateReport& report() const { return report_; }
+    // Peaks and flags start again from nothing; the last posture stays the
+    // one the next frame moves from.
+    void startSession();
 
 private:
     double frameStep(double interval);

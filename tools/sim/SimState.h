@@ -49,10 +49,19 @@ struct Ports {
     int motion = 0, relay = 0, speed = 0, http = 0;
 };
 
+// The session the counters belong to (see SessionClock).
+struct SessionState {
+    std::uint64_t number = 1;
+    double seconds = 0; // since it started
+    std::string cause;  // why it started
+};
+
 struct SimSnapshot {
     std::uint64_t version = 0; // grows with every change
     std::string model;
+    std::string address; // the one all devices listen on
     Ports ports;
+    SessionState session;
     MotionState motion;
     DeviceState relay, speed;
     EffectsState effects;

@@ -153,26 +153,5 @@ TEST_F(LiveViewInBrowser, PageFollowsAPostureSentThroughTheLibrary) {
     std::printf("screenshot: %s\n", artefact.c_str());
 }
 
-TEST(LiveViewServer, StateEndpointReportsThePortsAndEventsArePushed) {
-    sim::VirtualSeat seat(loopbackSeat(sim::kTamsel));
-    sim::WebView view(seat, 0);
-    seat.setHttpPort(view.port());
-    httplib::Client client("127.0.0.1", view.port());
-    const auto state = client.Get("/api/state");
-    ASSERT_TRUE(state);
-    const nlohmann::json json = nlohmann::json::parse(state->body);
-    EXPECT_EQ(json["ports"]["http"], view.port());
-    EXPECT_EQ(json["ports"]["motion"], seat.ports().motion);
-    EXPECT_EQ(json["model"], "Tamsel");
-
-    std::string events;
-    client.Get("/api/events", [&](const char* data, size_t size) {
-        events.append(data, size);
-        return events.find("\n\n") == std::string::npos; // one whole event is enough
-    });
-    ASSERT_EQ(events.rfind("data: {", 0), 0u) << events;
-    EXPECT_NE(events.find("\"frames\":0"), std::string::npos);
-}
-
 } // namespace
 } // namespace karvel::tools::test

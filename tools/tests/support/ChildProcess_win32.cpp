@@ -1,0 +1,90 @@
+#include "ChildProcess.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace karvel::tools::test {
+
+namespace {
+
+HANDLE handleOf(std::uintptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// One argument as the C runtime's parser reads it back.
+std::string quoted(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+    std::string text = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        text.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        text += c;
+    }
+    text.append(backslashes * 2, '\\');
+    return text + "\"";
+}
+
+HANDLE inheritable(const char* path, DWORD access, DWORD creation) {
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
+    return ::CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &attributes, creation,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std::string& input) {
+    char folder[MAX_PATH + 1] = {}, path[MAX_PATH + 1] = {};
+    ::GetTempPathA(sizeof folder, folder);
+    if (::GetTempFileNameA(folder, "kvl", 0, path) == 0) throw std::runtime_error("cannot create the output file");
+    outputPath_ = path;
+    const HANDLE out = inheritable(path, GENERIC_WRITE, CREATE_ALWAYS);
+    const HANDLE in = inheritable(input == "/dev/null" ? "NUL" : input.c_str(), GENERIC_READ, OPEN_EXISTING);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    std::string commandLine;
+    for (const std::string& argument : arguments) commandLine += (commandLine.empty() ? "" : " ") + quoted(argument);
+    PROCESS_INFORMATION started{};
+    // A group of its own, so that a Ctrl-Break reaches this program only.
+    const BOOL ok = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
+                                     nullptr, nullptr, &startup, &started);
+    ::CloseHandle(out);
+    ::CloseHandle(in);
+    if (!ok) throw std::runtime_error("cannot start " + arguments[0]);
+    ::CloseHandle(started.hThread);
+    handle_ = reinterpret_cast<std::uintptr_t>(started.hProcess);
+    id_ = started.dwProcessId;
+}
+
+ChildProcess::~ChildProcess() {
+    signal(0);
+    if (!wait(std::chrono::milliseconds(3000))) {
+        ::TerminateProcess(handleOf(handle_), 1);
+        ::WaitForSingleObject(handleOf(handle_), INFINITE);
+    }
+    ::CloseHandle(handleOf(handle_));
+    ::DeleteFileA(outputPath_.c_str());
+}
+
+void ChildProcess::signal(int) const {
+    if (!status_) ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(id_));
+}
+
+std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {
+    if (status_) return status_;
+    if (::WaitForSingleObject(handleOf(handle_), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return status_;
+    DWORD code = 0;
+    ::GetExitCodeProcess(handleOf(handle_), &code);
+    status_ = static_cast<int>(code);
+    return status_;
+}
+
+} // namespace karvel::tools::test
