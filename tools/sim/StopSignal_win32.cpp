@@ -23,6 +23,9 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 StopSignal::StopSignal() {
     stopRequested = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // Ctrl-C may have been switched off for this program by whoever started
+    // it (a new process group starts so); here it asks the program to stop.
+    ::SetConsoleCtrlHandler(nullptr, FALSE);
     ::SetConsoleCtrlHandler(&onConsoleEvent, TRUE);
 }
 

@@ -24,7 +24,7 @@ bool isLoopback(const karvel::net::Ipv4Endpoint& address) { return address.octet
 int main(int argc, char** argv) {
     using namespace karvel::sim;
     namespace net = karvel::net;
-    CLI::App app{"karvel-sim: a virtual motion seat with its effects devices"};
+    CLI::App app{"karvel-sim: a virtual motion seat with its effects devices", "karvel-sim"};
     std::string model = "orvida";
     std::string bind = "127.0.0.1";
     SeatOptions options;

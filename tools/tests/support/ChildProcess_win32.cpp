@@ -53,7 +53,15 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std:
     std::string commandLine;
     for (const std::string& argument : arguments) commandLine += (commandLine.empty() ? "" : " ") + quoted(argument);
     PROCESS_INFORMATION started{};
-    // A group of its own, so that a Ctrl-Break reaches this program only.
+    // Console events travel within a console, so the program shares ours: a
+    // console of the test's own, since the one a test inherits (none under
+    // CTest, or wine's stand-in) may not carry them. A group of its own, so
+    // that the event reaches this program only.
+    static const bool ownConsole = [] {
+        ::FreeConsole();
+        return ::AllocConsole() != 0;
+    }();
+    static_cast<void>(ownConsole);
     const BOOL ok = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
                                      nullptr, nullptr, &startup, &started);
     ::CloseHandle(out);
@@ -74,8 +82,11 @@ ChildProcess::~ChildProcess() {
     ::DeleteFileA(outputPath_.c_str());
 }
 
+// Windows takes only a Ctrl-Break for one group; wine only a Ctrl-C.
 void ChildProcess::signal(int) const {
-    if (!status_) ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(id_));
+    if (status_) return;
+    const DWORD group = static_cast<DWORD>(id_);
+    if (!::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, group)) ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, group);
 }
 
 std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {
