@@ -24,25 +24,27 @@ bool HttpConnection::send(const std::string& text) {
     return net::sendAll(socket_, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
-const std::string& HttpConnection::readUntil(const std::string& marker, std::chrono::milliseconds timeout) {
+template <typename Done>
+void HttpConnection::readWhileNot(Done done, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!ended_ && received_.find(marker) == std::string::npos) {
+    while (!ended_ && !done()) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || net::waitReadable(socket_, static_cast<int>(left.count())) <= 0) break;
+        if (left.count() <= 0 || net::waitReadable(socket_, static_cast<int>(left.count())) <= 0) return;
         std::uint8_t buffer[4096];
         const long got = net::receiveSome(socket_, buffer, sizeof buffer);
-        if (got <= 0) {
-            ended_ = true;
-            break;
-        }
-        received_.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(got));
+        if (got <= 0) ended_ = true;
+        else received_.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(got));
     }
+}
+
+const std::string& HttpConnection::readUntil(const std::string& marker, std::chrono::milliseconds timeout) {
+    readWhileNot([&] { return received_.find(marker) != std::string::npos; }, timeout);
     return received_;
 }
 
 bool HttpConnection::readToEnd(std::chrono::milliseconds timeout) {
-    readUntil(std::string(1, '\0') + "never sent", timeout);
+    readWhileNot([] { return false; }, timeout);
     return ended_;
 }
 

@@ -29,6 +29,10 @@ public:
     int status() const;
 
 private:
+    // Reads until `done` holds for what arrived, the server closes or the time is up.
+    template <typename Done>
+    void readWhileNot(Done done, std::chrono::milliseconds timeout);
+
     net::SocketHandle socket_;
     bool connected_ = false;
     bool ended_ = false;
