@@ -18,6 +18,12 @@ SocketHandle listenTcp(const Ipv4Endpoint& local, int backlog);
 // A UDP socket bound to `local`; kInvalidSocket when it cannot be bound.
 SocketHandle bindUdp(const Ipv4Endpoint& local);
 
+// Binds to `local`; false when the address or port cannot be had.
+bool bindTo(SocketHandle socket, const Ipv4Endpoint& local);
+// Before a listener binds: on POSIX it may take a port whose old connections
+// linger; on Windows no other program may bind the same port beside it.
+void prepareListener(SocketHandle socket);
+
 // A connection the listener has waiting, or kInvalidSocket when none is.
 SocketHandle acceptWaiting(SocketHandle listener);
 

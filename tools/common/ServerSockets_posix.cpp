@@ -14,6 +14,10 @@ namespace {
 
 int native(SocketHandle socket) { return static_cast<int>(socket); }
 
+IoResult failure(bool wouldBlock) { return {wouldBlock ? IoStatus::WouldBlock : IoStatus::Failed, 0}; }
+
+} // namespace
+
 bool bindTo(SocketHandle socket, const Ipv4Endpoint& local) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -22,28 +26,7 @@ bool bindTo(SocketHandle socket, const Ipv4Endpoint& local) {
     return ::bind(native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
-SocketHandle boundOrNothing(SocketHandle socket, bool bound) {
-    if (bound) return socket;
-    closeSocket(socket);
-    return kInvalidSocket;
-}
-
-IoResult failure(bool wouldBlock) { return {wouldBlock ? IoStatus::WouldBlock : IoStatus::Failed, 0}; }
-
-} // namespace
-
-SocketHandle listenTcp(const Ipv4Endpoint& local, int backlog) {
-    const SocketHandle socket = openTcpSocket();
-    if (socket == kInvalidSocket) return socket;
-    allowListenerRebind(socket);
-    return boundOrNothing(socket, bindTo(socket, local) && listenOn(socket, backlog));
-}
-
-SocketHandle bindUdp(const Ipv4Endpoint& local) {
-    const SocketHandle socket = openUdpSocket();
-    if (socket == kInvalidSocket) return socket;
-    return boundOrNothing(socket, bindTo(socket, local));
-}
+void prepareListener(SocketHandle socket) { allowListenerRebind(socket); }
 
 SocketHandle acceptWaiting(SocketHandle listener) {
     int fd;

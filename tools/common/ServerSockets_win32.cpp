@@ -12,6 +12,12 @@ namespace {
 
 SOCKET native(SocketHandle socket) { return static_cast<SOCKET>(socket); }
 
+IoResult failure() {
+    return {::WSAGetLastError() == WSAEWOULDBLOCK ? IoStatus::WouldBlock : IoStatus::Failed, 0};
+}
+
+} // namespace
+
 bool bindTo(SocketHandle socket, const Ipv4Endpoint& local) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -20,32 +26,11 @@ bool bindTo(SocketHandle socket, const Ipv4Endpoint& local) {
     return ::bind(native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
-SocketHandle boundOrNothing(SocketHandle socket, bool bound) {
-    if (bound) return socket;
-    closeSocket(socket);
-    return kInvalidSocket;
-}
-
-IoResult failure() {
-    return {::WSAGetLastError() == WSAEWOULDBLOCK ? IoStatus::WouldBlock : IoStatus::Failed, 0};
-}
-
-} // namespace
-
-SocketHandle listenTcp(const Ipv4Endpoint& local, int backlog) {
-    const SocketHandle socket = openTcpSocket();
-    if (socket == kInvalidSocket) return socket;
-    // No other program may bind the same port beside ours (Windows would allow a more specific address).
+// Windows would let another program bind the port on a more specific address.
+void prepareListener(SocketHandle socket) {
     const BOOL exclusive = TRUE;
     ::setsockopt(native(socket), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
                  sizeof exclusive);
-    return boundOrNothing(socket, bindTo(socket, local) && listenOn(socket, backlog));
-}
-
-SocketHandle bindUdp(const Ipv4Endpoint& local) {
-    const SocketHandle socket = openUdpSocket();
-    if (socket == kInvalidSocket) return socket;
-    return boundOrNothing(socket, bindTo(socket, local));
 }
 
 SocketHandle acceptWaiting(SocketHandle listener) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 
 #include "HttpRequest.h"
 
@@ -50,6 +51,10 @@ struct HostCase {
     net::Ipv4Endpoint local;
     bool allowed;
 };
+
+void PrintTo(const HostCase& c, std::ostream* out) {
+    *out << "'" << c.host << "' to " << net::formatIpv4(c.local.octets) << ":" << c.local.port;
+}
 
 class HostRule : public ::testing::TestWithParam<HostCase> {};
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct Exchange {
     const char* what;
     Bytes request, reply;
 };
+
+void PrintTo(const Exchange& exchange, std::ostream* out) { *out << exchange.what; }
 
 class ModbusSlaveAnswers : public ::testing::TestWithParam<Exchange> {};
 
