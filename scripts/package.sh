@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Zips what a Windows user gets, from one Windows build:
 #   out/Karvel-<version>-Win64.zip: the engine plugin as it drops into a
-#     project's Plugins/ folder: Karvel/Karvel.uplugin, Karvel/Source/Karvel/...,
+#     project's Plugins/ folder: Karvel/Karvel.uplugin, the two modules
+#     Karvel/Source/Karvel/... and Karvel/Source/KarvelSeatCore/...,
 #     Karvel/Binaries/ThirdParty/Win64/Karvel.dll and Karvel/README.md;
 #   out/Karvel-tools-<version>-Win64.zip: the Windows tools, Karvel-tools/
 #     with the programs, Karvel.dll beside them and README.txt (the build's
@@ -62,8 +63,8 @@ mkdir -p "$plugin/Binaries/ThirdParty/Win64"
 cp "$root/Karvel.uplugin" "$plugin/"
 cp "$root/README.md" "$plugin/"
 cp "$dll" "$plugin/Binaries/ThirdParty/Win64/Karvel.dll"
-# The module's sources only: the engine builds them, and generates its reflection code itself.
-(cd "$root" && find Source/Karvel -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.Build.cs' \) -print0 |
+# The modules' sources only: the engine builds them, and generates their reflection code itself.
+(cd "$root" && find Source -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.Build.cs' \) -print0 |
   xargs -0 cp --parents -t "$plugin")
 zip_folder Karvel "$out/Karvel-$version-Win64.zip"
 

@@ -15,7 +15,9 @@ public class Karvel : ModuleRules
 	{
 		PCHUsage = PCHUsageMode.UseExplicitOrSharedPCHs;
 
-		PublicDependencyModuleNames.AddRange(new string[] { "Core", "CoreUObject", "Engine" });
+		// KarvelSeatCore: the plugin's engine-free module (motion cueing, seat models, host rules), whose types
+		// appear in this module's public headers.
+		PublicDependencyModuleNames.AddRange(new string[] { "Core", "CoreUObject", "Engine", "KarvelSeatCore" });
 
 		// IPluginManager, used to find the library next to the plugin.
 		PrivateDependencyModuleNames.AddRange(new string[] { "Projects" });

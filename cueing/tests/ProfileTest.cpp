@@ -2,9 +2,11 @@
 // and the recording format.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <locale>
 #include <random>
 #include <sstream>
 #include <string>
@@ -149,6 +151,35 @@ TEST(ProfileText, ErrorsNameTheLine) {
         EXPECT_EQ(error, c.Expected);
         EXPECT_EQ(p.TiltGain, GentleProfile().TiltGain); // untouched
     }
+}
+
+// Numbers are read the same in every locale (a game may set one with a decimal comma) and must be whole.
+TEST(ProfileText, NumbersAreDecimalWithAPointAndNothingElse) {
+    struct DecimalComma : std::numpunct<char> {
+        char do_decimal_point() const override { return ','; }
+    };
+    const std::locale before = std::locale::global(std::locale(std::locale::classic(), new DecimalComma));
+    struct Case {
+        const char* Value;
+        double Expected; // NaN: refused as not a number
+    };
+    const double refused = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {{"1.5", 1.5}, {"+0.25", 0.25}, {".5", 0.5}, {"1.", 1.0},    {"2E-1", 0.2},
+                          {"1,5", refused}, {"1e", refused}, {"0x1", refused}, {".", refused}, {"--1", refused},
+                          {"1.5.2", refused}, {"1e400", refused}};
+    for (const Case& c : cases) {
+        CueingProfile p = RoadVehicleProfile();
+        std::string error;
+        const bool read = ParseProfileText(std::string("TiltGain = ") + c.Value + "\n", p, error);
+        if (std::isnan(c.Expected)) {
+            EXPECT_FALSE(read) << c.Value;
+            EXPECT_NE(error.find("is not a number"), std::string::npos) << c.Value << ": " << error;
+        } else {
+            EXPECT_TRUE(read) << c.Value << ": " << error;
+            EXPECT_EQ(p.TiltGain, c.Expected) << c.Value;
+        }
+    }
+    std::locale::global(before);
 }
 
 TEST(ProfileText, FormatReadsBackToTheSameValues) {

@@ -23,5 +23,10 @@ using TCHAR = char16_t;
 #define PLATFORM_WINDOWS 1
 #endif
 
+// The plugin module is built as the editor builds it (UnrealEditor-Karvel).
+#ifndef WITH_EDITOR
+#define WITH_EDITOR 1
+#endif
+
 #define UE_STANDIN_TEXT_PASTE(x) u##x
 #define TEXT(x) UE_STANDIN_TEXT_PASTE(x)

@@ -1,6 +1,8 @@
 #include "UObject/Object.h"
 #include "UObject/UObjectGlobals.h"
+#include "UObject/UnrealType.h"
 #include "Misc/OutputDevice.h"
+#include "StandIn/StandInControl.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -37,6 +39,8 @@ public:
 		Objects.push_back(std::move(Object));
 		return Objects.back().get();
 	}
+
+	static int32 ModifyCountOf(const UObject& Object) { return Object.ModifyCount; }
 
 	bool IsLive(const UObject* Object, uint32 UniqueID) const
 	{
@@ -115,6 +119,29 @@ UObject* AdoptNewObject(std::unique_ptr<UObject> Object, UClass* Class, UObject*
 bool IsLiveObject(const UObject* Object, uint32 UniqueID)
 {
 	return FObjectStore::Get().IsLive(Object, UniqueID);
+}
+
+UObject* DuplicateObject(const UObject& Source, UObject* Outer)
+{
+	UClass* Class = Source.GetClass();
+	if (!Class || !Class->CanCreateInstance())
+	{
+		return nullptr;
+	}
+	UObject* Copy = AdoptNewObject(Class->CreateInstance(), Class, Outer);
+	for (const UStruct* Struct = Class; Struct; Struct = Struct->GetSuperStruct())
+	{
+		for (const FProperty* Property : Struct->GetProperties())
+		{
+			Property->CopyValue(&Source, Copy);
+		}
+	}
+	return Copy;
+}
+
+int32 GetModifyCount(const UObject& Object)
+{
+	return FObjectStore::ModifyCountOf(Object);
 }
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace
 {
@@ -68,6 +69,30 @@ std::optional<int64> FProperty::GetIntegerValue(const void* Container) const
 	case EPropertyKind::Int: return *static_cast<const int32*>(Value);
 	default: return std::nullopt;
 	}
+}
+
+void FProperty::CopyValue(const void* FromContainer, void* ToContainer) const
+{
+	const void* From = ContainerPtrToValuePtr<void>(FromContainer);
+	void* To = ContainerPtrToValuePtr<void>(ToContainer);
+	if (!From || !To)
+	{
+		return;
+	}
+	switch (Kind)
+	{
+	case EPropertyKind::Bool: *static_cast<bool*>(To) = *static_cast<const bool*>(From); return;
+	case EPropertyKind::Byte:
+	case EPropertyKind::Enum: *static_cast<uint8*>(To) = *static_cast<const uint8*>(From); return;
+	case EPropertyKind::Int: *static_cast<int32*>(To) = *static_cast<const int32*>(From); return;
+	case EPropertyKind::Float: *static_cast<float*>(To) = *static_cast<const float*>(From); return;
+	case EPropertyKind::Double: *static_cast<double*>(To) = *static_cast<const double*>(From); return;
+	case EPropertyKind::String: *static_cast<FString*>(To) = *static_cast<const FString*>(From); return;
+	case EPropertyKind::Object: *static_cast<FObjectPtr*>(To) = *static_cast<const FObjectPtr*>(From); return;
+	case EPropertyKind::Struct: break;
+	}
+	std::fprintf(stderr, "stand-in: cannot copy the struct property %s\n", GetName().c_str());
+	std::abort();
 }
 
 std::string FProperty::ExportText(const void* Container) const

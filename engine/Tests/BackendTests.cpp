@@ -108,16 +108,31 @@ TEST_F(LibraryBinding, EveryAttemptWithoutTheFileFailsAndSaysWhere)
 	EXPECT_FALSE(Backend->Initialize());
 	EXPECT_FALSE(Backend->Configure(MakeConfig(1, true)));
 	EXPECT_EQ(ToUtf8(Backend->GetVersion()), "DLL Not Loaded");
-	EXPECT_FALSE(Backend->SetUdpEndpoint(TEXT("127.0.0.1"), 7408));
+	EXPECT_FALSE(Backend->GetSeat().SetUdpEndpoint("127.0.0.1", 7408));
 
 	const std::string Expected = "[Karvel] DLL not found: " + RelativeBaseDir() + "/" + SourceDll;
 	const std::vector<FLine> Lines = KarvelLines();
-	ASSERT_EQ(Lines.size(), 3u);
+	ASSERT_EQ(Lines.size(), 2u) << "the version is no attempt to load";
 	for (const FLine& Line : Lines)
 	{
 		EXPECT_EQ(Line.Text, Expected);
 		EXPECT_EQ(Line.Verbosity, ELogVerbosity::Error);
 	}
+}
+
+// The version is a question, not a load: asking it (a Blueprint may every frame) neither loads the library nor logs.
+TEST_F(LibraryBinding, TheVersionNeverLoadsTheLibrary)
+{
+	const std::string Path = PlaceFake();
+	Plugins.Mount(TEXT("Karvel"), Dir.Get().string());
+	EXPECT_EQ(ToUtf8(Backend->GetVersion()), "DLL Not Loaded");
+	EXPECT_FALSE(IsLoaded(Path));
+	EXPECT_TRUE(KarvelLines().empty());
+	ASSERT_TRUE(Backend->Initialize());
+	EXPECT_EQ(ToUtf8(Backend->GetVersion()), "Fake seat library 1.0");
+	Backend->Shutdown();
+	EXPECT_EQ(ToUtf8(Backend->GetVersion()), "DLL Not Loaded");
+	EXPECT_FALSE(IsLoaded(Path));
 }
 
 TEST_F(LibraryBinding, AFileThatIsNoLibraryFailsToLoad)
@@ -141,8 +156,9 @@ TEST_F(LibraryBinding, ALibraryMissingAnExportIsUnloadedAtOnce)
 
 	EXPECT_FALSE(Backend->Initialize());
 	EXPECT_FALSE(IsLoaded(Path));
-	EXPECT_EQ(ToUtf8(Backend->GetVersion()), "DLL Not Loaded") << "tries again and fails again";
+	EXPECT_FALSE(Backend->Configure(MakeConfig(0, false))) << "tries again and fails again";
 	EXPECT_FALSE(IsLoaded(Path));
+	EXPECT_EQ(ToUtf8(Backend->GetVersion()), "DLL Not Loaded");
 	const std::vector<FLine> Lines = KarvelLines();
 	ASSERT_EQ(Lines.size(), 2u);
 	EXPECT_EQ(Lines[0].Text, "[Karvel] Missing symbol in Karvel.dll (expected v0.6.0+)");
@@ -159,16 +175,17 @@ TEST_F(LibraryBinding, NothingIsForwardedBeforeASuccessfulConfigure)
 	Fake.ClearCalls();
 
 	auto CallEverything = [this] {
-		const bool bUdp = Backend->SetUdpEndpoint(TEXT("127.0.0.2"), 1);
-		const bool bEffects = Backend->SetEffectsEndpoints(TEXT("127.0.0.7"), 8234, TEXT("127.0.0.8"), 65535);
-		Backend->SendSeatPosture(1.5f, -2.5f, 90.0f, 0.25f);
-		Backend->ResetPosition();
-		Backend->SetWindSpeed(3);
-		Backend->SetWaterMist(2);
-		Backend->SetScent(1);
-		Backend->SetHeater(true);
-		Backend->SetHeater(false);
-		Backend->TurnOffAllEffects();
+		KarvelSeat::SeatHost& Seat = Backend->GetSeat();
+		const bool bUdp = Seat.SetUdpEndpoint("127.0.0.2", 1);
+		const bool bEffects = Seat.SetEffectsEndpoints("127.0.0.7", 8234, "127.0.0.8", 65535);
+		Seat.SendPosture(KarvelSeat::Posture{1.5f, -2.5f, 90.0f, 0.25f});
+		Seat.ResetPosition();
+		Seat.SetWindSpeed(3);
+		Seat.SetWaterMist(2);
+		Seat.SetScent(1);
+		Seat.SetHeater(true);
+		Seat.SetHeater(false);
+		Seat.TurnOffAllEffects();
 		return bUdp || bEffects;
 	};
 	EXPECT_FALSE(CallEverything());
@@ -297,7 +314,7 @@ TEST_F(LibraryBinding, ASecondBackendLeavesTheFirstOnesLogAndConfiguration)
 	EXPECT_TRUE(Fake.Calls().empty()) << "neither the first one's seat released nor its log unhooked";
 	Fake.Log(1, "still forwarded");
 	EXPECT_EQ(TextsStartingWith(Log, "[Ridova DLL]"), Strings{"[Ridova DLL] still forwarded"});
-	Backend->ResetPosition();
+	Backend->GetSeat().ResetPosition();
 	EXPECT_EQ(Fake.Calls(), Strings{"ResetPosition"});
 
 	// Whoever configured last owns the library's one configuration.

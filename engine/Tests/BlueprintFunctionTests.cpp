@@ -32,7 +32,7 @@ struct FExpectedFunction
 const std::vector<FExpectedFunction> FunctionTable = {
 	{"GetActiveConfig", "Registration", EKind::PureConst, {}, "USeatDeviceConfig*"},
 	{"GetCurrentState", "State", EKind::PureConst, {}, "const FSeatCurrentState&"},
-	{"GetSDKVersion", "Info", EKind::Pure, {}, "FString"},
+	{"GetSDKVersion", "Info", EKind::PureConst, {}, "FString"},
 	{"IsSeatReady", "Registration", EKind::PureConst, {}, "bool"},
 	{"RegisterSeatWithParameters", "Registration", EKind::Callable, {{"ConnectParams", "FSeatConnectParams"}}, "bool"},
 	{"RegisterTamselSeat", "Registration", EKind::Callable, {{"UdpIp", "FString", "192.168.15.211"}, {"UdpPort", "int32", "7408"}}, "bool"},
@@ -109,6 +109,7 @@ TEST(BlueprintFunctionTable, CategoriesKindsParametersAndDefaults)
 			const FExpectedParameter& Expected = Row.Parameters[Index];
 			EXPECT_EQ(Properties[Index]->GetName(), Expected.Name);
 			EXPECT_EQ(Properties[Index]->GetCPPType(), Expected.CppType) << Expected.Name;
+			// Strings are taken by const reference in C++, which to Blueprints is passing them by value.
 			EXPECT_EQ(Properties[Index]->GetPropertyFlags(), CPF_Parm) << Expected.Name << " is passed by value";
 			const std::string DefaultKey = std::string("CPP_Default_") + Expected.Name;
 			EXPECT_EQ(Function->FindMetaData(DefaultKey) ? Function->GetMetaData(DefaultKey) : "<none>", Expected.Default ? Expected.Default : "<none>");

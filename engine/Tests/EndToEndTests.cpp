@@ -42,19 +42,7 @@ class SeatEndToEnd : public ::testing::Test
 protected:
 	SeatEndToEnd() { Plugins.Mount(TEXT("Karvel"), Dir.Get().string()); }
 
-	FSeatConnectParams Orvida() const
-	{
-		FSeatConnectParams Params;
-		Params.SeatType = ESeatModelType::Orvida;
-		Params.UdpIp = TEXT("127.0.0.1");
-		Params.UdpPort = Motion.port();
-		Params.bEnableEffects = true;
-		Params.RelayIp = TEXT("127.0.0.1");
-		Params.RelayPort = Relay.port();
-		Params.SpeedIp = TEXT("127.0.0.1");
-		Params.SpeedPort = Speed.port();
-		return Params;
-	}
+	FSeatConnectParams Orvida() const { return LoopbackOrvida(Motion.port(), Relay.port(), Speed.port()); }
 
 	FTempDir Dir;
 	const std::string LibraryPath = Dir.Place(KARVEL_REAL_LIBRARY_PATH, BinariesDll);

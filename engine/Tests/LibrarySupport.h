@@ -128,6 +128,22 @@ private:
 	bool bShutDown = false;
 };
 
+// An Orvida on loopback: its motion controller at MotionPort and, when their ports are given, its relay board and
+// fan speed controller with effects enabled.
+inline FSeatConnectParams LoopbackOrvida(int32 MotionPort, int32 RelayPort = 0, int32 SpeedPort = 0)
+{
+	FSeatConnectParams Params;
+	Params.SeatType = ESeatModelType::Orvida;
+	Params.UdpIp = TEXT("127.0.0.1");
+	Params.UdpPort = MotionPort;
+	Params.bEnableEffects = RelayPort != 0 && SpeedPort != 0;
+	Params.RelayIp = TEXT("127.0.0.1");
+	Params.RelayPort = RelayPort;
+	Params.SpeedIp = TEXT("127.0.0.1");
+	Params.SpeedPort = SpeedPort;
+	return Params;
+}
+
 // LogTemp lets Verbose lines through for the scope.
 class FVerboseLogTemp
 {

@@ -84,18 +84,27 @@ TEST_F(SeatDeviceManager, RegistrationPathsHandTheLibraryTheirEndpoints)
 	EXPECT_EQ(Active->SpeedPort, 503);
 	EXPECT_EQ(Active->SpeedRegisterAddress, 3);
 
-	// An asset's own Orvida without the effects switch ticked passes no effects endpoints.
+	// An asset's own Orvida without the effects switch ticked passes no effects endpoints. The manager holds a
+	// copy of its own, with the asset's values.
 	USeatDeviceConfig* Asset = NewObject<USeatDeviceConfig>();
 	Asset->SeatType = ESeatModelType::Orvida;
 	Asset->UdpIp = TEXT("127.0.0.9");
+	Asset->SpeedSlaveAddress = 4;
 	EXPECT_TRUE(Manager().RegisterSeatConfig(Asset));
 	EXPECT_EQ(TakeCalls().back(), "Configure(1,127.0.0.9,7408,0,,8234,,8234)");
-	EXPECT_EQ(Manager().GetActiveConfig(), Asset);
+	USeatDeviceConfig* Copy = Manager().GetActiveConfig();
+	ASSERT_NE(Copy, nullptr);
+	EXPECT_NE(Copy, Asset);
+	EXPECT_EQ(Copy->GetOuter(), &Manager());
+	EXPECT_EQ(Copy->SeatType, ESeatModelType::Orvida);
+	EXPECT_EQ(ToUtf8(Copy->UdpIp), "127.0.0.9");
+	EXPECT_EQ(ToUtf8(Copy->RelayIp), "192.168.15.211");
+	EXPECT_EQ(Copy->SpeedSlaveAddress, 4);
 
 	EXPECT_FALSE(Manager().RegisterSeatConfig(nullptr));
 	EXPECT_TRUE(TakeCalls().empty());
 	EXPECT_TRUE(Manager().IsSeatReady()) << "a null asset leaves the registration in force";
-	EXPECT_EQ(Manager().GetActiveConfig(), Asset);
+	EXPECT_EQ(Manager().GetActiveConfig(), Copy);
 
 	EXPECT_EQ(KarvelLines(), (Strings{"[Karvel] Seat Registered successfully with IP: 127.0.0.1",
 		"[Karvel] Seat Registered successfully with IP: 127.0.0.1", "[Karvel] Seat Registered successfully with IP: 127.0.0.1",
@@ -141,8 +150,14 @@ TEST_F(SeatDeviceManager, PosturesAreClampedAndRotatorsNormalised)
 		"Posture(0,0,180,0.5)", "Posture(-10,0,0,0.5)", "Posture(15,-10,0,0.25)", "Posture(-7.5,-5,-90,0.5)"}));
 	ExpectState(Manager().GetCurrentState(), -7.5f, -5.0f, -90.0f, 0.5f);
 
+	// The snapshot holds the model's own home: a Tamsel rests at the bottom of the stroke, an Orvida mid-stroke.
 	Manager().ResetPosition();
 	EXPECT_EQ(TakeCalls(), Strings{"ResetPosition"});
+	ExpectState(Manager().GetCurrentState(), 0.0f, 0.0f, 0.0f, 0.0f);
+	ASSERT_TRUE(Manager().RegisterSeatWithParameters(OrvidaParams()));
+	ExpectState(Manager().GetCurrentState(), 0.0f, 0.0f, 0.0f, 0.5f);
+	Manager().SendPosture(1.0f, 1.0f, 1.0f, 1.0f);
+	Manager().ResetPosition();
 	ExpectState(Manager().GetCurrentState(), 0.0f, 0.0f, 0.0f, 0.5f);
 }
 
@@ -294,7 +309,8 @@ TEST_F(SeatDeviceManager, WithoutALibraryRegistrationFailsAndTheVersionSaysSo)
 	EXPECT_FALSE(Other.Manager().RegisterTamselSeat());
 	EXPECT_EQ(ToUtf8(Other.Manager().GetSDKVersion()), "DLL Not Loaded");
 	const std::string NotFound = "[Karvel] DLL not found: " + Dir.Get().string() + "/" + SourceDll;
-	EXPECT_EQ(TextsStartingWith(Fresh, "[Karvel] "), (Strings{NotFound, NotFound, "[Karvel] Failed to configure hardware backend.", NotFound}));
+	EXPECT_EQ(TextsStartingWith(Fresh, "[Karvel] "), (Strings{NotFound, NotFound, "[Karvel] Failed to configure hardware backend."}))
+		<< "the version is no attempt to load";
 }
 
 TEST_F(SeatDeviceManager, ASecondGameInstanceLeavesTheFirstOneWorking)
@@ -408,23 +424,52 @@ TEST_F(SeatDeviceManager, ALibraryMissingAtStartIsLoadedAtTheNextRegistration)
 	EXPECT_EQ(TakeCalls(), Strings{"Posture(1,0,0,0.5)"});
 }
 
+// In play-in-editor a registered asset is the project's loaded asset: endpoint switches must not change it, or
+// the change could be saved with the project.
+TEST_F(SeatDeviceManager, EndpointSwitchesNeverWriteIntoTheProjectsAsset)
+{
+	USeatDeviceConfig* Asset = NewObject<USeatDeviceConfig>();
+	Asset->AddToRoot();
+	Asset->SeatType = ESeatModelType::Orvida;
+	Asset->UdpIp = TEXT("127.0.0.1");
+	ASSERT_TRUE(Manager().RegisterSeatConfig(Asset));
+	EXPECT_TRUE(Manager().SetUdpEndpoint(TEXT("127.0.0.5"), 7409));
+	EXPECT_TRUE(Manager().SetEffectsEndpoints(TEXT("127.0.0.7"), 9, TEXT("127.0.0.8"), 10));
+
+	EXPECT_EQ(ToUtf8(Asset->UdpIp), "127.0.0.1");
+	EXPECT_EQ(Asset->UdpPort, 7408);
+	EXPECT_FALSE(Asset->bEnableEffects);
+	EXPECT_EQ(ToUtf8(Asset->RelayIp), "192.168.15.211");
+	EXPECT_EQ(Asset->RelayPort, 8234);
+	EXPECT_EQ(UE::StandIn::GetModifyCount(*Asset), 0);
+	const USeatDeviceConfig* Active = Manager().GetActiveConfig();
+	EXPECT_EQ(ToUtf8(Active->UdpIp), "127.0.0.5") << "the registration in force says where the seat is";
+	EXPECT_EQ(Active->UdpPort, 7409);
+	EXPECT_TRUE(Active->bEnableEffects);
+	EXPECT_EQ(Active->RelayPort, 9);
+	EXPECT_EQ(Active->SpeedPort, 10);
+	Asset->RemoveFromRoot();
+}
+
 TEST_F(SeatDeviceManager, GarbageCollectionKeepsTheConfigurationInForce)
 {
-	// An asset nothing else holds, then a configuration made from parameters: each is kept by the manager alone.
+	// The copy of an asset nothing else holds, then a configuration made from parameters: each is kept by the
+	// manager alone.
 	USeatDeviceConfig* Asset = NewObject<USeatDeviceConfig>();
 	Asset->UdpIp = TEXT("127.0.0.1");
 	const TWeakObjectPtr<UObject> WeakAsset = Asset;
 	ASSERT_TRUE(Manager().RegisterSeatConfig(Asset));
+	const TWeakObjectPtr<UObject> WeakCopy = Manager().GetActiveConfig();
 	CollectGarbage();
-	ASSERT_TRUE(WeakAsset.IsValid());
-	EXPECT_EQ(Manager().GetActiveConfig(), Asset);
+	EXPECT_FALSE(WeakAsset.IsValid()) << "the manager holds its copy, not the asset";
+	ASSERT_TRUE(WeakCopy.IsValid());
 	EXPECT_TRUE(Manager().SetUdpEndpoint(TEXT("127.0.0.5"), 7409));
-	EXPECT_EQ(ToUtf8(Asset->UdpIp), "127.0.0.5") << "the asset in force is still the one written to";
+	EXPECT_EQ(ToUtf8(Manager().GetActiveConfig()->UdpIp), "127.0.0.5");
 
 	ASSERT_TRUE(Manager().RegisterSeatWithParameters(OrvidaParams()));
 	const TWeakObjectPtr<UObject> WeakMade = Manager().GetActiveConfig();
 	CollectGarbage();
-	EXPECT_FALSE(WeakAsset.IsValid()) << "the replaced asset is no longer held";
+	EXPECT_FALSE(WeakCopy.IsValid()) << "the replaced configuration is no longer held";
 	ASSERT_TRUE(WeakMade.IsValid());
 	EXPECT_TRUE(Manager().SetEffectsEndpoints(TEXT("127.0.0.7"), 9, TEXT("127.0.0.8"), 10));
 	EXPECT_EQ(Manager().GetActiveConfig()->RelayPort, 9);

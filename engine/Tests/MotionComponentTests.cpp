@@ -355,6 +355,21 @@ TEST_F(SeatMotionComponent, AGoneManagerStopsTheComponentCleanly)
 	Vehicle.Vehicle->Destroy();
 }
 
+// The manager holds its motion sources weakly: one the garbage collector reclaimed without removing itself (here
+// a component never taken into play, whose own removal therefore never runs) is skipped, never called.
+TEST_F(SeatMotionComponent, ASourceCollectedWithoutRemovingItselfIsNeverCalled)
+{
+	Register(ESeatModelType::Orvida);
+	USeatMotionComponent* Orphan = NewObject<USeatMotionComponent>();
+	const TWeakObjectPtr<UObject> Weak = Orphan;
+	Manager().AddMotionSource(Orphan);
+	CollectGarbage();
+	ASSERT_FALSE(Weak.IsValid());
+
+	Manager().UnregisterSeat();
+	EXPECT_EQ(TakeCalls(), (Strings{"TurnOffAllEffects", "ResetPosition"}));
+}
+
 TEST_F(SeatMotionComponent, NonFiniteMotionIsReportedOncePerEpisodeAndNeverSent)
 {
 	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, true);

@@ -6,11 +6,13 @@
 #include "SeatInverse.h"
 #include "VehicleSupport.h"
 
+#include "support/ModbusTestServer.h"
 #include "support/UdpReceiver.h"
 
 namespace
 {
 using karvel::test::expectedFrame;
+using karvel::test::ModbusTestServer;
 using karvel::test::UdpReceiver;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -42,7 +44,7 @@ protected:
 		karvel::sim::FrameFault Fault = karvel::sim::FrameFault::None;
 		const std::optional<karvel::sim::MotionFrame> Frame = karvel::sim::decodeMotionFrame(Datagram->bytes.data(), Datagram->bytes.size(), Fault);
 		EXPECT_TRUE(Frame.has_value()) << karvel::sim::faultName(Fault);
-		return {Datagram->bytes, Frame ? karvel::sim::invertTargets(karvel::sim::kOrvida, Frame->targets) : karvel::sim::DecodedPosture{}};
+		return {Datagram->bytes, Frame ? karvel::sim::invertTargets(KarvelSeat::OrvidaSeat, Frame->targets) : karvel::sim::DecodedPosture{}};
 	}
 
 	// Seconds of the script, one frame per tick; every frame checked against the last one.
@@ -88,23 +90,22 @@ protected:
 	FMountedPlugins Plugins;
 	UdpReceiver Motion;
 	FLogCapture Log;
-	karvel::sim::DecodedPosture Last = karvel::sim::invertTargets(karvel::sim::kOrvida, {65177, 65177, 65177, 0});
+	karvel::sim::DecodedPosture Last = karvel::sim::invertTargets(KarvelSeat::OrvidaSeat, {65177, 65177, 65177, 0});
 	int Checked = 0;
 };
 
 const Bytes OrvidaHome = expectedFrame(65177, 65177, 65177, 0);
+// The fan speed controller's register and the relay board's heater coil.
+constexpr int FanSpeedRegister = 3;
+constexpr int HeaterCoil = 15;
 }
 
 TEST_F(SeatMotionEndToEnd, ADriveCuesTheRiderAndParksAtPauseAndAtTheEnd)
 {
 	FTestGameInstance Game;
 	USeatDeviceManager& Manager = Game.Manager();
-	FSeatConnectParams Params;
-	Params.SeatType = ESeatModelType::Orvida;
-	Params.UdpIp = TEXT("127.0.0.1");
-	Params.UdpPort = Motion.port();
-	Params.bEnableEffects = false;
-	ASSERT_TRUE(Manager.RegisterSeatWithParameters(Params)) << "if UDP port 8410 was taken by another checkout's tests, run again";
+	ASSERT_TRUE(Manager.RegisterSeatWithParameters(LoopbackOrvida(Motion.port())))
+		<< "if UDP port 8410 was taken by another checkout's tests, run again";
 
 	FTestVehicleWorld Vehicle(Game.Get(), false);
 	Vehicle.BeginPlay();
@@ -167,4 +168,58 @@ TEST_F(SeatMotionEndToEnd, ADriveCuesTheRiderAndParksAtPauseAndAtTheEnd)
 	{
 		ASSERT_EQ(Frame.Raw, OrvidaHome);
 	}
+}
+
+// The host rules on the real devices: a pause turns the fan and the heater off and its end turns them on again;
+// the end of the game instance, with the seat moving and both running, parks the seat softly, turns everything
+// off and sends it home before the library is released and unloaded.
+TEST_F(SeatMotionEndToEnd, APauseHoldsTheEffectsAndTheEndLeavesTheSeatHomeWithEverythingOff)
+{
+	ModbusTestServer Relay{ModbusTestServer::Framing::Mbap};
+	ModbusTestServer Speed{ModbusTestServer::Framing::Rtu};
+	const auto FanAndHeater = [&](int Fan, bool bHeater) {
+		return Speed.waitUntil([&] { return Speed.holdingRegister(FanSpeedRegister) == Fan; })
+			&& Relay.waitUntil([&] { return Relay.coil(HeaterCoil) == bHeater; });
+	};
+	{
+		FTestGameInstance Game;
+		USeatDeviceManager& Manager = Game.Manager();
+		ASSERT_TRUE(Manager.RegisterSeatWithParameters(LoopbackOrvida(Motion.port(), Relay.port(), Speed.port())))
+			<< "if UDP port 8410 was taken by another checkout's tests, run again";
+
+		FTestVehicleWorld Vehicle(Game.Get(), false);
+		Vehicle.BeginPlay();
+		Manager.SetWindSpeed(ESeatWindLevel::Medium);
+		Manager.SetHeater(true);
+		FVehicleState State;
+		State.Acceleration = 300.0;
+		Drive(Vehicle, State, 1.0);
+		ASSERT_TRUE(FanAndHeater(70, true));
+
+		Vehicle.SetPaused(true);
+		for (int Ticks = 0; !Vehicle.Motion->IsParked() && !HasFatalFailure(); ++Ticks)
+		{
+			ASSERT_LT(Ticks * Tick, KarvelCueing::RoadVehicleProfile().ParkSeconds + Tick);
+			Vehicle.Wait(Tick);
+			ExpectWithinEnvelope(Next().Posture, Tick);
+		}
+		EXPECT_TRUE(FanAndHeater(0, false)) << "paused: nothing runs";
+		Vehicle.SetPaused(false);
+		Drive(Vehicle, State, 2.0);
+		EXPECT_TRUE(FanAndHeater(70, true)) << "the ride goes on as it was";
+		ASSERT_GT(std::abs(Last.pitch), 1.0) << "the seat is tilted when the game ends";
+
+		Game.Shutdown();
+		EXPECT_FALSE(IsLoaded(LibraryPath));
+	}
+	// The release sent everything queued before it returned: the frames are all here, ending at home.
+	Bytes LastRaw;
+	while (const std::optional<karvel::test::Datagram> Datagram = Motion.receive(200))
+	{
+		LastRaw = Datagram->bytes;
+	}
+	EXPECT_EQ(LastRaw, OrvidaHome);
+	EXPECT_EQ(Speed.holdingRegister(FanSpeedRegister), 0);
+	EXPECT_FALSE(Relay.coil(HeaterCoil));
+	EXPECT_EQ(Relay.coils(4, 7), std::vector<bool>(7, false));
 }

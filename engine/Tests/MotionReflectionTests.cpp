@@ -154,6 +154,17 @@ TEST(SeatMotionReflection, ProfileAssetHasEveryCoreFieldAsACustomValue)
 	EXPECT_EQ(Load->GetMetaData("CallInEditor"), "true") << "a button in the details panel";
 }
 
+// The button changes the asset as an edit: undoable and marked for saving. Creating an asset is no edit.
+TEST(SeatMotionProfileAsset, LoadingThePresetValuesIsAnEditOfTheAsset)
+{
+	USeatMotionProfile* Asset = NewObject<USeatMotionProfile>();
+	EXPECT_EQ(UE::StandIn::GetModifyCount(*Asset), 0);
+	Asset->Preset = ESeatMotionPreset::Flight;
+	Asset->LoadPresetValues();
+	EXPECT_EQ(UE::StandIn::GetModifyCount(*Asset), 1);
+	EXPECT_EQ(AssetField(*Asset, "TiltLimit"), KarvelCueing::FlightProfile().TiltLimit);
+}
+
 TEST(SeatMotionProfileAsset, PresetsAndCustomValuesBecomeTheCoresProfile)
 {
 	USeatMotionProfile* Asset = NewObject<USeatMotionProfile>();

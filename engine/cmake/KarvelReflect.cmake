@@ -31,7 +31,12 @@ function(karvel_reflect target)
   list(FILTER outputs INCLUDE REGEX "\\.gen\\.cpp$")
   target_sources(${target} PRIVATE ${outputs})
   target_include_directories(${target} PUBLIC "${output_dir}")
-  string(TOUPPER "${ARG_MODULE}" module_upper)
+  karvel_module_api(${target} ${ARG_MODULE})
+endfunction()
+
+# karvel_module_api(<target> <module name>): defines the module's <NAME>_API macro for it and its users.
+function(karvel_module_api target module)
+  string(TOUPPER "${module}" module_upper)
   if(WIN32)
     target_compile_definitions(${target} PUBLIC "${module_upper}_API=")
   else()

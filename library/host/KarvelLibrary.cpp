@@ -1,33 +1,44 @@
 #include "KarvelLibrary.h"
 
+#include <type_traits>
+
 namespace karvel::host {
 
-template <typename Function>
-void KarvelLibrary::bind(Function& slot, const char* name) {
-    slot = reinterpret_cast<Function>(library_.symbol(name));
-    if (slot == nullptr && error_.empty()) error_ = std::string("missing export ") + name;
-}
+namespace {
+
+// The table's signatures are the C interface's, checked here where both are in sight.
+using Table = KarvelSeat::LibraryFunctions;
+static_assert(std::is_same_v<decltype(Table::SetConfiguration), decltype(&::Ridova_SetConfiguration)>);
+static_assert(std::is_same_v<decltype(Table::SetUdpEndpoint), decltype(&::Ridova_SetUdpEndpoint)>);
+static_assert(std::is_same_v<decltype(Table::SetEffectsEndpoints), decltype(&::Ridova_SetEffectsEndpoints)>);
+static_assert(std::is_same_v<decltype(Table::Release), decltype(&::Ridova_Release)>);
+static_assert(std::is_same_v<decltype(Table::ResetPosition), decltype(&::Ridova_ResetPosition)>);
+static_assert(std::is_same_v<decltype(Table::TurnOffAllEffects), decltype(&::Ridova_TurnOffAllEffects)>);
+static_assert(std::is_same_v<decltype(Table::SendSeatPosture), decltype(&::Ridova_SendSeatPosture)>);
+static_assert(std::is_same_v<decltype(Table::SetWindSpeed), decltype(&::Ridova_SetWindSpeed)>);
+static_assert(std::is_same_v<decltype(Table::SetWaterMist), decltype(&::Ridova_SetWaterMist)>);
+static_assert(std::is_same_v<decltype(Table::SetScent), decltype(&::Ridova_SetScent)>);
+static_assert(std::is_same_v<decltype(Table::SetHeater), decltype(&::Ridova_SetHeater)>);
+static_assert(std::is_same_v<decltype(Table::GetVersion), decltype(&::Ridova_GetVersion)>);
+static_assert(std::is_same_v<decltype(Table::SetLogCallback), decltype(&::Ridova_SetLogCallback)>);
+static_assert(std::is_same_v<decltype(Table::SendPostureCommand), decltype(&::Ridova_SendPostureCommand)>);
+
+} // namespace
 
 KarvelLibrary::KarvelLibrary(const std::string& path) : library_(path) {
     if (!library_.loaded()) {
         error_ = library_.error();
         return;
     }
-    bind(SetConfiguration, "Ridova_SetConfiguration");
-    bind(SetUdpEndpoint, "Ridova_SetUdpEndpoint");
-    bind(Release, "Ridova_Release");
-    bind(SendSeatPosture, "Ridova_SendSeatPosture");
-    bind(SendPostureCommand, "Ridova_SendPostureCommand");
-    bind(ResetPosition, "Ridova_ResetPosition");
-    bind(GetVersion, "Ridova_GetVersion");
-    bind(SetLogCallback, "Ridova_SetLogCallback");
-    bind(SetEffectsEndpoints, "Ridova_SetEffectsEndpoints");
-    bind(SetWindSpeed, "Ridova_SetWindSpeed");
-    bind(SetWaterMist, "Ridova_SetWaterMist");
-    bind(SetScent, "Ridova_SetScent");
-    bind(SetHeater, "Ridova_SetHeater");
-    bind(TurnOffAllEffects, "Ridova_TurnOffAllEffects");
-    bound_ = error_.empty();
+    const char* missing =
+        KarvelSeat::BindLibraryFunctions(*this, [this](const char* name) { return library_.symbol(name); });
+    if (missing == nullptr && SendPostureCommand == nullptr) missing = "Ridova_SendPostureCommand";
+    if (missing != nullptr) {
+        error_ = std::string("missing export ") + missing;
+        static_cast<KarvelSeat::LibraryFunctions&>(*this) = KarvelSeat::LibraryFunctions();
+        return;
+    }
+    bound_ = true;
 }
 
 } // namespace karvel::host

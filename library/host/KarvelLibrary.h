@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Karvel.h"
+#include "SeatHost/SeatLibrary.h"
 
 namespace karvel::host {
 
@@ -25,8 +26,9 @@ private:
     std::string error_;
 };
 
-// The library's exports, bound all or nothing.
-class KarvelLibrary {
+// The library's exports, bound all or nothing into the table every host fills (the engine plugin's binding
+// too), Ridova_SendPostureCommand included.
+class KarvelLibrary : public KarvelSeat::LibraryFunctions {
 public:
     explicit KarvelLibrary(const std::string& path);
 
@@ -34,25 +36,7 @@ public:
     // Why loading or binding failed.
     const std::string& error() const { return error_; }
 
-    decltype(&::Ridova_SetConfiguration) SetConfiguration = nullptr;
-    decltype(&::Ridova_SetUdpEndpoint) SetUdpEndpoint = nullptr;
-    decltype(&::Ridova_Release) Release = nullptr;
-    decltype(&::Ridova_SendSeatPosture) SendSeatPosture = nullptr;
-    decltype(&::Ridova_SendPostureCommand) SendPostureCommand = nullptr;
-    decltype(&::Ridova_ResetPosition) ResetPosition = nullptr;
-    decltype(&::Ridova_GetVersion) GetVersion = nullptr;
-    decltype(&::Ridova_SetLogCallback) SetLogCallback = nullptr;
-    decltype(&::Ridova_SetEffectsEndpoints) SetEffectsEndpoints = nullptr;
-    decltype(&::Ridova_SetWindSpeed) SetWindSpeed = nullptr;
-    decltype(&::Ridova_SetWaterMist) SetWaterMist = nullptr;
-    decltype(&::Ridova_SetScent) SetScent = nullptr;
-    decltype(&::Ridova_SetHeater) SetHeater = nullptr;
-    decltype(&::Ridova_TurnOffAllEffects) TurnOffAllEffects = nullptr;
-
 private:
-    template <typename Function>
-    void bind(Function& slot, const char* name);
-
     DynamicLibrary library_;
     bool bound_ = false;
     std::string error_;

@@ -6,8 +6,7 @@
 namespace karvel {
 namespace {
 
-constexpr SeatModelParams kOrvida{185.0f, 50.0f, 120000.0f, 168.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-constexpr SeatModelParams kTamsel{200.0f, 90.0f, 180000.0f, 168.0f, 0.0f, -1.0f, -1.0f, -1.0f};
+using KarvelSeat::SeatModel;
 
 constexpr float kFullDeflectionDegrees = 15.0f;
 constexpr float kMixWeight = 0.5f;
@@ -23,15 +22,11 @@ T limit(T value, T lo, T hi) {
     return value > lo ? value : lo;
 }
 
-float rotationScale(const SeatModelParams& model) {
-    return (model.rotationRatio * kRotationPulsesFactor) * kMixWeight;
+float rotationScale(const SeatModel& model) {
+    return (model.RotationRatio * kRotationPulsesFactor) * kMixWeight;
 }
 
 } // namespace
-
-const SeatModelParams& SeatAlgorithm::modelParams(std::int32_t seatType) {
-    return seatType == kOrvidaModel ? kOrvida : kTamsel;
-}
 
 std::int32_t SeatAlgorithm::truncateToPulse(double value) {
     if (std::isnan(value)) return 0;
@@ -68,9 +63,9 @@ double SeatAlgorithm::lengthToPulse(double position, float linkLength, float cra
 }
 
 PulseStep SeatAlgorithm::pulseStep(float normPos, std::int32_t seatType) {
-    const SeatModelParams& model = modelParams(seatType);
+    const SeatModel& model = modelParams(seatType);
     const double position = static_cast<double>(normPos) + static_cast<double>(normPos) - 1.0;
-    const double value = lengthToPulse(position, model.linkLength, model.crankRadius, model.pulsesPerHalfTurn);
+    const double value = lengthToPulse(position, model.LinkLength, model.CrankRadius, model.PulsesPerHalfTurn);
     return PulseStep{normPos, position, truncateToPulse(value)};
 }
 
@@ -114,12 +109,15 @@ PulseTargets SeatAlgorithm::commandTargets(float x, float y, float z, float angl
 }
 
 PulseTargets SeatAlgorithm::homeTargets(std::int32_t seatType) {
-    const SeatModelParams& m = modelParams(seatType);
-    const auto home = [&m](float position) {
-        return truncateToPulse(lengthToPulse(position, m.linkLength, m.crankRadius, m.pulsesPerHalfTurn));
+    const SeatModel& m = modelParams(seatType);
+    // The home posture's axis positions, as signed unit positions that are not mapped again.
+    const AxisPositions axes = calculateAxes(m.Home.Pitch, m.Home.Roll, m.Home.Height);
+    const auto home = [&m](float normPos) {
+        const double position = static_cast<double>(normPos) + static_cast<double>(normPos) - 1.0;
+        return truncateToPulse(lengthToPulse(position, m.LinkLength, m.CrankRadius, m.PulsesPerHalfTurn));
     };
-    const float turns = (m.homeYaw + m.homeYaw) / kDegreesPerTurn;
-    return PulseTargets{home(m.homeX), home(m.homeY), home(m.homeZ), truncateToPulse(turns * rotationScale(m))};
+    const float turns = (m.Home.Yaw + m.Home.Yaw) / kDegreesPerTurn;
+    return PulseTargets{home(axes.x), home(axes.y), home(axes.z), truncateToPulse(turns * rotationScale(m))};
 }
 
 } // namespace karvel

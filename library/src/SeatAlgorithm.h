@@ -7,16 +7,9 @@
 
 #include <cstdint>
 
-namespace karvel {
+#include "SeatModel.h"
 
-struct SeatModelParams {
-    float linkLength;
-    float crankRadius;
-    float pulsesPerHalfTurn;
-    float rotationRatio;
-    float homeYaw;
-    float homeX, homeY, homeZ; // signed unit positions, -1 bottom .. 1 top
-};
+namespace karvel {
 
 struct AxisPositions {
     float x, y, z; // normalised, 0 bottom .. 1 top
@@ -44,9 +37,8 @@ struct KinematicsTrace {
 
 class SeatAlgorithm {
 public:
-    static constexpr std::int32_t kOrvidaModel = 1; // every other code selects the Tamsel record
-
-    static const SeatModelParams& modelParams(std::int32_t seatType);
+    // The model's record in the seat model table; code 1 selects Orvida, every other code Tamsel.
+    static const KarvelSeat::SeatModel& modelParams(std::int32_t seatType) { return KarvelSeat::SeatModelOf(seatType); }
 
     static AxisPositions calculateAxes(float pitch, float roll, float height);
     static std::int32_t calculatePulse(float normPos, std::int32_t seatType) { return pulseStep(normPos, seatType).pulse; }

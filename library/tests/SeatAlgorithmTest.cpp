@@ -40,9 +40,9 @@ TEST(SeatAlgorithm, WorkedValuesOfTheCrankModel) {
         {kOrvida, 0.5f, 65177.62, 65177},  {kOrvida, 0.75f, 84070.89, 84070},  {kOrvida, 1.0f, 120000.0, 120000},
     };
     for (const WorkedValue& row : table) {
-        const karvel::SeatModelParams& m = SeatAlgorithm::modelParams(row.model);
+        const KarvelSeat::SeatModel& m = SeatAlgorithm::modelParams(row.model);
         const double position = double{row.normPos} * 2.0 - 1.0;
-        EXPECT_NEAR(SeatAlgorithm::lengthToPulse(position, m.linkLength, m.crankRadius, m.pulsesPerHalfTurn),
+        EXPECT_NEAR(SeatAlgorithm::lengthToPulse(position, m.LinkLength, m.CrankRadius, m.PulsesPerHalfTurn),
                     row.valueBeforeTruncation, 0.005)
             << "model " << row.model << " normPos " << row.normPos;
         EXPECT_EQ(SeatAlgorithm::calculatePulse(row.normPos, row.model), row.pulse)

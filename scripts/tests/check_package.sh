@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # check_package.sh BUILD OBJDUMP VERSION WORKDIR: builds the plugin zip twice
 # from the Windows build BUILD with scripts/package.sh, unpacks it and checks what a user gets:
-# the layout (every module source, nothing else), the files as they are in
+# the layout (every source of both modules, nothing else), the files as they are in
 # the repository, the DLL's exports and imports, the .uplugin fields, and the
 # same bytes from the same inputs, and that the build rules stage the library
 # from every place the module looks for it.
@@ -19,10 +19,10 @@ zip_file="$work/first/Karvel-$version-Win64.zip"
 [ -f "$zip_file" ] || fail "no $(basename "$zip_file"); got: $(ls "$work/first")"
 cmp -s "$zip_file" "$work/second/Karvel-$version-Win64.zip" || fail "two runs gave different zips"
 
-# Layout: exactly the plugin descriptor, the read-me, the DLL and every file of the module's directory.
+# Layout: exactly the plugin descriptor, the read-me, the DLL and every file of the modules' directories.
 expected=$(
   { printf '%s\n' Karvel/Karvel.uplugin Karvel/README.md Karvel/Binaries/ThirdParty/Win64/Karvel.dll
-    (cd "$root" && find Source/Karvel -type f | sed 's|^|Karvel/|'); } | LC_ALL=C sort)
+    (cd "$root" && find Source -type f | sed 's|^|Karvel/|'); } | LC_ALL=C sort)
 actual=$(unzip -Z1 "$zip_file" | LC_ALL=C sort)
 [ "$actual" = "$expected" ] || fail "layout differs:
 $(diff <(echo "$expected") <(echo "$actual") || true)"
@@ -32,7 +32,7 @@ plugin="$work/unpacked/Karvel"
 cmp -s "$plugin/Binaries/ThirdParty/Win64/Karvel.dll" "$dll" || fail "the DLL is not the one given"
 cmp -s "$plugin/Karvel.uplugin" "$root/Karvel.uplugin" || fail "Karvel.uplugin differs from the repository's"
 cmp -s "$plugin/README.md" "$root/README.md" || fail "README.md differs from the repository's"
-(cd "$root" && find Source/Karvel -type f) | while read -r file; do
+(cd "$root" && find Source -type f) | while read -r file; do
   cmp -s "$plugin/$file" "$root/$file" || fail "$file differs from the repository's"
 done
 
@@ -50,7 +50,7 @@ cmake -DLIBRARY="$plugin/Binaries/ThirdParty/Win64/Karvel.dll" -DOBJDUMP="$objdu
 
 # The descriptor as the engine reads it.
 python3 - "$plugin/Karvel.uplugin" "$version" <<'PY' || fail "Karvel.uplugin fields"
-import json, sys
+import json, os, sys
 with open(sys.argv[1], encoding="utf-8") as f:
     d = json.load(f)
 problems = []
@@ -61,7 +61,13 @@ expect("FileVersion", 3)
 expect("VersionName", sys.argv[2])
 expect("FriendlyName", "Karvel")
 expect("CanContainContent", False)
-expect("Modules", [{"Name": "Karvel", "Type": "Runtime", "LoadingPhase": "Default", "PlatformAllowList": ["Win64"]}])
+expect("SupportedTargetPlatforms", ["Win64"])
+# The engine-free core and the module that uses it, each with its build rules in the package.
+module = lambda name: {"Name": name, "Type": "Runtime", "LoadingPhase": "Default", "PlatformAllowList": ["Win64"]}
+expect("Modules", [module("KarvelSeatCore"), module("Karvel")])
+for name in ("KarvelSeatCore", "Karvel"):
+    if not os.path.isfile(os.path.join(os.path.dirname(sys.argv[1]), "Source", name, name + ".Build.cs")):
+        problems.append(f"no Source/{name}/{name}.Build.cs for the module {name}")
 for key in ("Description", "Category"):
     if not isinstance(d.get(key), str) or not d[key]:
         problems.append(f"{key} missing")

@@ -44,9 +44,7 @@ int cue(SeatSession& seat, const TelemetryFile& file, const NamedProfile& profil
     KarvelCueing::MotionCueing cueing;
     std::string error;
     if (!cueing.SetProfile(profile.profile, &error)) throw UsageError("profile " + profile.name + ": " + error);
-    KarvelCueing::SeatPose home;
-    home.Height = seat.homeHeight();
-    cueing.SetHome(home);
+    cueing.SetHome(KarvelCueing::HomePose(seat.model()));
 
     const double start = file.samples.front().time;
     const double dt = 1.0 / rateHz;

@@ -47,9 +47,7 @@ int replay(SeatSession& seat, const MotionFile& file, double rateHz) {
     std::optional<std::uint64_t> parked;
     if (last) {
         KarvelCueing::MotionCueing cueing;
-        KarvelCueing::SeatPose home;
-        home.Height = seat.homeHeight();
-        cueing.SetHome(home);
+        cueing.SetHome(KarvelCueing::HomePose(seat.model()));
         cueing.StandAt(*last);
         parked = parkSoftly(seat, cueing, stream);
     }

@@ -1,15 +1,15 @@
-// One registered seat, driven through the library's C interface. Counts the
-// motion frames it asks for and, whichever way it ends (normal exit, error,
-// Ctrl-C), turns the effects off, homes the seat and releases the library.
+// One registered seat, driven through the library's C interface by the host
+// rules every host follows (KarvelSeat::SeatHost). Counts the motion frames it
+// asks for and, whichever way it ends (normal exit, error, Ctrl-C), turns the
+// effects off, homes the seat and releases the library.
 #pragma once
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 
-#include "EffectsExports.h"
 #include "Endpoint.h"
-#include "KarvelLibrary.h"
+#include "SeatHost/SeatHost.h"
 
 namespace karvel::cli {
 
@@ -19,7 +19,7 @@ struct UsageError : std::runtime_error {
 };
 
 struct SeatSetup {
-    int model = 0; // 1 = Orvida (motion and effects), else Tamsel (motion only)
+    const KarvelSeat::SeatModel* model = &KarvelSeat::TamselSeat;
     tools::Endpoint motion{"127.0.0.1", 7408};
     tools::Endpoint relay{"127.0.0.1", 8234};
     tools::Endpoint speed{"127.0.0.1", 8235};
@@ -27,15 +27,17 @@ struct SeatSetup {
 
 class SeatSession {
 public:
-    // Throws std::runtime_error when the library refuses the configuration.
-    SeatSession(host::KarvelLibrary& library, tools::EffectsExports& effects, const SeatSetup& setup);
+    // Throws std::runtime_error when the library refuses the configuration
+    // (released again first).
+    SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup);
     // Runs finish() unless it ran.
     ~SeatSession();
     SeatSession(const SeatSession&) = delete;
     SeatSession& operator=(const SeatSession&) = delete;
 
+    // Pitch and roll limited to +-15, yaw to +-180, height to 0..1.
     void posture(float pitch, float roll, float yaw, float height);
-    // An engine rotator: each angle normalised to (-180, 180], pitch and roll limited to +-15.
+    // An engine rotator: each angle normalised to (-180, 180], then limited as a posture.
     void rotate(float pitch, float yaw, float roll, float height);
     void home();
     void wind(int level);
@@ -50,17 +52,13 @@ public:
     void finish();
 
     std::uint64_t framesSent() const { return frames_; }
-    // The height of the model's home: mid-stroke on an Orvida, the bottom on a Tamsel.
-    float homeHeight() const { return model_ == 1 ? 0.5f : 0.0f; }
-    bool effectsEnabled() const { return effectsEnabled_; }
+    const KarvelSeat::SeatModel& model() const { return host_.Model(); }
+    bool effectsEnabled() const { return host_.EffectsEnabled(); }
 
 private:
     void requireEffects(const char* command) const;
 
-    host::KarvelLibrary& library_;
-    tools::EffectsExports& effects_;
-    const int model_;
-    const bool effectsEnabled_;
+    KarvelSeat::SeatHost host_;
     std::uint64_t frames_ = 0;
     bool finished_ = false;
 };

@@ -17,6 +17,7 @@
 #include "Cue.h"
 #include "Demo.h"
 #include "Interrupt.h"
+#include "KarvelLibrary.h"
 #include "LibraryLog.h"
 #include "Replay.h"
 #include "SeatSession.h"
@@ -50,8 +51,8 @@ tools::Endpoint endpointOption(const std::string& name, const std::string& text)
 
 SeatSetup seatSetup(const SeatOptions& options) {
     SeatSetup setup;
-    if (options.model == "orvida") setup.model = 1;
-    else if (options.model != "tamsel") throw UsageError("unknown seat model '" + options.model + "' (orvida or tamsel)");
+    setup.model = KarvelSeat::FindSeatModel(options.model);
+    if (setup.model == nullptr) throw UsageError("unknown seat model '" + options.model + "' (orvida or tamsel)");
     setup.motion = endpointOption("--udp", options.motion);
     setup.relay = endpointOption("--relay", options.relay);
     setup.speed = endpointOption("--speed", options.speed);
@@ -59,13 +60,12 @@ SeatSetup seatSetup(const SeatOptions& options) {
 }
 
 struct LoadedLibrary {
-    explicit LoadedLibrary(const std::string& path) : motion(path), effects(path) {
-        if (!motion.bound()) throw std::runtime_error("cannot use the library " + path + ": " + motion.error());
+    explicit LoadedLibrary(const std::string& path) : functions(path) {
+        if (!functions.bound()) throw std::runtime_error("cannot use the library " + path + ": " + functions.error());
         // Stays registered while the library unloads: the callback lives in this program.
-        motion.SetLogCallback(&onLibraryLine);
+        functions.SetLogCallback(&onLibraryLine);
     }
-    host::KarvelLibrary motion;
-    tools::EffectsExports effects;
+    host::KarvelLibrary functions;
 };
 
 // Registers the seat, runs `drive` and always finishes the seat (effects off, home, release).
@@ -73,7 +73,7 @@ int withSeat(const std::string& libraryPath, const SeatOptions& options,
              const std::function<int(SeatSession&)>& drive) {
     const SeatSetup setup = seatSetup(options);
     LoadedLibrary library(libraryPath);
-    SeatSession seat(library.motion, library.effects, setup);
+    SeatSession seat(library.functions, setup);
     const int status = drive(seat);
     seat.finish();
     std::printf("karvel: %llu frames sent (home included)%s\n", static_cast<unsigned long long>(seat.framesSent()),
@@ -139,8 +139,7 @@ int main(int argc, char** argv) {
 
         if (*version) {
             LoadedLibrary library(libraryPath);
-            std::printf("%s%s\n", library.motion.GetVersion(),
-                        library.effects.available() ? "" : " (without the effects functions)");
+            std::printf("%s\n", library.functions.GetVersion());
             return 0;
         }
         if (*run) {

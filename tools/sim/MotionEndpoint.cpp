@@ -16,7 +16,7 @@ double seconds(std::chrono::steady_clock::time_point at) {
 }
 } // namespace
 
-MotionEndpoint::MotionEndpoint(const CrankModel& model, const net::Ipv4Endpoint& local, const AxisRates& maxRates,
+MotionEndpoint::MotionEndpoint(const KarvelSeat::SeatModel& model, const net::Ipv4Endpoint& local, const AxisRates& maxRates,
                                SessionClock& sessions, std::function<void()> onChange)
     : model_(model), sessions_(sessions), onChange_(std::move(onChange)), socket_(net::bindUdp(local)),
       rates_(maxRates) {

@@ -21,7 +21,7 @@ class MotionEndpoint {
 public:
     // Port 0 in `local` lets the system choose. Throws std::runtime_error when it cannot be bound.
     // `maxRates`: the velocities beyond which a frame is flagged.
-    MotionEndpoint(const CrankModel& model, const net::Ipv4Endpoint& local, const AxisRates& maxRates,
+    MotionEndpoint(const KarvelSeat::SeatModel& model, const net::Ipv4Endpoint& local, const AxisRates& maxRates,
                    SessionClock& sessions, std::function<void()> onChange);
     ~MotionEndpoint();
     MotionEndpoint(const MotionEndpoint&) = delete;
@@ -36,7 +36,7 @@ private:
     void countFor(std::uint64_t session) const; // with mutex_ held: a new session's counters start at zero
     void forgetOldFrames() const;               // with mutex_ held
 
-    const CrankModel& model_;
+    const KarvelSeat::SeatModel& model_;
     SessionClock& sessions_;
     std::function<void()> onChange_;
     net::SocketHandle socket_ = net::kInvalidSocket;

@@ -1,24 +1,14 @@
 // Turns the pulse targets of a motion frame back into what produced them:
 // normalised axis positions and the pitch, roll, height and yaw of the
-// posture call. The crank constants are the seat models' own.
+// posture call. The crank constants are the seat models' own (SeatModel.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "SeatModels/SeatModel.h"
+
 namespace karvel::sim {
-
-struct CrankModel {
-    const char* name;
-    double linkLength;
-    double crankRadius;
-    double pulsesPerHalfTurn;
-};
-
-extern const CrankModel kTamsel;
-extern const CrankModel kOrvida;
-// "tamsel" or "orvida" (any case); null for anything else.
-const CrankModel* findModel(const std::string& name);
 
 struct AxisTargets {
     std::int32_t x = 0, y = 0, z = 0, u = 0;
@@ -34,6 +24,6 @@ struct DecodedPosture {
 
 // Yaw assumes the posture call (the direct posture command puts half as many
 // pulses on U per degree and cannot be told apart on the wire).
-DecodedPosture invertTargets(const CrankModel& model, const AxisTargets& targets);
+DecodedPosture invertTargets(const KarvelSeat::SeatModel& model, const AxisTargets& targets);
 
 } // namespace karvel::sim

@@ -59,6 +59,7 @@ struct SessionState {
 struct SimSnapshot {
     std::uint64_t version = 0; // grows with every change
     std::string model;
+    int stroke = 0; // pulses from the bottom to the top of a support axis's stroke, the model's
     std::string address; // the one all devices listen on
     Ports ports;
     SessionState session;

@@ -48,6 +48,7 @@ nlohmann::json toJson(const SimSnapshot& snapshot) {
     const EffectsState& effects = snapshot.effects;
     return {{"version", snapshot.version},
             {"model", snapshot.model},
+            {"stroke", snapshot.stroke},
             {"address", snapshot.address},
             {"session",
              {{"number", snapshot.session.number},

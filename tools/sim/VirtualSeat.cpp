@@ -58,7 +58,8 @@ SimSnapshot VirtualSeat::snapshot() const {
     result.session = {session.number,
                       std::chrono::duration<double>(SessionClock::Clock::now() - session.started).count(),
                       session.cause};
-    result.model = model_.name;
+    result.model = model_.Name;
+    result.stroke = static_cast<int>(model_.StrokePulses());
     result.address = net::formatIpv4(address_.octets);
     result.ports = ports();
     result.motion = motion_->state();

@@ -17,7 +17,7 @@
 namespace karvel::sim {
 
 struct SeatOptions {
-    const CrankModel* model = &kTamsel;
+    const KarvelSeat::SeatModel* model = &KarvelSeat::TamselSeat;
     net::Ipv4Endpoint address{{127, 0, 0, 1}, 0}; // the devices' address (0.0.0.0: all); its port is unused
     std::uint16_t motionPort = 7408; // 0: the system chooses (also below)
     std::uint16_t relayPort = 8234;
@@ -52,7 +52,7 @@ public:
 private:
     void changed();
 
-    const CrankModel& model_;
+    const KarvelSeat::SeatModel& model_;
     const net::Ipv4Endpoint address_;
     mutable std::mutex versionMutex_;
     mutable std::condition_variable versionChanged_;

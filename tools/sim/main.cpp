@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1e-3, 1e5));
     CLI11_PARSE(app, argc, argv);
     if (!maxRates.empty()) options.maxRates = {maxRates[0], maxRates[1], maxRates[2], maxRates[3]};
-    options.model = findModel(model);
+    options.model = KarvelSeat::FindSeatModel(model);
     if (options.model == nullptr) {
         std::fprintf(stderr, "karvel-sim: unknown seat model '%s' (tamsel or orvida)\n", model.c_str());
         return 2;
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
                     ports.http);
         std::printf("  %s seat; motion controller udp %s:%d, relay board tcp %s:%d (Modbus-TCP), "
                     "fan speed controller tcp %s:%d (RTU-over-TCP)\n",
-                    options.model->name, address, ports.motion, address, ports.relay, address, ports.speed);
+                    options.model->Name, address, ports.motion, address, ports.relay, address, ports.speed);
         const bool everywhere = bind == "0.0.0.0";
         if (view)
             std::printf("  live view: http://%s:%d/%s\n", everywhere ? "127.0.0.1" : address, ports.http,

@@ -64,18 +64,15 @@ TEST_F(KarvelCli, ReplayOfTheShippedDriveHoldsItsRateAndEveryFrameArrives) {
 }
 
 TEST_F(KarvelCli, InterruptTurnsTheEffectsOffAndHomesTheSeat) {
-    const bool effects = effectsExports().available();
-    const std::string script = writeFile("hold.txt", std::string("posture 10 5 30 0.8\n") +
-                                                         (effects ? "wind 3\nheater on\nmist 1\n" : "") + "wait 60\n");
+    const std::string script = writeFile("hold.txt", "posture 10 5 30 0.8\nwind 3\nheater on\nmist 1\nwait 60\n");
     ChildProcess host(command({"run", "--script", script}));
-    seat_.waitFor([&](const sim::SimSnapshot& s) { return s.motion.frames == 1 && (!effects || s.effects.heater); },
+    seat_.waitFor([&](const sim::SimSnapshot& s) { return s.motion.frames == 1 && s.effects.heater; },
                   kDeadline);
     host.signal(SIGINT);
     ASSERT_EQ(host.wait(kDeadline), 130) << host.output();
     const sim::SimSnapshot s = seat_.waitFor([](const sim::SimSnapshot& x) { return x.motion.frames == 2; }, kDeadline);
     EXPECT_NEAR(s.motion.posture.height, 0.5, 1e-4) << "Orvida's home is mid-stroke";
     EXPECT_NEAR(s.motion.posture.pitch, 0.0, 1e-3);
-    if (!effects) GTEST_SKIP() << "motion checked; the library under test has no effects exports";
     EXPECT_EQ(s.effects.fanSpeed, 0);
     EXPECT_EQ(s.effects.mistLevel, 0);
     EXPECT_FALSE(s.effects.heater);

@@ -21,7 +21,7 @@ struct ContextFree {
 };
 
 TEST(IndependentModbusClient, LibmodbusWritesAndReadsTheRelayBoard) {
-    sim::VirtualSeat seat(loopbackSeat(sim::kOrvida));
+    sim::VirtualSeat seat(loopbackSeat(KarvelSeat::OrvidaSeat));
     std::unique_ptr<modbus_t, ContextFree> client(modbus_new_tcp("127.0.0.1", seat.ports().relay));
     ASSERT_TRUE(client);
     modbus_set_slave(client.get(), 1);

@@ -18,8 +18,8 @@ using LibraryDrivesTheSeat = LibraryAgainstSim;
 
 TEST_F(LibraryDrivesTheSeat, DecodedPosturesMatchWhatWasSentOnBothModels) {
     const Posture postures[] = {{0, 0, 0, 0.5f}, {5, -3, 45, 0.4f}, {-4.5f, 2.25f, -120, 0.6f}, {1, 1, 179, 0.5f}};
-    for (const sim::CrankModel* model : {&sim::kTamsel, &sim::kOrvida}) {
-        SCOPED_TRACE(model->name);
+    for (const KarvelSeat::SeatModel* model : {&KarvelSeat::TamselSeat, &KarvelSeat::OrvidaSeat}) {
+        SCOPED_TRACE(model->Name);
         start(*model);
         auto& karvel = karvel::test::karvelLibrary();
         std::uint64_t sent = 0;
@@ -36,14 +36,14 @@ TEST_F(LibraryDrivesTheSeat, DecodedPosturesMatchWhatWasSentOnBothModels) {
         }
         karvel.ResetPosition();
         const sim::SimSnapshot home = waitForFrames(sent + 1);
-        EXPECT_NEAR(home.motion.posture.height, model == &sim::kTamsel ? 0.0 : 0.5, 1e-4);
+        EXPECT_NEAR(home.motion.posture.height, model == &KarvelSeat::TamselSeat ? 0.0 : 0.5, 1e-4);
         EXPECT_EQ(home.motion.malformed(), 0u);
         TearDown();
     }
 }
 
 TEST_F(LibraryDrivesTheSeat, LimitedPostureIsReportedAsAmbiguous) {
-    start(sim::kTamsel);
+    start(KarvelSeat::TamselSeat);
     karvel::test::karvelLibrary().SendSeatPosture(40, 0, 0, 1);
     const sim::SimSnapshot s = waitForFrames(1);
     EXPECT_NEAR(s.motion.posture.height, 0.75, 1e-4);
@@ -52,18 +52,14 @@ TEST_F(LibraryDrivesTheSeat, LimitedPostureIsReportedAsAmbiguous) {
 
 class LibraryDrivesTheEffects : public LibraryAgainstSim {
 protected:
-    void SetUp() override {
-        if (!effectsExports().available())
-            GTEST_SKIP() << "the library under test has no effects exports (Ridova_SetWindSpeed and the others)";
-        start(sim::kOrvida);
-    }
+    void SetUp() override { start(KarvelSeat::OrvidaSeat); }
     sim::SimSnapshot waitForEffects(const std::function<bool(const sim::EffectsState&)>& condition) {
         return seat_->waitFor([&](const sim::SimSnapshot& s) { return condition(s.effects); }, kDeadline);
     }
 };
 
 TEST_F(LibraryDrivesTheEffects, EveryLevelStandsOnTheDevicesAndTurnOffClearsThem) {
-    EffectsExports& effects = effectsExports();
+    host::KarvelLibrary& effects = karvel::test::karvelLibrary();
     for (int wind = 0; wind <= 3; ++wind) {
         effects.SetWindSpeed(wind);
         const int speed[] = {0, 50, 70, 100};
@@ -98,10 +94,10 @@ TEST_F(LibraryDrivesTheEffects, EveryLevelStandsOnTheDevicesAndTurnOffClearsThem
 }
 
 TEST_F(LibraryDrivesTheEffects, EndpointSwitchMovesTheEffectsToAnotherSeat) {
-    sim::VirtualSeat second(loopbackSeat(sim::kOrvida));
+    sim::VirtualSeat second(loopbackSeat(KarvelSeat::OrvidaSeat));
     const sim::Ports ports = second.ports();
-    ASSERT_TRUE(effectsExports().SetEffectsEndpoints("127.0.0.1", ports.relay, "127.0.0.1", ports.speed));
-    effectsExports().SetWaterMist(2);
+    ASSERT_TRUE(karvel::test::karvelLibrary().SetEffectsEndpoints("127.0.0.1", ports.relay, "127.0.0.1", ports.speed));
+    karvel::test::karvelLibrary().SetWaterMist(2);
     const sim::SimSnapshot s =
         second.waitFor([](const sim::SimSnapshot& x) { return x.effects.mistLevel == 2; }, kDeadline);
     EXPECT_EQ(s.effects.mistLevel, 2);

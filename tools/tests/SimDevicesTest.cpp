@@ -63,7 +63,7 @@ Bytes mbap(std::uint16_t transaction, const Bytes& pdu) {
 
 class VirtualSeatDevices : public ::testing::Test {
 protected:
-    sim::VirtualSeat seat_{loopbackSeat(sim::kOrvida)};
+    sim::VirtualSeat seat_{loopbackSeat(KarvelSeat::OrvidaSeat)};
 
     sim::SimSnapshot waitFor(const std::function<bool(const sim::SimSnapshot&)>& condition) {
         return seat_.waitFor(condition, kDeadline);
@@ -170,7 +170,7 @@ TEST_F(VirtualSeatDevices, FanSpeedControllerAnswersRtuFramesAndStaysSilentOnBad
 // Counters, flags and peaks belong to a session; the posture and the device outputs stay across sessions.
 TEST(VirtualSeatSessions, CountersStartAgainWhileThePostureAndTheOutputsStay) {
     using namespace std::chrono_literals;
-    sim::SeatOptions options = loopbackSeat(sim::kOrvida);
+    sim::SeatOptions options = loopbackSeat(KarvelSeat::OrvidaSeat);
     options.sessionGap = 1000ms;
     sim::VirtualSeat seat(options);
     const net::Ipv4Endpoint motion{{127, 0, 0, 1}, static_cast<std::uint16_t>(seat.ports().motion)};

@@ -90,18 +90,16 @@ TEST(KarvelSimProgram, TakesEveryFrameAndEffectFromTheLibraryAndEndsWithItsSumma
         ASSERT_EQ(sim.waitFor([&](const nlohmann::json& s) { return s["motion"]["frames"] == sent; })["motion"]["frames"],
                   sent);
     }
-    EffectsExports& effects = effectsExports();
-    ASSERT_TRUE(effects.available());
-    effects.SetWindSpeed(3);
-    effects.SetWaterMist(2);
-    effects.SetScent(1);
-    effects.SetHeater(1);
+    karvel.SetWindSpeed(3);
+    karvel.SetWaterMist(2);
+    karvel.SetScent(1);
+    karvel.SetHeater(1);
     const nlohmann::json on = sim.waitFor([](const nlohmann::json& s) {
         const nlohmann::json& e = s["effects"];
         return e["fanSpeed"] == 100 && e["mist"] == 2 && e["scent"] == 1 && e["heater"] == true;
     });
     EXPECT_EQ(on["effects"]["windName"], "high");
-    effects.TurnOffAllEffects();
+    karvel.TurnOffAllEffects();
     karvel.ResetPosition();
     const nlohmann::json end =
         sim.waitFor([&](const nlohmann::json& s) { return s["motion"]["frames"] == sent + 1 && effectsOff(s); });

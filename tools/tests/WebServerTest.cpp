@@ -40,7 +40,7 @@ protected:
         return stream;
     }
 
-    sim::VirtualSeat seat_{loopbackSeat(sim::kTamsel)};
+    sim::VirtualSeat seat_{loopbackSeat(KarvelSeat::TamselSeat)};
     sim::HttpLimits limits_;
     std::unique_ptr<sim::WebView> view_;
 };

@@ -152,7 +152,7 @@ class LiveViewInBrowser : public LibraryAgainstSim {
 protected:
     void SetUp() override {
         if (!haveBrowser()) GTEST_SKIP() << kNoBrowser;
-        start(sim::kOrvida);
+        start(KarvelSeat::OrvidaSeat);
         view_ = std::make_unique<sim::WebView>(*seat_, 0);
         seat_->setHttpPort(view_->port());
     }
@@ -182,6 +182,9 @@ TEST_F(LiveViewInBrowser, PageFollowsAPostureSentThroughTheLibrary) {
     EXPECT_EQ(browser.waitForText("frames", "1"), "1");
     EXPECT_EQ(browser.text("malformed"), "0");
     EXPECT_EQ(browser.text("target-u"), std::to_string(seat_->snapshot().motion.last.targets.u));
+    // X's bar is its share of the Orvida's stroke of 120000 pulses.
+    const double barX = seat_->snapshot().motion.last.targets.x / 120000.0 * 100.0;
+    EXPECT_NEAR(std::stod(browser.run("return document.getElementById('bar-x').style.width;").get<std::string>()), barX, 1e-3);
     // A turn of 30 degrees within one frame is beyond any envelope: flagged on the page.
     karvel.SendSeatPosture(4, -3, 60, 0.6f);
     waitForFrames(2);
@@ -192,10 +195,8 @@ TEST_F(LiveViewInBrowser, PageFollowsAPostureSentThroughTheLibrary) {
     EXPECT_EQ(browser.waitForText("rate-yaw", "0.0°/s"), "0.0°/s");
     EXPECT_EQ(browser.waitForText("fps", "0"), "0");
     EXPECT_EQ(browser.text("flagged"), "1") << "the session's count stays";
-    if (effectsExports().available()) {
-        effectsExports().SetWindSpeed(2);
-        EXPECT_EQ(browser.waitForText("wind", "70 (medium)"), "70 (medium)");
-    }
+    karvel.SetWindSpeed(2);
+    EXPECT_EQ(browser.waitForText("wind", "70 (medium)"), "70 (medium)");
 
     // The reset button: a new session, its counters from zero, the outputs as they stand.
     browser.run("document.getElementById('reset').click(); return null;");
@@ -203,9 +204,7 @@ TEST_F(LiveViewInBrowser, PageFollowsAPostureSentThroughTheLibrary) {
     EXPECT_EQ(browser.text("flagged"), "0");
     EXPECT_EQ(browser.text("session").rfind("session 2 ", 0), 0u) << browser.text("session");
     EXPECT_EQ(browser.text("yaw"), "60.00°");
-    if (effectsExports().available()) {
-        EXPECT_EQ(browser.text("wind"), "70 (medium)");
-    }
+    EXPECT_EQ(browser.text("wind"), "70 (medium)");
 }
 
 // What must be seen at a width, each element wholly inside the window and its text not cut off.

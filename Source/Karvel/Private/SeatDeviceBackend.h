@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CoreMinimal.h"
+#include "SeatHost/SeatHost.h"
 #include "Templates/UniquePtr.h"
 
 // What the manager hands to Configure; the model code is the library's (0 = Tamsel, 1 = Orvida).
@@ -16,26 +17,22 @@ struct FSeatBackendConfig
 	int32 SpeedPort = 0;
 };
 
-// The binding to the seat library. Called from the game thread only; the per-call operations do nothing
-// until Configure has succeeded.
+// The binding to the seat library: finds, loads and binds it all or nothing, routes its log lines into the
+// engine log, and releases and frees it. The seat is driven through GetSeat(), by the rules every host of the
+// library follows; its commands do nothing until Configure has succeeded. Called from the game thread only.
 class ISeatDeviceBackend
 {
 public:
 	virtual ~ISeatDeviceBackend() = default;
 	virtual bool Initialize() = 0;
 	virtual void Shutdown() = 0;
+	// Binds the library first if it is not bound yet, so a library missing at start is found at a registration.
 	virtual bool Configure(const FSeatBackendConfig& Config) = 0;
-	virtual bool SetUdpEndpoint(const FString& Ip, int32 Port) = 0;
-	virtual bool SetEffectsEndpoints(const FString& RelayIp, int32 RelayPort, const FString& SpeedIp, int32 SpeedPort) = 0;
-	virtual void SendSeatPosture(float Pitch, float Roll, float Yaw, float Height) = 0;
-	virtual void ResetPosition() = 0;
-	virtual void SetWindSpeed(int32 Level) = 0;
-	virtual void SetWaterMist(int32 Level) = 0;
-	virtual void SetScent(int32 Level) = 0;
-	virtual void SetHeater(bool bOn) = 0;
-	virtual void TurnOffAllEffects() = 0;
-	virtual FString GetVersion() = 0;
+	// The library's own version text, "Unknown" if it gives none, "DLL Not Loaded" while none is bound. It never
+	// loads the library itself: loading is for Initialize and Configure.
+	virtual FString GetVersion() const = 0;
 	virtual void SetLogForwarding(bool bEnable) = 0;
+	virtual KarvelSeat::SeatHost& GetSeat() = 0;
 };
 
 // A new, unbound backend; nothing is loaded until its Initialize.

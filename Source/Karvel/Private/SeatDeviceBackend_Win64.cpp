@@ -6,18 +6,6 @@
 
 namespace
 {
-using FLogCallback = void (*)(int32 Level, const char* Message);
-
-// The exports as the plugin calls them; booleans come back as one byte.
-using FSetConfigurationFn = uint8 (*)(int32, const char*, int32, int32, const char*, int32, const char*, int32);
-using FSetUdpEndpointFn = uint8 (*)(const char*, int32);
-using FSetEffectsEndpointsFn = uint8 (*)(const char*, int32, const char*, int32);
-using FVoidFn = void (*)();
-using FSendSeatPostureFn = void (*)(float, float, float, float);
-using FLevelFn = void (*)(int32);
-using FGetVersionFn = const char* (*)();
-using FSetLogCallbackFn = void (*)(FLogCallback);
-
 // The library keeps one controller and one log callback for the whole process, but every game instance has
 // a backend of its own. These keep one instance's shutdown from releasing a configuration another instance
 // made, or from silencing the log while another instance still has the library bound. Game thread only.
@@ -80,22 +68,9 @@ public:
 		}
 		++GBoundBackendCount;
 
-		bool bAllBound = true;
-		bAllBound &= Bind(Exports.SetConfiguration, TEXT("Ridova_SetConfiguration"));
-		bAllBound &= Bind(Exports.SetUdpEndpoint, TEXT("Ridova_SetUdpEndpoint"));
-		bAllBound &= Bind(Exports.SetEffectsEndpoints, TEXT("Ridova_SetEffectsEndpoints"));
-		bAllBound &= Bind(Exports.Release, TEXT("Ridova_Release"));
-		bAllBound &= Bind(Exports.ResetPosition, TEXT("Ridova_ResetPosition"));
-		bAllBound &= Bind(Exports.TurnOffAllEffects, TEXT("Ridova_TurnOffAllEffects"));
-		bAllBound &= Bind(Exports.SendSeatPosture, TEXT("Ridova_SendSeatPosture"));
-		bAllBound &= Bind(Exports.SetWindSpeed, TEXT("Ridova_SetWindSpeed"));
-		bAllBound &= Bind(Exports.SetWaterMist, TEXT("Ridova_SetWaterMist"));
-		bAllBound &= Bind(Exports.SetScent, TEXT("Ridova_SetScent"));
-		bAllBound &= Bind(Exports.SetHeater, TEXT("Ridova_SetHeater"));
-		bAllBound &= Bind(Exports.GetVersion, TEXT("Ridova_GetVersion"));
-		bAllBound &= Bind(Exports.SetLogCallback, TEXT("Ridova_SetLogCallback"));
-
-		if (bAllBound)
+		const char* Missing = KarvelSeat::BindLibraryFunctions(Exports,
+			[this](const char* ExportName) { return FPlatformProcess::GetDllExport(DllHandle, UTF8_TO_TCHAR(ExportName)); });
+		if (!Missing)
 		{
 			SetLogForwarding(true);
 			return true;
@@ -114,9 +89,9 @@ public:
 			// Configure makes this backend the owner, whether or not the library accepted the configuration,
 			// so a failed one is released too. A configuration made since by another game instance is that
 			// instance's to release.
-			if (Exports.Release && GConfigurationOwner == this)
+			if (GConfigurationOwner == this)
 			{
-				Exports.Release();
+				Seat.Release();
 				GConfigurationOwner = nullptr;
 			}
 			if (--GBoundBackendCount == 0)
@@ -131,56 +106,30 @@ public:
 
 	virtual bool Configure(const FSeatBackendConfig& Config) override
 	{
-		if (!Initialize() || !Exports.SetConfiguration)
+		if (!Initialize())
 		{
 			return false;
 		}
-		const bool bEffects = Config.SeatModel == 1 && Config.bEnableEffects;
 		const FTCHARToUTF8 UdpIp(*Config.UdpIp);
-		const FTCHARToUTF8 RelayIp(bEffects ? *Config.RelayIp : TEXT(""));
-		const FTCHARToUTF8 SpeedIp(bEffects ? *Config.SpeedIp : TEXT(""));
+		const FTCHARToUTF8 RelayIp(*Config.RelayIp);
+		const FTCHARToUTF8 SpeedIp(*Config.SpeedIp);
+		KarvelSeat::SeatSetup Setup;
+		Setup.Model = Config.SeatModel;
+		Setup.UdpIp = UdpIp.Get();
+		Setup.UdpPort = Config.UdpPort;
+		Setup.EnableEffects = Config.bEnableEffects;
+		Setup.RelayIp = RelayIp.Get();
+		Setup.RelayPort = Config.RelayPort;
+		Setup.SpeedIp = SpeedIp.Get();
+		Setup.SpeedPort = Config.SpeedPort;
 
 		GConfigurationOwner = this;
-		bConfigured = Exports.SetConfiguration(Config.SeatModel, UdpIp.Get(), Config.UdpPort, bEffects ? 1 : 0,
-							  RelayIp.Get(), Config.RelayPort, SpeedIp.Get(), Config.SpeedPort) != 0;
-		return bConfigured;
+		return Seat.Configure(Setup);
 	}
 
-	virtual bool SetUdpEndpoint(const FString& Ip, int32 Port) override
+	virtual FString GetVersion() const override
 	{
-		if (!bConfigured || !Exports.SetUdpEndpoint)
-		{
-			return false;
-		}
-		return Exports.SetUdpEndpoint(TCHAR_TO_UTF8(*Ip), Port) != 0;
-	}
-
-	virtual bool SetEffectsEndpoints(const FString& RelayIp, int32 RelayPort, const FString& SpeedIp, int32 SpeedPort) override
-	{
-		if (!bConfigured || !Exports.SetEffectsEndpoints)
-		{
-			return false;
-		}
-		const FTCHARToUTF8 Relay(*RelayIp);
-		const FTCHARToUTF8 Speed(*SpeedIp);
-		return Exports.SetEffectsEndpoints(Relay.Get(), RelayPort, Speed.Get(), SpeedPort) != 0;
-	}
-
-	virtual void SendSeatPosture(float Pitch, float Roll, float Yaw, float Height) override
-	{
-		CallIfConfigured(Exports.SendSeatPosture, Pitch, Roll, Yaw, Height);
-	}
-
-	virtual void ResetPosition() override { CallIfConfigured(Exports.ResetPosition); }
-	virtual void SetWindSpeed(int32 Level) override { CallIfConfigured(Exports.SetWindSpeed, Level); }
-	virtual void SetWaterMist(int32 Level) override { CallIfConfigured(Exports.SetWaterMist, Level); }
-	virtual void SetScent(int32 Level) override { CallIfConfigured(Exports.SetScent, Level); }
-	virtual void SetHeater(bool bOn) override { CallIfConfigured(Exports.SetHeater, bOn ? 1 : 0); }
-	virtual void TurnOffAllEffects() override { CallIfConfigured(Exports.TurnOffAllEffects); }
-
-	virtual FString GetVersion() override
-	{
-		if (!Initialize() || !Exports.GetVersion)
+		if (!DllHandle || !Exports.GetVersion)
 		{
 			return TEXT("DLL Not Loaded");
 		}
@@ -196,49 +145,20 @@ public:
 		}
 	}
 
+	virtual KarvelSeat::SeatHost& GetSeat() override { return Seat; }
+
 private:
-	struct FExports
-	{
-		FSetConfigurationFn SetConfiguration = nullptr;
-		FSetUdpEndpointFn SetUdpEndpoint = nullptr;
-		FSetEffectsEndpointsFn SetEffectsEndpoints = nullptr;
-		FVoidFn Release = nullptr;
-		FVoidFn ResetPosition = nullptr;
-		FVoidFn TurnOffAllEffects = nullptr;
-		FSendSeatPostureFn SendSeatPosture = nullptr;
-		FLevelFn SetWindSpeed = nullptr;
-		FLevelFn SetWaterMist = nullptr;
-		FLevelFn SetScent = nullptr;
-		FLevelFn SetHeater = nullptr;
-		FGetVersionFn GetVersion = nullptr;
-		FSetLogCallbackFn SetLogCallback = nullptr;
-	};
-
-	template <typename FunctionType>
-	bool Bind(FunctionType& Function, const TCHAR* ExportName)
-	{
-		Function = reinterpret_cast<FunctionType>(FPlatformProcess::GetDllExport(DllHandle, ExportName));
-		return Function != nullptr;
-	}
-
-	template <typename FunctionType, typename... ArgTypes>
-	void CallIfConfigured(FunctionType Function, ArgTypes... Args)
-	{
-		if (bConfigured && Function)
-		{
-			Function(Args...);
-		}
-	}
-
+	// Nothing stays configured through a library that is gone (the owner released it above); the table goes
+	// with the file.
 	void ClearTable()
 	{
-		Exports = FExports();
-		bConfigured = false;
+		Seat.Abandon();
+		Exports = KarvelSeat::LibraryFunctions();
 	}
 
 	void* DllHandle = nullptr;
-	FExports Exports;
-	bool bConfigured = false;
+	KarvelSeat::LibraryFunctions Exports;
+	KarvelSeat::SeatHost Seat{Exports};
 };
 }
 

@@ -5,54 +5,26 @@
 #include "HAL/PlatformTime.h"
 #include "Misc/CoreMisc.h"
 #include "SeatDeviceBackend.h"
+#include "SeatHost/SeatHost.h"
 #include "SeatMotionSource.h"
+#include "UObject/UObjectGlobals.h"
 
 #include <cmath>
 
 namespace
 {
-constexpr float MaxTilt = 15.0f;
-constexpr float MaxYaw = 180.0f;
 // Park ramps are streamed at 100 Hz, a rate the seat's controller follows smoothly.
 constexpr float ParkStepSeconds = 0.01f;
-
-// Upper bound first with a less-than test, then the lower bound.
-float Clamp(float Value, float Low, float High)
-{
-	if (!(Value < High))
-	{
-		Value = High;
-	}
-	if (Value < Low)
-	{
-		Value = Low;
-	}
-	return Value;
-}
-
-bool AllFinite(std::initializer_list<double> Values)
-{
-	for (const double Value : Values)
-	{
-		if (!std::isfinite(Value))
-		{
-			return false;
-		}
-	}
-	return true;
-}
-
-void ClearEffects(FSeatCurrentState& State)
-{
-	State.WindLevel = 0;
-	State.WaterMistType = 0;
-	State.ScentType = 0;
-	State.bHeaterOn = false;
-}
 
 bool IsValidPort(int32 Port)
 {
 	return Port >= 1 && Port <= 65535;
+}
+
+// The library's seat model code: every model but a Tamsel is taken as an Orvida.
+const KarvelSeat::SeatModel& SeatModelOf(ESeatModelType Type)
+{
+	return Type != ESeatModelType::Tamsel ? KarvelSeat::OrvidaSeat : KarvelSeat::TamselSeat;
 }
 }
 
@@ -150,8 +122,9 @@ void USeatDeviceManager::Deinitialize()
 	UnregisterSeat();
 	if (Backend)
 	{
-		Backend->TurnOffAllEffects();
-		Backend->ResetPosition();
+		// Effects off and home once more, for whatever the library is still configured with: it stays configured
+		// after UnregisterSeat.
+		Seat().Stop();
 		// The library's workers send the queued commands in the background.
 		FPlatformProcess::Sleep(0.1f);
 		Backend->Shutdown();
@@ -167,6 +140,12 @@ bool USeatDeviceManager::RegisterSeatConfig(USeatDeviceConfig* InConfig)
 		UE_LOG(LogTemp, Error, TEXT("[Karvel] Register failed: InConfig is null."));
 		return false;
 	}
+	// The project's asset stays as it is: endpoint switches write into the manager's copy.
+	return RegisterActiveConfig(DuplicateObject<USeatDeviceConfig>(InConfig, this));
+}
+
+bool USeatDeviceManager::RegisterActiveConfig(USeatDeviceConfig* Config)
+{
 	if (!Backend)
 	{
 		EndWarningRun();
@@ -178,25 +157,18 @@ bool USeatDeviceManager::RegisterSeatConfig(USeatDeviceConfig* InConfig)
 		UnregisterSeat();
 	}
 
-	FSeatBackendConfig Config;
-	Config.SeatModel = InConfig->SeatType != ESeatModelType::Tamsel ? 1 : 0;
-	Config.UdpIp = InConfig->UdpIp;
-	Config.UdpPort = InConfig->UdpPort;
-	if (Config.SeatModel == 1)
-	{
-		Config.bEnableEffects = InConfig->bEnableEffects;
-		Config.RelayIp = InConfig->RelayIp;
-		Config.RelayPort = InConfig->RelayPort;
-		Config.SpeedIp = InConfig->SpeedIp;
-		Config.SpeedPort = InConfig->SpeedPort;
-	}
-	else
-	{
-		Config.RelayPort = 8234;
-		Config.SpeedPort = 8234;
-	}
+	// The registration as it stands; the seat decides what of the effects reaches the library.
+	FSeatBackendConfig BackendConfig;
+	BackendConfig.SeatModel = SeatModelOf(Config->SeatType).Code;
+	BackendConfig.UdpIp = Config->UdpIp;
+	BackendConfig.UdpPort = Config->UdpPort;
+	BackendConfig.bEnableEffects = Config->bEnableEffects;
+	BackendConfig.RelayIp = Config->RelayIp;
+	BackendConfig.RelayPort = Config->RelayPort;
+	BackendConfig.SpeedIp = Config->SpeedIp;
+	BackendConfig.SpeedPort = Config->SpeedPort;
 
-	bSeatReady = Backend->Configure(Config);
+	bSeatReady = Backend->Configure(BackendConfig);
 	if (!bSeatReady)
 	{
 		ActiveConfig = nullptr;
@@ -205,10 +177,10 @@ bool USeatDeviceManager::RegisterSeatConfig(USeatDeviceConfig* InConfig)
 		return false;
 	}
 
-	ActiveConfig = InConfig;
-	CurrentState = FSeatCurrentState();
+	ActiveConfig = Config;
+	UpdateState();
 	EndWarningRun();
-	UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat Registered successfully with IP: %s"), *InConfig->UdpIp);
+	UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat Registered successfully with IP: %s"), *Config->UdpIp);
 	return true;
 }
 
@@ -218,7 +190,7 @@ bool USeatDeviceManager::RegisterSeatWithParameters(FSeatConnectParams ConnectPa
 	Config->SeatType = ConnectParams.SeatType;
 	Config->UdpIp = ConnectParams.UdpIp;
 	Config->UdpPort = ConnectParams.UdpPort;
-	if (ConnectParams.SeatType != ESeatModelType::Tamsel)
+	if (SeatModelOf(ConnectParams.SeatType).HasEffects)
 	{
 		Config->bEnableEffects = ConnectParams.bEnableEffects;
 		Config->RelayIp = ConnectParams.RelayIp;
@@ -231,14 +203,15 @@ bool USeatDeviceManager::RegisterSeatWithParameters(FSeatConnectParams ConnectPa
 	}
 	else
 	{
+		// What the registration holds, as GetActiveConfig shows it: a seat without effects has no effects endpoints.
 		Config->bEnableEffects = false;
 		Config->RelayIp = FString();
 		Config->SpeedIp = FString();
 	}
-	return RegisterSeatConfig(Config);
+	return RegisterActiveConfig(Config);
 }
 
-bool USeatDeviceManager::RegisterTamselSeat(FString UdpIp, int32 UdpPort)
+bool USeatDeviceManager::RegisterTamselSeat(const FString& UdpIp, int32 UdpPort)
 {
 	FSeatConnectParams Params;
 	Params.SeatType = ESeatModelType::Tamsel;
@@ -247,17 +220,17 @@ bool USeatDeviceManager::RegisterTamselSeat(FString UdpIp, int32 UdpPort)
 	return RegisterSeatWithParameters(Params);
 }
 
-void USeatDeviceManager::AddMotionSource(ISeatMotionSource* Source)
+void USeatDeviceManager::AddMotionSourceObject(UObject* Object, ISeatMotionSource* Source)
 {
-	if (Source)
+	if (Source && !MotionSources.ContainsByPredicate([Source](const FMotionSourceEntry& Entry) { return Entry.Source == Source; }))
 	{
-		MotionSources.AddUnique(Source);
+		MotionSources.Add(FMotionSourceEntry{Object, Source});
 	}
 }
 
-void USeatDeviceManager::RemoveMotionSource(ISeatMotionSource* Source)
+void USeatDeviceManager::RemoveMotionSource(const ISeatMotionSource* Source)
 {
-	MotionSources.Remove(Source);
+	MotionSources.RemoveAll([Source](const FMotionSourceEntry& Entry) { return Entry.Source == Source; });
 }
 
 void USeatDeviceManager::ParkMotionSource(ISeatMotionSource& Source)
@@ -275,20 +248,52 @@ void USeatDeviceManager::ParkMotionSource(ISeatMotionSource& Source)
 	}
 }
 
+void USeatDeviceManager::ParkMotionSources()
+{
+	// Sources that are gone are dropped first; a copy, so that a source may remove itself while it parks.
+	MotionSources.RemoveAll([](const FMotionSourceEntry& Entry) { return !Entry.Object.IsValid(); });
+	const TArray<FMotionSourceEntry> Sources = MotionSources;
+	for (const FMotionSourceEntry& Entry : Sources)
+	{
+		if (Entry.Object.IsValid())
+		{
+			ParkMotionSource(*Entry.Source);
+		}
+	}
+}
+
 void USeatDeviceManager::UnregisterSeat()
 {
 	if (CanCommand())
 	{
-		for (ISeatMotionSource* Source : MotionSources)
-		{
-			ParkMotionSource(*Source);
-		}
-		Backend->TurnOffAllEffects();
-		Backend->ResetPosition();
+		Seat().Stop([this] { ParkMotionSources(); });
 	}
 	ActiveConfig = nullptr;
 	CurrentState = FSeatCurrentState();
 	bSeatReady = false;
+}
+
+void USeatDeviceManager::HoldEffectsForPause()
+{
+	if (CanCommand())
+	{
+		Seat().HoldEffectsForPause();
+		UpdateState();
+	}
+}
+
+void USeatDeviceManager::RestoreEffectsAfterPause()
+{
+	if (CanCommand())
+	{
+		Seat().RestoreEffectsAfterPause();
+		UpdateState();
+	}
+}
+
+const KarvelSeat::SeatModel& USeatDeviceManager::GetSeatModel() const
+{
+	return CanCommand() ? Seat().Model() : KarvelSeat::TamselSeat;
 }
 
 bool USeatDeviceManager::IsSeatReady() const
@@ -306,7 +311,7 @@ const FSeatCurrentState& USeatDeviceManager::GetCurrentState() const
 	return CurrentState;
 }
 
-FString USeatDeviceManager::GetSDKVersion()
+FString USeatDeviceManager::GetSDKVersion() const
 {
 	return Backend ? Backend->GetVersion() : FString(TEXT("No Backend"));
 }
@@ -316,14 +321,34 @@ bool USeatDeviceManager::CanCommand() const
 	return bSeatReady && Backend;
 }
 
+KarvelSeat::SeatHost& USeatDeviceManager::Seat() const
+{
+	return Backend->GetSeat();
+}
+
+void USeatDeviceManager::UpdateState()
+{
+	const KarvelSeat::Posture& Posture = Seat().PostureInForce();
+	const KarvelSeat::EffectLevels& Effects = Seat().EffectsInForce();
+	CurrentState.CurrentPitch = Posture.Pitch;
+	CurrentState.CurrentRoll = Posture.Roll;
+	CurrentState.CurrentYaw = Posture.Yaw;
+	CurrentState.CurrentHeight = Posture.Height;
+	CurrentState.WindLevel = Effects.Wind;
+	CurrentState.WaterMistType = Effects.WaterMist;
+	CurrentState.ScentType = Effects.Scent;
+	CurrentState.bHeaterOn = Effects.Heater;
+}
+
 void USeatDeviceManager::SendPosture(float Pitch, float Roll, float Yaw, float Height)
 {
 	if (!CanCommand())
 	{
 		return;
 	}
+	const KarvelSeat::Posture Requested{Pitch, Roll, Yaw, Height};
 	// A NaN from game maths would otherwise be clamped to full deflection. A stream of them is reported once.
-	if (!AllFinite({Pitch, Roll, Yaw, Height}))
+	if (!KarvelSeat::IsFinite(Requested))
 	{
 		if (StartsNonFiniteRun())
 		{
@@ -333,16 +358,8 @@ void USeatDeviceManager::SendPosture(float Pitch, float Roll, float Yaw, float H
 		return;
 	}
 	EndNonFiniteRun();
-	Pitch = Clamp(Pitch, -MaxTilt, MaxTilt);
-	Roll = Clamp(Roll, -MaxTilt, MaxTilt);
-	Yaw = Clamp(Yaw, -MaxYaw, MaxYaw);
-	Height = Clamp(Height, 0.0f, 1.0f);
-
-	Backend->SendSeatPosture(Pitch, Roll, Yaw, Height);
-	CurrentState.CurrentPitch = Pitch;
-	CurrentState.CurrentRoll = Roll;
-	CurrentState.CurrentYaw = Yaw;
-	CurrentState.CurrentHeight = Height;
+	Seat().SendPosture(Requested);
+	UpdateState();
 }
 
 void USeatDeviceManager::SendRotation(FRotator Rotation, float Height, float PitchSign, float RollSign, float YawSign)
@@ -351,7 +368,9 @@ void USeatDeviceManager::SendRotation(FRotator Rotation, float Height, float Pit
 	{
 		return;
 	}
-	if (!AllFinite({Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign}))
+	const bool bFinite = std::isfinite(Rotation.Pitch) && std::isfinite(Rotation.Yaw) && std::isfinite(Rotation.Roll)
+		&& std::isfinite(Height) && std::isfinite(PitchSign) && std::isfinite(RollSign) && std::isfinite(YawSign);
+	if (!bFinite)
 	{
 		if (StartsNonFiniteRun())
 		{
@@ -360,26 +379,21 @@ void USeatDeviceManager::SendRotation(FRotator Rotation, float Height, float Pit
 		}
 		return;
 	}
-	const float Pitch = static_cast<float>(FRotator::NormalizeAxis(Rotation.Pitch)) * PitchSign;
-	const float Roll = static_cast<float>(FRotator::NormalizeAxis(Rotation.Roll)) * RollSign;
-	const float Yaw = static_cast<float>(FRotator::NormalizeAxis(Rotation.Yaw)) * YawSign;
-	SendPosture(Pitch, Roll, Yaw, Height);
+	const KarvelSeat::Posture Posture =
+		KarvelSeat::RotatorPosture(Rotation.Pitch, Rotation.Yaw, Rotation.Roll, Height, PitchSign, RollSign, YawSign);
+	SendPosture(Posture.Pitch, Posture.Roll, Posture.Yaw, Posture.Height);
 }
 
 void USeatDeviceManager::ResetPosition()
 {
-	if (!CanCommand())
+	if (CanCommand())
 	{
-		return;
+		Seat().ResetPosition();
+		UpdateState();
 	}
-	Backend->ResetPosition();
-	CurrentState.CurrentPitch = 0.0f;
-	CurrentState.CurrentRoll = 0.0f;
-	CurrentState.CurrentYaw = 0.0f;
-	CurrentState.CurrentHeight = 0.5f;
 }
 
-bool USeatDeviceManager::SetUdpEndpoint(FString UdpIp, int32 UdpPort)
+bool USeatDeviceManager::SetUdpEndpoint(const FString& UdpIp, int32 UdpPort)
 {
 	if (!CanCommand())
 	{
@@ -391,7 +405,7 @@ bool USeatDeviceManager::SetUdpEndpoint(FString UdpIp, int32 UdpPort)
 		Warn(FString::Printf(TEXT("[Karvel] SetUdpEndpoint failed: Invalid IP or Port (%s:%d)."), *UdpIp, UdpPort));
 		return false;
 	}
-	if (!Backend->SetUdpEndpoint(UdpIp, UdpPort))
+	if (!Seat().SetUdpEndpoint(TCHAR_TO_UTF8(*UdpIp), UdpPort))
 	{
 		Warn(FString::Printf(TEXT("[Karvel] Failed to switch UDP Endpoint to %s:%d"), *UdpIp, UdpPort));
 		return false;
@@ -406,7 +420,7 @@ bool USeatDeviceManager::SetUdpEndpoint(FString UdpIp, int32 UdpPort)
 	return true;
 }
 
-bool USeatDeviceManager::SetEffectsEndpoints(FString RelayIp, int32 RelayPort, FString SpeedIp, int32 SpeedPort)
+bool USeatDeviceManager::SetEffectsEndpoints(const FString& RelayIp, int32 RelayPort, const FString& SpeedIp, int32 SpeedPort)
 {
 	if (!CanCommand())
 	{
@@ -418,7 +432,9 @@ bool USeatDeviceManager::SetEffectsEndpoints(FString RelayIp, int32 RelayPort, F
 		Warn(TEXT("[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters."));
 		return false;
 	}
-	if (!Backend->SetEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort))
+	const FTCHARToUTF8 Relay(*RelayIp);
+	const FTCHARToUTF8 Speed(*SpeedIp);
+	if (!Seat().SetEffectsEndpoints(Relay.Get(), RelayPort, Speed.Get(), SpeedPort))
 	{
 		Warn(FString::Printf(TEXT("[Karvel] Failed to switch Effects Endpoints (Relay: %s:%d, Speed: %s:%d). Old connections retained."),
 			*RelayIp, RelayPort, *SpeedIp, SpeedPort));
@@ -432,7 +448,7 @@ bool USeatDeviceManager::SetEffectsEndpoints(FString RelayIp, int32 RelayPort, F
 		ActiveConfig->SpeedIp = SpeedIp;
 		ActiveConfig->SpeedPort = SpeedPort;
 	}
-	ClearEffects(CurrentState);
+	UpdateState();
 	EndWarningRun();
 	UE_LOG(LogTemp, Log, TEXT("[Karvel] Effects Endpoints atomically switched successfully (Relay: %s:%d, Speed: %s:%d)"),
 		*RelayIp, RelayPort, *SpeedIp, SpeedPort);
@@ -443,8 +459,8 @@ void USeatDeviceManager::SetWindSpeed(ESeatWindLevel Level)
 {
 	if (CanCommand())
 	{
-		Backend->SetWindSpeed(static_cast<int32>(Level));
-		CurrentState.WindLevel = static_cast<int32>(Level);
+		Seat().SetWindSpeed(static_cast<int32>(Level));
+		UpdateState();
 	}
 }
 
@@ -452,8 +468,8 @@ void USeatDeviceManager::SetWaterMist(ESeatWaterMistLevel Level)
 {
 	if (CanCommand())
 	{
-		Backend->SetWaterMist(static_cast<int32>(Level));
-		CurrentState.WaterMistType = static_cast<int32>(Level);
+		Seat().SetWaterMist(static_cast<int32>(Level));
+		UpdateState();
 	}
 }
 
@@ -461,8 +477,8 @@ void USeatDeviceManager::SetScent(ESeatScentLevel Level)
 {
 	if (CanCommand())
 	{
-		Backend->SetScent(static_cast<int32>(Level));
-		CurrentState.ScentType = static_cast<int32>(Level);
+		Seat().SetScent(static_cast<int32>(Level));
+		UpdateState();
 	}
 }
 
@@ -470,8 +486,8 @@ void USeatDeviceManager::SetHeater(bool bOn)
 {
 	if (CanCommand())
 	{
-		Backend->SetHeater(bOn);
-		CurrentState.bHeaterOn = bOn;
+		Seat().SetHeater(bOn);
+		UpdateState();
 	}
 }
 
@@ -479,7 +495,7 @@ void USeatDeviceManager::TurnOffAllEffects()
 {
 	if (CanCommand())
 	{
-		Backend->TurnOffAllEffects();
-		ClearEffects(CurrentState);
+		Seat().TurnOffAllEffects();
+		UpdateState();
 	}
 }

@@ -140,13 +140,15 @@ void USeatMotionComponent::TickComponent(float DeltaTime, ELevelTick TickType, F
 
 	const UWorld* World = GetWorld();
 	const bool bPaused = World && World->IsPaused();
-	if (bPaused && !bEffectsHeldForPause)
+	if (bPaused && !bEffectsHeldForPause && bEffectsOffWhilePaused)
 	{
-		HoldEffectsForPause(*Seat);
+		Seat->HoldEffectsForPause();
+		bEffectsHeldForPause = true;
 	}
 	else if (!bPaused && bEffectsHeldForPause)
 	{
-		RestoreEffectsAfterPause(*Seat);
+		bEffectsHeldForPause = false;
+		Seat->RestoreEffectsAfterPause();
 	}
 	if (bPaused || !bMotionEnabled || bParkRequested)
 	{
@@ -179,11 +181,7 @@ void USeatMotionComponent::StartStream(const USeatDeviceManager& Seat)
 {
 	// Home as a posture, so that parking ends exactly where the seat's own home command puts it:
 	// Orvida homes mid-stroke, Tamsel at the bottom of the stroke.
-	const USeatDeviceConfig* Config = Seat.GetActiveConfig();
-	const bool bHomesAtBottom = Config && Config->SeatType == ESeatModelType::Tamsel;
-	SeatPose Home;
-	Home.Height = bHomesAtBottom ? 0.0 : 0.5;
-	Cueing.SetHome(Home);
+	Cueing.SetHome(KarvelCueing::HomePose(Seat.GetSeatModel()));
 	Cueing.Reset();
 	if (!bHasRequestedPosture)
 	{
@@ -313,7 +311,7 @@ void USeatMotionComponent::SendPosture(float Pitch, float Roll, float Yaw, float
 	bHasRequestedPosture = true;
 }
 
-bool USeatMotionComponent::StartRecording(FString Path)
+bool USeatMotionComponent::StartRecording(const FString& Path)
 {
 	std::string Error;
 	if (!Recorder.Open(TCHAR_TO_UTF8(*Path), Error))
@@ -362,43 +360,4 @@ void USeatMotionComponent::SendParkStep(float DeltaSeconds)
 float USeatMotionComponent::GetParkSeconds() const
 {
 	return static_cast<float>(Cueing.Profile().ParkSeconds);
-}
-
-void USeatMotionComponent::HoldEffectsForPause(USeatDeviceManager& Seat)
-{
-	if (!bEffectsOffWhilePaused)
-	{
-		return;
-	}
-	EffectsBeforePause = Seat.GetCurrentState();
-	bEffectsHeldForPause = true;
-	Seat.TurnOffAllEffects();
-}
-
-void USeatMotionComponent::RestoreEffectsAfterPause(USeatDeviceManager& Seat)
-{
-	bEffectsHeldForPause = false;
-	const FSeatCurrentState& Now = Seat.GetCurrentState();
-	if (Now.WindLevel != 0 || Now.WaterMistType != 0 || Now.ScentType != 0 || Now.bHeaterOn)
-	{
-		// The game set effects of its own during the pause: those stand.
-		return;
-	}
-	const FSeatCurrentState& Before = EffectsBeforePause;
-	if (Before.WindLevel != 0)
-	{
-		Seat.SetWindSpeed(static_cast<ESeatWindLevel>(Before.WindLevel));
-	}
-	if (Before.WaterMistType != 0)
-	{
-		Seat.SetWaterMist(static_cast<ESeatWaterMistLevel>(Before.WaterMistType));
-	}
-	if (Before.ScentType != 0)
-	{
-		Seat.SetScent(static_cast<ESeatScentLevel>(Before.ScentType));
-	}
-	if (Before.bHeaterOn)
-	{
-		Seat.SetHeater(true);
-	}
 }

@@ -59,10 +59,19 @@ const CueingProfile& PresetProfile(ESeatMotionPreset Preset)
 USeatMotionProfile::USeatMotionProfile()
 {
 	// The custom values start as the default preset's, wherever the core puts them.
-	LoadPresetValues();
+	CopyPresetValues();
 }
 
 void USeatMotionProfile::LoadPresetValues()
+{
+#if WITH_EDITOR
+	// The editor's button: undoable, and the asset is marked as changed so that it gets saved.
+	Modify();
+#endif
+	CopyPresetValues();
+}
+
+void USeatMotionProfile::CopyPresetValues()
 {
 	const CueingProfile& Values = PresetProfile(Preset);
 	for (const FProfileFieldPair& Pair : ProfileFieldPairs)

@@ -3,7 +3,6 @@
 #include "CoreMinimal.h"
 #include "Components/ActorComponent.h"
 #include "MotionCueing/MotionCueing.h"
-#include "SeatDeviceConfig.h"
 #include "SeatMotionSource.h"
 #include "UObject/WeakObjectPtr.h"
 #include "SeatMotionComponent.generated.h"
@@ -60,7 +59,7 @@ public:
 	void SendPosture(float Pitch, float Roll, float Yaw, float Height = 0.5f);
 
 	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "开始调参录制：把每一步的输入与输出写入 CSV 文件（已存在则覆盖）。无法创建文件时返回 false 并在日志中给出原因。"))
-	bool StartRecording(FString Path);
+	bool StartRecording(const FString& Path);
 
 	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "结束调参录制并关闭文件。"))
 	void StopRecording();
@@ -79,8 +78,6 @@ private:
 	bool ReadOwnerMotion(float DeltaSeconds, KarvelCueing::VehicleMotion& OutMotion);
 	void Send(const KarvelCueing::SeatPose& Pose, const KarvelCueing::VehicleMotion* Motion);
 	void SendParkStep(float DeltaSeconds);
-	void HoldEffectsForPause(USeatDeviceManager& Seat);
-	void RestoreEffectsAfterPause(USeatDeviceManager& Seat);
 
 	KarvelCueing::MotionCueing Cueing;
 	KarvelCueing::CueRecorder Recorder;
@@ -94,9 +91,8 @@ private:
 	KarvelCueing::SeatPose RequestedPosture;
 	double RecordSeconds = 0.0;
 
-	// The effect levels in force when the game paused, given back on resuming.
+	// This component turned the effects off for a pause; the manager gives them back when it ends.
 	bool bEffectsHeldForPause = false;
-	FSeatCurrentState EffectsBeforePause;
 
 	// The owner's last state, for velocity and rotation differences.
 	bool bHasHistory = false;

@@ -119,4 +119,7 @@ public:
 
 	// Native callers: the profile the cueing core runs with (the preset, or the custom values as they stand).
 	KarvelCueing::CueingProfile ToCueingProfile() const;
+
+private:
+	void CopyPresetValues();
 };

@@ -271,7 +271,11 @@ class _HeaderParser:
             type_tokens, name, default = split_declarator(self.cursor, declaration, "parameter")
             cpp_type = join_type(type_tokens)
             flags = ["CPF_Parm"]
-            if cpp_type.endswith("&"):
+            if cpp_type == "const FString&":
+                # As the engine's header tool has it: a string taken by const reference is, to reflection and
+                # Blueprints, the same plain string parameter as one taken by value.
+                cpp_type = "FString"
+            elif cpp_type.endswith("&"):
                 flags += ["CPF_ConstParm", "CPF_ReferenceParm"] if cpp_type.startswith("const ") else ["CPF_OutParm", "CPF_ReferenceParm"]
             parameters.append(Property(name.text, cpp_type, None, "", flags, [], default_tokens=default, line=name.line))
         return parameters

@@ -30,6 +30,15 @@ public:
 		return static_cast<int32>(Before - Items.size());
 	}
 	bool Contains(const T& Item) const { return std::find(Items.begin(), Items.end(), Item) != Items.end(); }
+	template <typename Predicate>
+	bool ContainsByPredicate(Predicate Pred) const { return std::any_of(Items.begin(), Items.end(), Pred); }
+	template <typename Predicate>
+	int32 RemoveAll(Predicate Pred)
+	{
+		const auto Before = Items.size();
+		Items.erase(std::remove_if(Items.begin(), Items.end(), Pred), Items.end());
+		return static_cast<int32>(Before - Items.size());
+	}
 	T& operator[](int32 Index) { return Items.at(static_cast<size_t>(Index)); }
 	const T& operator[](int32 Index) const { return Items.at(static_cast<size_t>(Index)); }
 

@@ -22,6 +22,11 @@ public:
 	static void RegisterStaticallyLinkedModule(const FString& ModuleName, FModuleFactory Factory);
 };
 
+// A module whose start-up and shut-down do nothing.
+class FDefaultModuleImpl : public IModuleInterface
+{
+};
+
 template <typename ModuleClass>
 class FStaticallyLinkedModuleRegistrant
 {

@@ -8,6 +8,7 @@
 #include <vector>
 
 class UGameInstance;
+class UObject;
 
 namespace UE::StandIn
 {
@@ -26,4 +27,7 @@ void SetRunAsDedicated(UGameInstance& GameInstance, bool bDedicated);
 
 // Holds FPlatformTime::Seconds at a value; nullopt lets the clock run again.
 void SetFixedSeconds(std::optional<double> Seconds);
+
+// How often the object's Modify was called.
+int32 GetModifyCount(const UObject& Object);
 }

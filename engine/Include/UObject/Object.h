@@ -61,6 +61,14 @@ public:
 	// References the reflected properties cannot show, such as engine-owned containers.
 	virtual void AddReferencedObjects(FReferenceCollector&) const {}
 
+	// Before an edit: the editor records the object for undo and marks its package as changed. Here it is
+	// only counted (UE::StandIn::GetModifyCount).
+	virtual bool Modify(bool bAlwaysMarkDirty = true)
+	{
+		++ModifyCount;
+		return bAlwaysMarkDirty;
+	}
+
 private:
 	friend class UE::StandIn::FObjectStore;
 
@@ -68,6 +76,7 @@ private:
 	UObject* OuterPrivate = nullptr;
 	uint32 UniqueID = 0;
 	bool bRooted = false;
+	int32 ModifyCount = 0;
 };
 
 #include "UObject/UObjectGlobals.h"

@@ -10,6 +10,8 @@ namespace UE::StandIn
 // Hands the object to the object store, which owns every object until the garbage collector frees it.
 UObject* AdoptNewObject(std::unique_ptr<UObject> Object, UClass* Class, UObject* Outer);
 bool IsLiveObject(const UObject* Object, uint32 UniqueID);
+// A new object of Source's class in Outer with Source's reflected property values.
+UObject* DuplicateObject(const UObject& Source, UObject* Outer);
 }
 
 template <typename T>
@@ -28,6 +30,13 @@ T* NewObject(UObject* Outer, UClass* Class)
 		return nullptr;
 	}
 	return static_cast<T*>(UE::StandIn::AdoptNewObject(Class->CreateInstance(), Class, Outer));
+}
+
+// A copy of SourceObject, of its own class, with Outer as its outer; null for a null source.
+template <typename T>
+T* DuplicateObject(const T* SourceObject, UObject* Outer)
+{
+	return SourceObject ? static_cast<T*>(UE::StandIn::DuplicateObject(*SourceObject, Outer)) : nullptr;
 }
 
 template <typename T>

@@ -80,6 +80,8 @@ public:
 	std::optional<int64> GetIntegerValue(const void* Container) const;
 	// The value as the editor's copy command writes it: "true", "7408", "0.500000", "Tamsel", text as is.
 	std::string ExportText(const void* Container) const;
+	// Copies the value from one container to another of the same type. Struct values are beyond the stand-in.
+	void CopyValue(const void* FromContainer, void* ToContainer) const;
 
 private:
 	const UPackage& Package;

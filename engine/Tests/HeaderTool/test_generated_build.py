@@ -11,6 +11,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOOL = os.path.join(HERE, "..", "..", "HeaderTool", "karvel_header_tool.py")
 UNMENDED_DIR = os.path.join(HERE, "Unmended")
 PLUGIN_HEADERS_DIR = os.path.join(HERE, "..", "..", "..", "Source", "Karvel", "Public")
+# The public headers of the module Karvel depends on, as the engine's build puts them on the include path.
+SEAT_CORE_HEADERS_DIR = os.path.join(HERE, "..", "..", "..", "Source", "KarvelSeatCore", "Public")
 COMPILER = os.environ.get("KARVEL_CXX")
 ENGINE_INCLUDE = os.environ.get("KARVEL_ENGINE_INCLUDE")
 
@@ -24,7 +26,7 @@ class GeneratedBuildTest(unittest.TestCase):
             subprocess.run([sys.executable, TOOL, "--module", "Karvel", "--module-dir", os.path.dirname(header_dir),
                             "--package", "/Script/Karvel", "--output-dir", output] + headers, check=True)
             return subprocess.run([COMPILER, "-std=c++17", "-fsyntax-only", "-I", ENGINE_INCLUDE, "-I", output, "-I", header_dir,
-                                   "-DKARVEL_API=", os.path.join(output, stem + ".gen.cpp")],
+                                   "-I", SEAT_CORE_HEADERS_DIR, "-DKARVEL_API=", os.path.join(output, stem + ".gen.cpp")],
                                   capture_output=True, text=True)
 
     def test_unmended_manager_cannot_be_built(self):

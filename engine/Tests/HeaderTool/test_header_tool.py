@@ -74,6 +74,19 @@ class DefaultsTest(unittest.TestCase):
         self.assertEqual(metadata["CPP_Default_Exact"], "0.100000")
         self.assertEqual(metadata["CPP_Default_bOn"], "false")
 
+    def test_a_string_by_const_reference_is_a_plain_string_parameter(self):
+        header = manager_with(
+            'UFUNCTION(BlueprintCallable, Category = "X")\n'
+            '\tbool F(const FString& Ip = TEXT("10.0.0.1"), FString Name = TEXT("seat"));'
+        )
+        function = header.structs[0].functions[0]
+        metadata = dict(function.metadata)
+        self.assertEqual(metadata["CPP_Default_Ip"], "10.0.0.1")
+        self.assertEqual(metadata["CPP_Default_Name"], "seat")
+        ip, name = function.parameters[0], function.parameters[1]
+        self.assertEqual((ip.cpp_type, ip.flags), (name.cpp_type, name.flags), "the same to Blueprints")
+        self.assertEqual(ip.flags, ["CPF_Parm"])
+
     def test_generated_body_line_counts_comments_and_strings(self):
         header = parse('/* two\n lines */\nUSTRUCT(meta = (ToolTip = "a \\"quoted\\" // not a comment"))\nstruct FProbe\n{\n\tGENERATED_BODY()\n};\n')
         self.assertEqual(header.structs[0].body_line, 9)

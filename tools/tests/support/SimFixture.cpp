@@ -4,7 +4,7 @@
 
 namespace karvel::tools::test {
 
-sim::SeatOptions loopbackSeat(const sim::CrankModel& model) {
+sim::SeatOptions loopbackSeat(const KarvelSeat::SeatModel& model) {
     karvel::test::useSocketLibrary();
     sim::SeatOptions options;
     options.model = &model;
@@ -12,15 +12,10 @@ sim::SeatOptions loopbackSeat(const sim::CrankModel& model) {
     return options;
 }
 
-EffectsExports& effectsExports() {
-    static EffectsExports exports(karvel::test::libraryPath());
-    return exports;
-}
-
-void LibraryAgainstSim::start(const sim::CrankModel& model) {
+void LibraryAgainstSim::start(const KarvelSeat::SeatModel& model) {
     seat_ = std::make_unique<sim::VirtualSeat>(loopbackSeat(model));
     const sim::Ports ports = seat_->ports();
-    const int effects = &model == &sim::kOrvida ? 1 : 0;
+    const int effects = &model == &KarvelSeat::OrvidaSeat ? 1 : 0;
     ASSERT_TRUE(karvel::test::karvelLibrary().SetConfiguration(effects, "127.0.0.1", ports.motion, effects,
                                                                  "127.0.0.1", ports.relay, "127.0.0.1", ports.speed));
 }

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "EffectsExports.h"
 #include "support/LoadedKarvel.h"
 #include "VirtualSeat.h"
 
@@ -15,15 +14,12 @@ namespace karvel::tools::test {
 
 constexpr std::chrono::milliseconds kDeadline{10000};
 
-sim::SeatOptions loopbackSeat(const sim::CrankModel& model);
-
-// The effects exports of the library under test (bound once).
-EffectsExports& effectsExports();
+sim::SeatOptions loopbackSeat(const KarvelSeat::SeatModel& model);
 
 class LibraryAgainstSim : public ::testing::Test {
 protected:
     // Starts the seat and registers it with the library (effects when Orvida).
-    void start(const sim::CrankModel& model);
+    void start(const KarvelSeat::SeatModel& model);
     void TearDown() override;
 
     // Waits until the seat has received `frames` good frames in all.

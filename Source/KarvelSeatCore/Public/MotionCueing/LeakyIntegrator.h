@@ -3,9 +3,11 @@
 // integral is zero integrates back to zero.
 #pragma once
 
+#include "SeatCoreApi.h"
+
 namespace KarvelCueing {
 
-class LeakyIntegrator {
+class KARVELSEATCORE_API LeakyIntegrator {
 public:
     void SetLeakFrequency(double Hz);
     double Step(double Dt, double Input);

@@ -11,6 +11,8 @@
 // answer true once per episode (until good input returns).
 #pragma once
 
+#include "SeatCoreApi.h"
+
 #include <string>
 
 #include "AxisEnvelope.h"
@@ -23,7 +25,7 @@
 
 namespace KarvelCueing {
 
-class MotionCueing {
+class KARVELSEATCORE_API MotionCueing {
 public:
     // An invalid profile gives the road vehicle profile instead.
     explicit MotionCueing(const CueingProfile& InProfile = RoadVehicleProfile());

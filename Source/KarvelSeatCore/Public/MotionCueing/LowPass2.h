@@ -4,9 +4,11 @@
 // varying length are fine.
 #pragma once
 
+#include "SeatCoreApi.h"
+
 namespace KarvelCueing {
 
-class LowPass2 {
+class KARVELSEATCORE_API LowPass2 {
 public:
     void SetFrequency(double Hz);
     double Step(double Dt, double Input); // returns the filtered value

@@ -11,3 +11,4 @@
 #include "MotionCueingCore.h"
 #include "ProfileText.h"
 #include "RateLimiter.h"
+#include "SeatHome.h"

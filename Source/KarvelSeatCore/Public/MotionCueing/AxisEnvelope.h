@@ -3,11 +3,13 @@
 // at its nearest end, so the axis never leaves the range once inside it.
 #pragma once
 
+#include "SeatCoreApi.h"
+
 #include "RateLimiter.h"
 
 namespace KarvelCueing {
 
-class AxisEnvelope {
+class KARVELSEATCORE_API AxisEnvelope {
 public:
     void SetLimits(double Min, double Max, double MaxVelocity, double MaxAcceleration);
     double Step(double Dt, double Target);         // target limited to the range

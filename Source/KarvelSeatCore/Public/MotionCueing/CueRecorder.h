@@ -6,6 +6,8 @@
 // time and the last four are a posture recording that can be replayed.
 #pragma once
 
+#include "SeatCoreApi.h"
+
 #include <cstddef>
 #include <fstream>
 #include <string>
@@ -14,7 +16,7 @@
 
 namespace KarvelCueing {
 
-class CueRecorder {
+class KARVELSEATCORE_API CueRecorder {
 public:
     static constexpr const char* Header = "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate,pitch,roll,yaw,height";
 

@@ -9,6 +9,8 @@
 // `#` starts a comment; blank lines are ignored. Each key may appear once.
 #pragma once
 
+#include "SeatCoreApi.h"
+
 #include <string>
 #include <string_view>
 
@@ -18,9 +20,9 @@ namespace KarvelCueing {
 
 // Returns false and leaves Out untouched when a line cannot be read or the
 // result is not a valid profile; Error then names the line ("line 3: ...").
-bool ParseProfileText(std::string_view Text, CueingProfile& Out, std::string& Error);
+KARVELSEATCORE_API bool ParseProfileText(std::string_view Text, CueingProfile& Out, std::string& Error);
 
 // The whole profile as text that ParseProfileText reads back to the same values.
-std::string FormatProfileText(const CueingProfile& Profile);
+KARVELSEATCORE_API std::string FormatProfileText(const CueingProfile& Profile);
 
 } // namespace KarvelCueing

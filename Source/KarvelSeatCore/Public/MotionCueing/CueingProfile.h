@@ -3,6 +3,8 @@
 // names are also the keys of the profile text (ProfileText.h).
 #pragma once
 
+#include "SeatCoreApi.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,22 +66,22 @@ struct ProfileField {
     double Max;
     const char* Unit;
 };
-const std::vector<ProfileField>& ProfileFields();
-const ProfileField* FindProfileField(std::string_view Name); // exact name, any case; nullptr if unknown
+KARVELSEATCORE_API const std::vector<ProfileField>& ProfileFields();
+KARVELSEATCORE_API const ProfileField* FindProfileField(std::string_view Name); // exact name, any case; nullptr if unknown
 
 // Empty when the profile is usable; otherwise one clear message naming the
 // field, its value and the allowed range (or why the limits cannot park the
 // seat within ParkSeconds).
-std::string ValidateProfile(const CueingProfile& Profile);
+KARVELSEATCORE_API std::string ValidateProfile(const CueingProfile& Profile);
 
 // Presets. "road" (the default) for cars and karts: firm tilt for braking and
 // cornering, short rotations. "flight": larger, slower-washing rotations and
 // more tilt. "gentle": small, slow movements for first rides and sensitive
 // riders.
-const CueingProfile& RoadVehicleProfile();
-const CueingProfile& FlightProfile();
-const CueingProfile& GentleProfile();
-const CueingProfile* FindPresetProfile(std::string_view Name); // any case; nullptr if unknown
-std::vector<std::string> PresetProfileNames();
+KARVELSEATCORE_API const CueingProfile& RoadVehicleProfile();
+KARVELSEATCORE_API const CueingProfile& FlightProfile();
+KARVELSEATCORE_API const CueingProfile& GentleProfile();
+KARVELSEATCORE_API const CueingProfile* FindPresetProfile(std::string_view Name); // any case; nullptr if unknown
+KARVELSEATCORE_API std::vector<std::string> PresetProfileNames();
 
 } // namespace KarvelCueing

@@ -6,9 +6,11 @@
 // that between two steps, divided by the step, never exceeds MaxAcceleration.
 #pragma once
 
+#include "SeatCoreApi.h"
+
 namespace KarvelCueing {
 
-class RateLimiter {
+class KARVELSEATCORE_API RateLimiter {
 public:
     void SetLimits(double MaxVelocity, double MaxAcceleration);
     double Step(double Dt, double Target); // Dt > 0

@@ -1,9 +1,11 @@
 #include "MotionCueing/ProfileText.h"
 
 #include <cctype>
-#include <charconv>
 #include <cstdio>
+#include <limits>
+#include <locale>
 #include <map>
+#include <sstream>
 #include <vector>
 
 namespace KarvelCueing {
@@ -54,20 +56,57 @@ bool Split(std::string_view Text, std::vector<Entry>& Entries, std::string& Erro
     return true;
 }
 
-bool IsPresetKey(std::string_view Key) {
-    const std::string_view preset = "preset";
-    if (Key.size() != preset.size()) return false;
-    for (size_t i = 0; i < Key.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(Key[i])) != preset[i]) return false;
+bool EqualsAnyCase(std::string_view Text, std::string_view Lower) {
+    if (Text.size() != Lower.size()) return false;
+    for (size_t i = 0; i < Text.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(Text[i])) != Lower[i]) return false;
     return true;
 }
 
+bool IsPresetKey(std::string_view Key) { return EqualsAnyCase(Key, "preset"); }
+
+// Digits with an optional decimal point (at least one digit), then an optional exponent.
+bool IsDecimal(std::string_view Text) {
+    size_t i = 0, digits = 0;
+    const auto skipDigits = [&] {
+        size_t n = 0;
+        while (i < Text.size() && std::isdigit(static_cast<unsigned char>(Text[i]))) ++i, ++n;
+        return n;
+    };
+    digits += skipDigits();
+    if (i < Text.size() && Text[i] == '.') {
+        ++i;
+        digits += skipDigits();
+    }
+    if (digits == 0) return false;
+    if (i < Text.size() && (Text[i] == 'e' || Text[i] == 'E')) {
+        ++i;
+        if (i < Text.size() && (Text[i] == '+' || Text[i] == '-')) ++i;
+        if (skipDigits() == 0) return false;
+    }
+    return i == Text.size();
+}
+
+// A number and nothing else, with a point for the decimals whatever the process's locale; "nan" and "inf" too,
+// so that the range check can name them. (Floating-point std::from_chars would do, but the standard library of
+// the engine's Linux and Mac builds lacks it.)
 bool ParseNumber(std::string_view Text, double& Value) {
-    const char* first = Text.data();
-    const char* last = first + Text.size();
-    if (first != last && *first == '+') ++first;
-    const auto result = std::from_chars(first, last, Value);
-    return result.ec == std::errc() && result.ptr == last;
+    std::string_view magnitude = Text;
+    const bool negative = !magnitude.empty() && magnitude.front() == '-';
+    if (!magnitude.empty() && (magnitude.front() == '+' || negative)) magnitude.remove_prefix(1);
+    if (EqualsAnyCase(magnitude, "nan")) {
+        Value = std::numeric_limits<double>::quiet_NaN();
+        return true;
+    }
+    if (EqualsAnyCase(magnitude, "inf") || EqualsAnyCase(magnitude, "infinity")) {
+        Value = negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+        return true;
+    }
+    if (!IsDecimal(magnitude)) return false;
+    std::istringstream stream{std::string(Text)};
+    stream.imbue(std::locale::classic());
+    stream >> Value;
+    return !stream.fail(); // out of the double range fails
 }
 
 } // namespace ProfileTextParts

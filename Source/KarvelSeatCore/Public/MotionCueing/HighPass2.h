@@ -3,11 +3,13 @@
 // input gives zero. Built on LowPass2: u - y - (2 / w) y'.
 #pragma once
 
+#include "SeatCoreApi.h"
+
 #include "LowPass2.h"
 
 namespace KarvelCueing {
 
-class HighPass2 {
+class KARVELSEATCORE_API HighPass2 {
 public:
     void SetFrequency(double Hz) { Low.SetFrequency(Hz); }
     double Step(double Dt, double Input);

@@ -1,0 +1,138 @@
+#include "SeatHost/SeatHost.h"
+
+namespace KarvelSeat {
+
+SeatHost::SeatHost(const LibraryFunctions& InLibrary) : Library(InLibrary) {}
+
+bool SeatHost::Configure(const SeatSetup& Setup) {
+    if (Library.SetConfiguration == nullptr) return false;
+    const SeatModel& Model = SeatModelOf(Setup.Model);
+    const bool bEffects = Model.HasEffects && Setup.EnableEffects;
+    bConfigureAttempted = true;
+    bConfigured = Library.SetConfiguration(Setup.Model, Setup.UdpIp, Setup.UdpPort, bEffects ? 1 : 0,
+                                           bEffects ? Setup.RelayIp : "", Setup.RelayPort,
+                                           bEffects ? Setup.SpeedIp : "", Setup.SpeedPort);
+    CurrentModel = &Model;
+    bEffectsEnabled = bConfigured && bEffects;
+    LastPosture = Model.Home;
+    Effects = EffectLevels();
+    ForgetHold();
+    return bConfigured;
+}
+
+bool SeatHost::SendPosture(const Posture& Requested) {
+    if (!bConfigured || !IsFinite(Requested)) return false;
+    LastPosture = ClampPosture(Requested);
+    Library.SendSeatPosture(LastPosture.Pitch, LastPosture.Roll, LastPosture.Yaw, LastPosture.Height);
+    return true;
+}
+
+void SeatHost::ResetPosition() {
+    if (!bConfigured) return;
+    Library.ResetPosition();
+    LastPosture = CurrentModel->Home;
+}
+
+void SeatHost::SetWindSpeed(int Level) {
+    if (!bConfigured) return;
+    Library.SetWindSpeed(Level);
+    Effects.Wind = Level;
+    NoteEffectsCommand();
+}
+
+void SeatHost::SetWaterMist(int Level) {
+    if (!bConfigured) return;
+    Library.SetWaterMist(Level);
+    Effects.WaterMist = Level;
+    NoteEffectsCommand();
+}
+
+void SeatHost::SetScent(int Level) {
+    if (!bConfigured) return;
+    Library.SetScent(Level);
+    Effects.Scent = Level;
+    NoteEffectsCommand();
+}
+
+void SeatHost::SetHeater(bool bOn) {
+    if (!bConfigured) return;
+    Library.SetHeater(bOn ? 1 : 0);
+    Effects.Heater = bOn;
+    NoteEffectsCommand();
+}
+
+void SeatHost::TurnOffAllEffects() {
+    if (!bConfigured) return;
+    Library.TurnOffAllEffects();
+    Effects = EffectLevels();
+    NoteEffectsCommand();
+}
+
+bool SeatHost::SetUdpEndpoint(const char* Ip, int Port) {
+    return bConfigured && Library.SetUdpEndpoint(Ip, Port);
+}
+
+bool SeatHost::SetEffectsEndpoints(const char* RelayIp, int RelayPort, const char* SpeedIp, int SpeedPort) {
+    if (!bConfigured || !Library.SetEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort)) return false;
+    bEffectsEnabled = true;
+    Effects = EffectLevels();
+    return true;
+}
+
+void SeatHost::HoldEffectsForPause() {
+    if (!bConfigured || bHeld) return;
+    HeldEffects = Effects;
+    bHeld = true;
+    bCommandedWhileHeld = false;
+    // Off whatever the levels say: the devices may hold more than was commanded here.
+    Library.TurnOffAllEffects();
+    Effects = EffectLevels();
+}
+
+void SeatHost::RestoreEffectsAfterPause() {
+    if (!bHeld) return;
+    const bool bGameChoseMeanwhile = bCommandedWhileHeld;
+    const EffectLevels Held = HeldEffects;
+    ForgetHold();
+    if (!bConfigured || bGameChoseMeanwhile) return;
+    if (Held.Wind != 0) SetWindSpeed(Held.Wind);
+    if (Held.WaterMist != 0) SetWaterMist(Held.WaterMist);
+    if (Held.Scent != 0) SetScent(Held.Scent);
+    if (Held.Heater) SetHeater(true);
+}
+
+void SeatHost::Stop(const std::function<void()>& Park) {
+    if (Park) Park();
+    TurnOffAllEffects();
+    ResetPosition();
+    ForgetHold();
+}
+
+void SeatHost::Release() {
+    if (bConfigureAttempted && Library.Release != nullptr) Library.Release();
+    Abandon();
+}
+
+void SeatHost::Abandon() {
+    bConfigureAttempted = false;
+    bConfigured = false;
+    bEffectsEnabled = false;
+    ForgetHold();
+}
+
+void SeatHost::Shutdown(const std::function<void()>& Park) {
+    Stop(Park);
+    Release();
+}
+
+void SeatHost::ForgetHold() {
+    bHeld = false;
+    bCommandedWhileHeld = false;
+    HeldEffects = EffectLevels();
+}
+
+void SeatHost::NoteEffectsCommand() {
+    if (bHeld) bCommandedWhileHeld = true;
+}
+
+} // namespace KarvelSeat
