@@ -7,9 +7,11 @@
 // that time is taken as the largest of the frame's own interval and the mean
 // and median interval of the recent frames, and at most MaxStepSeconds: the
 // longest step over which the cueing envelope lets the seat move at its
-// limits (after a pause the seat must not jump either). A frame's rates hold
-// until the seat would have reached its target: once no frame has come for
-// kStillAfter seconds, the current rates are zero.
+// limits (after a pause the seat must not jump either). Until a stream's
+// first few intervals have given its frame time, a frame is held to that
+// longest step, as after a pause. A frame's rates hold until the seat would
+// have reached its target: once no frame has come for kStillAfter seconds,
+// the current rates are zero.
 #pragma once
 
 #include <cstdint>

@@ -16,12 +16,12 @@ std::string ChildProcess::output() const {
 
 bool ChildProcess::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (output().find(text) == std::string::npos) {
-        if (wait(std::chrono::milliseconds(0)) || std::chrono::steady_clock::now() >= deadline)
-            return output().find(text) != std::string::npos;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a file has nothing to wait on
+    for (;;) {
+        const bool ended = wait(std::chrono::milliseconds(0)).has_value();
+        if (output().find(text) != std::string::npos) return true;
+        if (ended || std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10)); // a file gives no word when it grows
     }
-    return true;
 }
 
 RunResult runToEnd(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout,

@@ -29,6 +29,12 @@ std::string quoted(const std::string& argument) {
     return text + "\"";
 }
 
+// No handle is what a closed stream is here; the tests' own descriptors are POSIX's.
+HANDLE where(const Redirect& redirect, HANDLE outputFile) {
+    if (redirect.to == Redirect::To::Descriptor) throw std::invalid_argument("a descriptor redirect is POSIX only");
+    return redirect.to == Redirect::To::OutputFile ? outputFile : nullptr;
+}
+
 HANDLE inheritable(const char* path, DWORD access, DWORD creation) {
     SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
     return ::CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &attributes, creation,
@@ -37,19 +43,20 @@ HANDLE inheritable(const char* path, DWORD access, DWORD creation) {
 
 } // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std::string& input) {
+ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std::string& input, Redirect out,
+                           Redirect err) {
     char folder[MAX_PATH + 1] = {}, path[MAX_PATH + 1] = {};
     ::GetTempPathA(sizeof folder, folder);
     if (::GetTempFileNameA(folder, "kvl", 0, path) == 0) throw std::runtime_error("cannot create the output file");
     outputPath_ = path;
-    const HANDLE out = inheritable(path, GENERIC_WRITE, CREATE_ALWAYS);
+    const HANDLE file = inheritable(path, GENERIC_WRITE, CREATE_ALWAYS);
     const HANDLE in = inheritable(input == "/dev/null" ? "NUL" : input.c_str(), GENERIC_READ, OPEN_EXISTING);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in;
-    startup.hStdOutput = out;
-    startup.hStdError = out;
+    startup.hStdOutput = where(out, file);
+    startup.hStdError = where(err, file);
     std::string commandLine;
     for (const std::string& argument : arguments) commandLine += (commandLine.empty() ? "" : " ") + quoted(argument);
     PROCESS_INFORMATION started{};
@@ -64,7 +71,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std:
     static_cast<void>(ownConsole);
     const BOOL ok = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
                                      nullptr, nullptr, &startup, &started);
-    ::CloseHandle(out);
+    ::CloseHandle(file);
     ::CloseHandle(in);
     if (!ok) throw std::runtime_error("cannot start " + arguments[0]);
     ::CloseHandle(started.hThread);
