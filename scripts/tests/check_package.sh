@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
-# check_package.sh DLL OBJDUMP VERSION WORKDIR: builds the plugin zip twice
-# from DLL with scripts/package.sh, unpacks it and checks what a user gets:
+# check_package.sh BUILD OBJDUMP VERSION WORKDIR: builds the plugin zip twice
+# from the Windows build BUILD with scripts/package.sh, unpacks it and checks what a user gets:
 # the layout (every source of both modules, nothing else), the files as they are in
 # the repository, the DLL's exports and imports, the .uplugin fields, and the
 # same bytes from the same inputs, and that the build rules stage the library
 # from every place the module looks for it.
 set -euo pipefail
-dll=$1 objdump=$2 version=$3 work=$4
+build=$1 objdump=$2 version=$3 work=$4
+dll="$build/library/Karvel.dll"
 root=$(cd "$(dirname "$0")/../.." && pwd)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 rm -rf "$work"
 mkdir -p "$work"
-bash "$root/scripts/package.sh" --dll "$dll" --out "$work/first" >/dev/null
-bash "$root/scripts/package.sh" --dll "$dll" --out "$work/second" >/dev/null
+bash "$root/scripts/package.sh" --build "$build" --out "$work/first" >/dev/null
+bash "$root/scripts/package.sh" --build "$build" --out "$work/second" >/dev/null
 zip_file="$work/first/Karvel-$version-Win64.zip"
 [ -f "$zip_file" ] || fail "no $(basename "$zip_file"); got: $(ls "$work/first")"
 cmp -s "$zip_file" "$work/second/Karvel-$version-Win64.zip" || fail "two runs gave different zips"
