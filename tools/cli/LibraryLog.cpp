@@ -13,6 +13,7 @@ namespace karvel::cli {
 namespace {
 std::atomic<int> shownFrom{static_cast<int>(LogLevel::Error)};
 std::atomic<std::uint64_t> givenWay{0};
+DeviceWatch devices;
 // Only the thread that collects sees its collector: lines from the library's
 // own threads never reach it.
 thread_local LibraryErrors* collecting = nullptr;
@@ -31,6 +32,7 @@ void setLogLevel(LogLevel shown) { shownFrom = static_cast<int>(shown); }
 void onLibraryLine(int level, const char* message) {
     if (message == nullptr) return;
     givenWay += tools::framesGivenWay(message);
+    devices.note(message);
     if (level == KARVEL_LOG_ERROR)
         if (collecting != nullptr) collecting->add(message);
     const int shown = shownFrom.load();
@@ -40,6 +42,8 @@ void onLibraryLine(int level, const char* message) {
 }
 
 std::uint64_t framesGivenWay() { return givenWay.load(); }
+
+DeviceReports effectsDeviceReports() { return devices.reports(); }
 
 LibraryErrors::LibraryErrors() { collecting = this; }
 

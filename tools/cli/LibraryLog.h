@@ -1,7 +1,8 @@
 // Where the library's log lines go: printed to standard error when at or
 // above the level shown (ERROR by default), and into the log file from INFO
 // on (DEBUG too when it is shown). Every line, printed or not, is also read
-// for the motion frames the library let give way to newer ones, and a
+// for the motion frames the library let give way to newer ones and for what
+// it says about the effects devices, and a
 // LibraryErrors may collect the ERROR lines of a call.
 #pragma once
 
@@ -9,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "DeviceReport.h"
 
 namespace karvel::cli {
 
@@ -24,6 +27,10 @@ void onLibraryLine(int level, const char* message);
 // Motion frames the library reported as given way to newer ones: they never
 // left it. Complete once the library is released.
 std::uint64_t framesGivenWay();
+
+// What the library said about each effects device so far. Complete once the
+// library is released.
+DeviceReports effectsDeviceReports();
 
 // The ERROR lines the library writes on the constructing thread while this
 // lives (the first few): what a refused call said about why. One at a time.

@@ -16,6 +16,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "Check.h"
 #include "CommandScript.h"
 #include "Console.h"
 #include "Cue.h"
@@ -158,7 +159,7 @@ void endRide(SeatSession& seat, SeatMotion& motion, const Ride& ride) {
                                          static_cast<unsigned long long>(asked - givenWay),
                                          static_cast<unsigned long long>(asked),
                                          static_cast<unsigned long long>(givenWay),
-                                         effects ? ", effects off" : ""));
+                                         effects ? effectsEnding(effectsDeviceReports()).c_str() : ""));
 }
 
 // Registers the seat, runs `drive` and always ends the ride safely. The exit
@@ -278,6 +279,16 @@ int main(int argc, char** argv) {
     demoCommand->add_option("--seconds", demoSeconds, "length of the ride")->capture_default_str()->check(CLI::Range(0.5, 600.0));
     demoCommand->add_option("--rate", demoRate, "frames per second")->capture_default_str()->check(CLI::Range(1.0, 1000.0));
 
+    SeatOptions checkSeatOptions;
+    CheckSetup checkSetup;
+    CLI::App* checkCommand = app.add_subcommand(
+        "check", "commission a seat: move each axis gently, switch each effect on at its lowest level and off, and "
+                 "report which device answered (status 1 when one did not)");
+    addSeatOptions(*checkCommand, checkSeatOptions);
+    checkCommand->add_option("--hold", checkSetup.holdSeconds, "seconds at each end of an axis and with each effect on")
+        ->capture_default_str()
+        ->check(CLI::Range(0.0, 10.0));
+
     for (CLI::App* command : app.get_subcommands({}))
         command->footer("karvel's own options, anywhere on the line: --library PATH, --log-level LEVEL, --log-file PATH "
                         "(karvel --help)");
@@ -334,6 +345,20 @@ int main(int argc, char** argv) {
             const TelemetryFile telemetry = loadShowingProgress(telemetryPath, loadTelemetryFile);
             return withSeat(library, cueSeat, {"cue", "profile " + profile.name + "; ", profile.profile, cueRate},
                             [&](SeatSession&, SeatMotion& motion) { return cue(motion, telemetry); });
+        }
+        if (*checkCommand) {
+            const int status = withSeat(library, checkSeatOptions, {"check", "", loadCueProfile("gentle").profile, 100},
+                                        [&](SeatSession& seat, SeatMotion& motion) {
+                                            return checkSeat(seat, motion, checkSetup);
+                                        });
+            if (status != 0) return status;
+            const SeatSetup setup = seatSetup(checkSeatOptions);
+            CheckedSeat checked{setup.motion.text(), "", ""};
+            if (setup.model->HasEffects) {
+                checked.relay = setup.relay.text();
+                checked.speed = setup.speed.text();
+            }
+            return reportCheck(checked, effectsDeviceReports());
         }
         return withSeat(library, demoSeat, {"demo", "", postureEnvelope(), demoRate},
                         [&](SeatSession& seat, SeatMotion& motion) { return demo(seat, motion, demoSeconds); });

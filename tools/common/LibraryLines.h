@@ -17,4 +17,20 @@ std::uint64_t framesGivenWay(const char* line);
 // level tag, and for a port the seat's sender could not bind what to check.
 std::string refusalCause(const std::vector<std::string>& errorLines);
 
+// The two effects devices, as the library names them in its lines.
+enum class EffectsDevice { RelayBoard, FanSpeedController };
+constexpr int kEffectsDevices = 2;
+const char* effectsDeviceName(EffectsDevice device); // "relay board", "fan speed controller"
+
+// What a line says about an effects device: it answers (connected, or
+// answering again), it does not (a failed connection, a request without a
+// reply, jobs dropped at the stop, an old device not turned off), or it
+// answered a request with a Modbus exception (the effect was not set).
+enum class DeviceNews { None, Answers, NotAnswering, Refused };
+struct EffectsDevicesNews {
+    DeviceNews device[kEffectsDevices] = {DeviceNews::None, DeviceNews::None};
+    DeviceNews of(EffectsDevice which) const { return device[static_cast<int>(which)]; }
+};
+EffectsDevicesNews effectsDevicesNews(const char* line);
+
 } // namespace karvel::tools
