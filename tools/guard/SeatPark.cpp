@@ -60,7 +60,7 @@ KarvelCueing::MotionCueing parkFrom(const KarvelSeat::WatchedSeat& seat) {
 
 } // namespace
 
-ParkReport parkSeat(const KarvelSeat::LibraryFunctions& library, const KarvelSeat::WatchedSeat& seat,
+ParkReport parkSeat(const KarvelSeat::LibraryFunctions& library, KarvelSeat::WatchedSeat& seat,
                     const ParkOptions& options) {
     ParkReport report;
     KarvelSeat::SeatHost host(library);
@@ -70,9 +70,16 @@ ParkReport parkSeat(const KarvelSeat::LibraryFunctions& library, const KarvelSea
     }
     // The water and the heater first: nothing about them needs to wait for the ramp.
     if (host.EffectsEnabled()) host.TurnOffAllEffects();
+    // What the seat is left with, however the park ends.
+    const auto leftHome = [&] {
+        host.Shutdown(); // effects off (again), home, release (which sends both first)
+        seat.LastPosture = host.Model().Home;
+        seat.bPostureKnown = true;
+        seat.Effects = KarvelSeat::EffectLevels();
+    };
     if (!seat.bPostureKnown) {
         report.end = ParkReport::End::AtOnce;
-        host.Shutdown();
+        leftHome();
         return report;
     }
 
@@ -95,7 +102,7 @@ ParkReport parkSeat(const KarvelSeat::LibraryFunctions& library, const KarvelSea
         ++report.frames;
     }
     report.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    host.Shutdown(); // effects off again, home, release (which sends both first)
+    leftHome();
     return report;
 }
 

@@ -39,7 +39,9 @@ struct ParkReport {
 };
 
 // Library: the loaded library's table. Its log lines are the caller's to show.
-ParkReport parkSeat(const KarvelSeat::LibraryFunctions& library, const KarvelSeat::WatchedSeat& seat,
+// Once something was sent, `seat` is what the seat was left with: home, every
+// effect off.
+ParkReport parkSeat(const KarvelSeat::LibraryFunctions& library, KarvelSeat::WatchedSeat& seat,
                     const ParkOptions& options);
 
 } // namespace karvel::guard

@@ -128,9 +128,12 @@ int main(int argc, char** argv) {
         say(std::string("the seat is parked ") + detail + ", every effect off");
         return 0;
     case ParkReport::End::NotInTime:
+        note("homed at once, effects off, released");
+        say("the ramp did not bring the seat home in time: homed at once, every effect off");
+        return 0;
     case ParkReport::End::AtOnce:
         note("homed at once, effects off, released");
-        say("the seat was homed at once (the ramp did not bring it home in time), every effect off");
+        say("no posture known: the seat was homed at once, every effect off");
         return 0;
     case ParkReport::End::PortBusy:
         break;
