@@ -4,9 +4,11 @@
 // it there, sending at 100 Hz, until it is killed. Given a number of seconds, it ends cleanly then instead, as a game
 // instance ends (the manager parks, turns the effects off, homes the seat and releases the library).
 //
-//   karvel-game-host PLUGIN_DIR MOTION_PORT RELAY_PORT SPEED_PORT [END_AFTER_SECONDS]
+//   karvel-game-host PLUGIN_DIR MOTION_PORT RELAY_PORT SPEED_PORT STATE_HOME [END_AFTER_SECONDS]
 //
-// It prints "game host ready" once the posture is reached and "game host done" after a clean end.
+// STATE_HOME stands for the user's per-user folders (XDG_STATE_HOME, LOCALAPPDATA) in its environment, which the
+// guard inherits: its state file goes below it. It prints "game host ready" once the posture is reached and
+// "game host done" after a clean end.
 #include "LibrarySupport.h"
 
 #include <chrono>
@@ -17,13 +19,18 @@
 
 int main(int Argc, char** Argv)
 {
-	if (Argc < 5)
+	if (Argc < 6)
 	{
-		std::fprintf(stderr, "usage: karvel-game-host PLUGIN_DIR MOTION_PORT RELAY_PORT SPEED_PORT [END_AFTER_SECONDS]\n");
+		std::fprintf(stderr, "usage: karvel-game-host PLUGIN_DIR MOTION_PORT RELAY_PORT SPEED_PORT STATE_HOME [END_AFTER_SECONDS]\n");
 		return 2;
 	}
+	// Each system's name for the folder; the other one is not read there.
+	static std::string StateHome = std::string("XDG_STATE_HOME=") + Argv[5];
+	static std::string LocalAppData = std::string("LOCALAPPDATA=") + Argv[5];
+	putenv(StateHome.data());
+	putenv(LocalAppData.data());
 	UE::StandIn::MountPlugin(TEXT("Karvel"), FString(UE::StandIn::Utf8ToUtf16(Argv[1])));
-	const double EndAfter = Argc > 5 ? std::atof(Argv[5]) : -1;
+	const double EndAfter = Argc > 6 ? std::atof(Argv[6]) : -1;
 	FTestGameInstance Game;
 	USeatDeviceManager& Manager = Game.Manager();
 	if (!Manager.RegisterSeatWithParameters(LoopbackOrvida(std::atoi(Argv[2]), std::atoi(Argv[3]), std::atoi(Argv[4]))))

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <thread>
 
 #include "MotionCueing/MotionCueing.h"
@@ -39,9 +40,10 @@ bool configure(KarvelSeat::SeatHost& host, const KarvelSeat::GuardedSeat& seat, 
             return false;
         }
         if (first) {
-            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(options.portWait).count();
+            char seconds[32];
+            std::snprintf(seconds, sizeof(seconds), "%g", std::chrono::duration<double>(options.portWait).count());
             tell(options.say, "UDP port 8410 is in use (a host still drives the seat?); waiting up to " +
-                                  std::to_string(seconds) + " s for it to be free");
+                                  std::string(seconds) + " s for it to be free");
             tell(options.phase, "waiting for UDP port 8410");
         }
         std::this_thread::sleep_for(kPortRetry);
@@ -50,7 +52,7 @@ bool configure(KarvelSeat::SeatHost& host, const KarvelSeat::GuardedSeat& seat, 
 
 KarvelCueing::MotionCueing parkFrom(const KarvelSeat::WatchedSeat& seat) {
     KarvelCueing::MotionCueing cueing;
-    if (!cueing.SetProfile(seat.Envelope)) cueing.SetProfile(KarvelSeat::FullRangeEnvelope());
+    if (!cueing.SetProfile(seat.Envelope)) cueing.SetProfile(KarvelSeat::PostureEnvelope());
     cueing.SetHome(KarvelCueing::HomePose(KarvelSeat::SeatModelOf(seat.Seat.Model)));
     const KarvelSeat::Posture& at = seat.LastPosture;
     cueing.StandAt({at.Pitch, at.Roll, at.Yaw, at.Height});

@@ -104,17 +104,6 @@ bool ReadEffects(const std::vector<std::string_view>& W, EffectLevels& Out) {
 
 } // namespace WatchedSeatLines
 
-KarvelCueing::CueingProfile FullRangeEnvelope() {
-    KarvelCueing::CueingProfile Envelope = KarvelCueing::RoadVehicleProfile();
-    Envelope.PitchLimit = 15;
-    Envelope.RollLimit = 15;
-    Envelope.YawLimit = 180;
-    Envelope.HeightMin = 0;
-    Envelope.HeightMax = 1;
-    Envelope.ParkSeconds = 5;
-    return Envelope;
-}
-
 std::string HelloLine() { return std::string(WatchedSeatLines::Version) + '\n'; }
 
 std::string HostLine(int Pid, std::string_view Name) {

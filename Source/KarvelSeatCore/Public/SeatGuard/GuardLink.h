@@ -46,7 +46,7 @@ public:
     void Watch(const GuardedSeat& Seat);
     void UpdateUdpEndpoint(const char* Ip, int Port);
     void UpdateEffectsEndpoints(const char* RelayIp, int RelayPort, const char* SpeedIp, int SpeedPort);
-    // The limits the host's postures keep to, which the guard's park keeps to too (FullRangeEnvelope until set).
+    // The limits the host's postures keep to, which the guard's park keeps to too (PostureEnvelope until set).
     void SetEnvelope(const KarvelCueing::CueingProfile& Envelope);
     void PostPosture(const Posture& Sent);
     void PostEffects(const EffectLevels& InForce);

@@ -23,6 +23,7 @@
 
 #include "MotionCueing/CueingProfile.h"
 #include "SeatHost/EffectLevels.h"
+#include "SeatHost/PostureEnvelope.h"
 #include "SeatModels/SeatModel.h"
 
 namespace KarvelSeat {
@@ -39,17 +40,12 @@ struct GuardedSeat {
     int SpeedPort = 8234;
 };
 
-// The limits a park keeps to when the host named none: the road profile's speeds and accelerations over the whole
-// range the library takes (pitch and roll +-15 deg, yaw +-180 deg, height 0..1), with a park time that reaches home
-// from anywhere in it (yaw across 360 deg at 90 deg/s takes 4.8 s).
-KARVELSEATCORE_API KarvelCueing::CueingProfile FullRangeEnvelope();
-
 struct WatchedSeat {
     int HostPid = 0;
     std::string HostName;
     bool bSeatKnown = false;
     GuardedSeat Seat;
-    KarvelCueing::CueingProfile Envelope = FullRangeEnvelope();
+    KarvelCueing::CueingProfile Envelope = PostureEnvelope(); // until the host names one
     bool bPostureKnown = false;
     Posture LastPosture;
     EffectLevels Effects;
