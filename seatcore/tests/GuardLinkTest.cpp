@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <future>
+#include <thread>
 #include <mutex>
 
 #include "RecordingLibrary.h"
@@ -276,4 +278,43 @@ TEST(GuardLinkEnd, AGuardThatCannotStartIsReportedAndTriedAgainAtTheNextWatch) {
     ASSERT_TRUE(Link.Flush(Deadline));
     std::lock_guard<std::mutex> Lock(Peer.Mutex);
     EXPECT_EQ(Peer.Starts, 2);
+}
+
+// The link's own lines are written outside its lock: a log that blocks (a full pipe on standard error) holds the
+// link's thread, never a host's call.
+TEST(GuardLinkEnd, ASlowLogNeverHoldsTheHost) {
+    GuardPeer Peer;
+    std::mutex Gate;
+    std::condition_variable Opened;
+    bool bOpen = false;
+    bool bLogging = false;
+    GuardLinkOptions Options = OptionsFor(Peer);
+    Options.Log = [&](bool, const std::string&) {
+        std::unique_lock<std::mutex> Lock(Gate);
+        bLogging = true;
+        Opened.notify_all();
+        Opened.wait(Lock, [&] { return bOpen; });
+    };
+    GuardLink Link(std::move(Options));
+    Link.Watch(GuardedSeat());
+    {
+        std::unique_lock<std::mutex> Lock(Gate);
+        ASSERT_TRUE(Opened.wait_for(Lock, Deadline, [&] { return bLogging; })) << "the start is logged";
+    }
+    // The host's posts on a thread of their own, so that a host held by the log fails the test instead of hanging it.
+    std::promise<void> Posted;
+    std::future<void> Done = Posted.get_future();
+    std::thread Host([&] {
+        for (int Frame = 0; Frame < 1000; ++Frame) Link.PostPosture(Posture{1, 0, 0, 0.5f});
+        Link.PostEffects(EffectLevels{1, 0, 0, false});
+        Posted.set_value();
+    });
+    EXPECT_EQ(Done.wait_for(1s), std::future_status::ready) << "the posts waited for the log";
+    {
+        std::lock_guard<std::mutex> Lock(Gate);
+        bOpen = true;
+    }
+    Opened.notify_all();
+    Host.join();
+    EXPECT_TRUE(Link.Flush(Deadline));
 }

@@ -5,6 +5,7 @@
 #include "Console.h"
 #include "GuardSpawn.h"
 #include "GuardSystem.h"
+#include "Interrupt.h"
 #include "LibraryLog.h"
 
 namespace karvel::cli {
@@ -28,6 +29,8 @@ std::unique_ptr<KarvelSeat::GuardLink> seatGuard(const std::string& libraryPath,
     options.Log = [](bool error, const std::string& line) {
         if (error || shows(LogLevel::Info)) console::printLine("karvel: guard: " + line);
     };
+    // Stop requests go to the main thread, whose blocking read they must end.
+    options.OnThreadStart = &keepInterruptsOffThisThread;
     options.HostPid = guard::processId();
     options.HostName = "karvel";
     return std::make_unique<KarvelSeat::GuardLink>(std::move(options));

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace KarvelSeat {
 
@@ -35,8 +37,17 @@ struct GuardLink::FState {
         Wanted.HostName = Options.HostName;
     }
 
-    void Log(bool bError, const std::string& Line) const {
-        if (Options.Log) Options.Log(bError, Line);
+    // Under the lock: the line is written once the lock is let go (TellLog), so that a slow log never holds a
+    // host's call.
+    void Log(bool bError, const std::string& Line) { Untold.emplace_back(bError, Line); }
+    void TellLog(std::unique_lock<std::mutex>& Lock) {
+        if (Untold.empty()) return;
+        std::vector<std::pair<bool, std::string>> Lines;
+        Lines.swap(Untold);
+        Lock.unlock();
+        for (const auto& [bError, Line] : Lines)
+            if (Options.Log) Options.Log(bError, Line);
+        Lock.lock();
     }
 
     // Records a change under the lock and wakes the writer if it sleeps.
@@ -76,6 +87,7 @@ struct GuardLink::FState {
     bool bWriterDone = false;
     std::unique_ptr<GuardProcess> Process; // replaced only under the lock; written to outside it by the writer
     std::chrono::steady_clock::time_point StartedAt;
+    std::vector<std::pair<bool, std::string>> Untold; // log lines not yet written
     std::thread Writer;
 };
 
@@ -134,8 +146,10 @@ void GuardLink::FState::GuardEnded(std::unique_lock<std::mutex>& Lock) {
 }
 
 void GuardLink::FState::Run() {
+    if (Options.OnThreadStart) Options.OnThreadStart();
     std::unique_lock<std::mutex> Lock(Mutex);
     while (true) {
+        TellLog(Lock);
         bWriterWaiting = true;
         Settled.notify_all();
         Wake.wait(Lock, [this] { return bStop || Pending(); });
@@ -165,6 +179,7 @@ void GuardLink::FState::Run() {
     // The host goes without a release: the guard's input ends as if the host had ended.
     if (Process) Process->CloseInput();
     Process.reset();
+    TellLog(Lock);
     bWriterDone = true;
     Settled.notify_all();
 }
@@ -183,6 +198,8 @@ GuardLink::~GuardLink() {
     }
     Lock.unlock();
     State->Writer.join();
+    Lock.lock();
+    State->TellLog(Lock);
 }
 
 void GuardLink::Watch(const GuardedSeat& Seat) {

@@ -30,6 +30,8 @@ struct GuardLinkOptions {
     std::string HostName;
     // A guard that ends sooner after its start than this is not started again (it would only end again).
     std::chrono::milliseconds ShortLife{1000};
+    // Runs first on the link's thread: a host that has its signals taken by one thread keeps them off this one.
+    std::function<void()> OnThreadStart;
 };
 
 class KARVELSEATCORE_API GuardLink {
