@@ -23,25 +23,28 @@ void AppendNumber(std::string& Out, T Value) {
     Out.append(Text, End.ptr);
 }
 
+// Blanks and control characters separate words; a word holds neither.
+bool IsSeparator(char C) { return static_cast<unsigned char>(C) <= ' '; }
+
 void AppendWord(std::string& Out, std::string_view Word) {
     Out += ' ';
     if (Word.empty()) {
         Out += NoAddress;
         return;
     }
-    // A word never holds a blank or a control character, so that the line splits back as it was written.
-    for (const char C : Word) Out += static_cast<unsigned char>(C) <= ' ' ? '_' : C;
+    // A word never holds a separator, so that the line splits back as it was written.
+    for (const char C : Word) Out += IsSeparator(C) ? '_' : C;
 }
 
 std::vector<std::string_view> Words(std::string_view Line) {
     std::vector<std::string_view> Result;
     std::size_t At = 0;
     while (true) {
-        At = Line.find_first_not_of(" \t\r\n", At);
-        if (At == std::string_view::npos) return Result;
-        const std::size_t End = Line.find_first_of(" \t\r\n", At);
-        Result.push_back(Line.substr(At, End == std::string_view::npos ? std::string_view::npos : End - At));
-        if (End == std::string_view::npos) return Result;
+        while (At < Line.size() && IsSeparator(Line[At])) ++At;
+        if (At == Line.size()) return Result;
+        std::size_t End = At;
+        while (End < Line.size() && !IsSeparator(Line[End])) ++End;
+        Result.push_back(Line.substr(At, End - At));
         At = End;
     }
 }
@@ -163,7 +166,7 @@ std::string ReleaseLine() { return "release\n"; }
 
 std::string PhaseLine(std::string_view Text) {
     std::string Line = "phase ";
-    for (const char C : Text) Line += C == '\n' || C == '\r' ? ' ' : C;
+    for (const char C : Text) Line += WatchedSeatLines::IsSeparator(C) ? ' ' : C;
     return Line + '\n';
 }
 
@@ -227,10 +230,12 @@ bool ApplyGuardLine(WatchedSeat& State, std::string_view Line, std::string& Erro
     }
     if (Word == "phase") {
         if (W.size() < 2) return Malformed();
-        // The rest of the line as written, from its second word to its last.
+        // The rest of the line, from its second word to its last, every separator in it a blank.
         const char* Start = W[1].data();
         const char* End = W.back().data() + W.back().size();
         State.Phase.assign(Start, End);
+        for (char& C : State.Phase)
+            if (IsSeparator(C)) C = ' ';
         return true;
     }
     Error = "unknown line: \"" + Shown + "\"";
