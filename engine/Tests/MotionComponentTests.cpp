@@ -123,7 +123,7 @@ TEST_P(SeatMotionComponentByMotionSource, AccelerationBrakingAndTurnsGiveTheRide
 	EXPECT_GT(Sent.back().Pitch, 1.0) << "speeding up tilts the rider back";
 	Last = Sent.back();
 
-	// Cruising lets the tilt wash back before the next manoeuvre; the tilt turns at no more than 3 deg/s.
+	// Cruising lets the tilt settle back before the next manoeuvre.
 	const auto Cruise = [&] {
 		State.Acceleration = 0.0;
 		State.YawRate = 0.0;
@@ -161,6 +161,47 @@ TEST_P(SeatMotionComponentByMotionSource, AccelerationBrakingAndTurnsGiveTheRide
 	Sent = Drive(Vehicle, State, 3.0);
 	ExpectWithinVelocityLimits(Sent, Tick, Last);
 	EXPECT_GT(Sent.back().Roll, 1.0) << "a left turn leans the rider out to the right";
+}
+
+// What the rider feels is the vehicle's acceleration less gravity in its own frame: parked on a slope he is leaned
+// by gravity; in a coordinated banked turn (v w = g tan(bank)) he is pressed straight down into the seat, so the
+// seat does not roll, where a flat turn of the same rate leans him outward.
+TEST_P(SeatMotionComponentByMotionSource, GravityIsPartOfWhatTheRiderFeels)
+{
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, GetParam());
+	const KarvelCueing::CueingProfile& Road = KarvelCueing::RoadVehicleProfile();
+	FVehicleState State;
+	State.Pitch = 8.0;
+	State.Roll = 6.0;
+	std::vector<FPosture> Sent = Drive(Vehicle, State, 6.0);
+	ExpectWithinVelocityLimits(Sent, Tick, FPosture{0.0, 0.0, 0.0, 0.5});
+	// Below half the tilt limit the lean is TiltGain * asin(f / g): f = g sin 8 forward, g sin 6 cos 8 to the left.
+	const double Left = std::asin(std::sin(6.0 * RadiansPerDegree) * std::cos(8.0 * RadiansPerDegree)) / RadiansPerDegree;
+	EXPECT_NEAR(Sent.back().Pitch, Road.TiltGain * 8.0, 0.02) << "nose up: leaned back, as the rider is";
+	EXPECT_NEAR(Sent.back().Roll, Road.TiltGain * Left, 0.02) << "right side down: leaned right";
+
+	// 30 m/s in a right turn banked 20 degrees, bank and turn rate coming in together over 2 s.
+	const double Speed = 3000.0, Bank = 20.0;
+	const auto TurnRate = [&](double Roll) { return 980.0 * std::tan(Roll * RadiansPerDegree) / Speed / RadiansPerDegree; };
+	const auto Turn = [&](bool bBanked) {
+		FVehicleState Flight;
+		Flight.Speed = Speed;
+		std::vector<FPosture> Postures;
+		for (double Time = 0.0; Time < 10.0; Time += Tick)
+		{
+			const double Share = std::min(1.0, Time / 2.0);
+			Flight.YawRate = TurnRate(Bank * Share);
+			Flight.Roll = bBanked ? Bank * Share : 0.0;
+			const std::vector<FPosture> Now = Drive(Vehicle, Flight, Tick);
+			Postures.insert(Postures.end(), Now.begin(), Now.end());
+		}
+		return Postures;
+	};
+	const std::vector<FPosture> Banked = Turn(true);
+	EXPECT_NEAR(Banked.back().Roll, 0.0, 0.05) << "a coordinated turn leans the rider nowhere";
+	EXPECT_GT(Banked.back().Yaw, 1.0) << "the turntable follows the turn";
+	const std::vector<FPosture> Flat = Turn(false);
+	EXPECT_LT(Flat.back().Roll, -0.5) << "a flat turn of the same rate leans him out";
 }
 
 INSTANTIATE_TEST_SUITE_P(PhysicsAndPlainMovement, SeatMotionComponentByMotionSource, ::testing::Bool(),
@@ -426,7 +467,7 @@ TEST_F(SeatMotionComponent, ARecordingHoldsEachStepsInputAndOutput)
 	std::ifstream File(Path);
 	std::string Line;
 	ASSERT_TRUE(std::getline(File, Line));
-	EXPECT_EQ(Line, "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate,pitch,roll,yaw,height");
+	EXPECT_EQ(Line, "time,fx,fy,fz,roll_rate,pitch_rate,yaw_rate,ax,ay,az,pitch,roll,yaw,height");
 	size_t Row = 0;
 	while (std::getline(File, Line) && Row < Sent.size())
 	{
@@ -436,14 +477,17 @@ TEST_F(SeatMotionComponent, ARecordingHoldsEachStepsInputAndOutput)
 		{
 			Values.push_back(std::stod(Field));
 		}
-		ASSERT_EQ(Values.size(), 11u) << Line;
+		ASSERT_EQ(Values.size(), 14u) << Line;
 		EXPECT_NEAR(Values[0], (Row + 1) * Tick, 1e-6);
 		if (Row > 0)
 		{
 			EXPECT_NEAR(Values[1], 2.5, 1e-3) << "2.5 m/s^2 forward, read from the body's velocity";
+			EXPECT_NEAR(Values[7], 2.5, 1e-3) << "the same without gravity";
 		}
-		EXPECT_NEAR(Values[7], Sent[Row].Pitch, 1e-3);
-		EXPECT_NEAR(Values[10], Sent[Row].Height, 1e-5);
+		EXPECT_NEAR(Values[3], 9.8, 1e-3) << "the engine's gravity, felt through the seat";
+		EXPECT_NEAR(Values[9], 0.0, 1e-3);
+		EXPECT_NEAR(Values[10], Sent[Row].Pitch, 1e-3);
+		EXPECT_NEAR(Values[13], Sent[Row].Height, 1e-5);
 		++Row;
 	}
 	EXPECT_EQ(Row, Sent.size());

@@ -31,7 +31,7 @@ public:
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "为 true 时：游戏暂停期间关闭全部特效（风、水、气味、加热），恢复时重新打开暂停前的档位（暂停期间游戏另行设置过特效时除外）；Actor 结束时关闭全部特效。"))
 	bool bEffectsOffWhilePaused = true;
 
-	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "调参录制：非空时，开始运行即把每一步的输入（加速度、角速度）与输出姿态写入该 CSV 文件（已存在则覆盖）。"))
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "调参录制：非空时，开始运行即把每一步的输入（比力即含重力的加速度、角速度、不含重力的加速度）与输出姿态写入该 CSV 文件（已存在则覆盖），可用 karvel tune 生成体感报告。"))
 	FString RecordingPath;
 
 	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "启用或关闭体感。关闭：座椅在回位时间内平稳回到原位，之后停止发送；启用：从当前位置平稳启动。"))
@@ -96,6 +96,8 @@ private:
 
 	// The owner's last state, for velocity and rotation differences.
 	bool bHasHistory = false;
+	// The owner's acceleration without gravity at the last reading (m/s^2, its own frame), for the recording.
+	KarvelCueing::Vec3 OwnerAcceleration;
 	FVector LastVelocity;
 	FVector LastLocation;
 	FQuat LastRotation;
