@@ -45,7 +45,8 @@ TEST(GuardLines, AreWrittenAsDocumented) {
     EXPECT_EQ(ReleaseLine(), "release\n");
     EXPECT_EQ(PhaseLine("parked in 1.5 s\n(guard 7)"), "phase parked in 1.5 s (guard 7)\n");
     const std::string Envelope = EnvelopeLine(PostureEnvelope());
-    EXPECT_EQ(Envelope.rfind("envelope TiltGain=0.8 ", 0), 0u) << Envelope;
+    EXPECT_EQ(Envelope.rfind("envelope TiltGain=", 0), 0u) << Envelope;
+    EXPECT_EQ(KarvelCueing::ValidateProfile(PostureEnvelope()), "") << "the posture envelope parks from anywhere";
     EXPECT_NE(Envelope.find(" PitchLimit=15 "), std::string::npos) << Envelope;
     EXPECT_NE(Envelope.find(" YawLimit=180 "), std::string::npos) << Envelope;
     EXPECT_NE(Envelope.find(" ParkSeconds=5\n"), std::string::npos) << Envelope;

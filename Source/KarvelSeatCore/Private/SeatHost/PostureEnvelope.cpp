@@ -11,7 +11,7 @@ KarvelCueing::CueingProfile PostureEnvelope() {
     Envelope.YawLimit = MaxYawDegrees;
     Envelope.HeightMin = 0;
     Envelope.HeightMax = 1;
-    // Yaw across 360 deg at 90 deg/s, braking and starting at 300 deg/s^2, takes 4.8 s.
+    // Enough for yaw across 360 deg, which takes longest (the tests check it against the road profile's speeds).
     Envelope.ParkSeconds = 5;
     return Envelope;
 }
