@@ -2,21 +2,23 @@
 # Assembles the engine plugin as a user drops it into a project's Plugins/
 # folder and zips it: Karvel/Karvel.uplugin, the two modules Karvel/Source/Karvel/...
 # and Karvel/Source/KarvelSeatCore/...,
-# Karvel/Binaries/ThirdParty/Win64/Karvel.dll and Karvel/README.md, as
-# out/Karvel-<version>-Win64.zip. The same inputs give the same bytes.
+# Karvel/Binaries/ThirdParty/Win64/Karvel.dll with its guard karvel-guard.exe
+# beside it, and Karvel/README.md, as out/Karvel-<version>-Win64.zip. The same
+# inputs give the same bytes.
 #
-#   scripts/package.sh [--dll PATH] [--out DIR]
+#   scripts/package.sh [--dll PATH --guard PATH] [--out DIR]
 #
-# Without --dll it cross-builds Karvel.dll with the windows preset's toolchain
-# in build-package/ (no tests, so no wine is needed).
+# Without --dll and --guard it cross-builds both with the windows preset's
+# toolchain in build-package/ (no tests, so no wine is needed).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-dll="" out="$root/out"
+dll="" guard="" out="$root/out"
 while [ $# -gt 0 ]; do
   case "$1" in
     --dll) dll=$2; shift 2 ;;
+    --guard) guard=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
-    *) echo "usage: $0 [--dll PATH] [--out DIR]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--dll PATH --guard PATH] [--out DIR]" >&2; exit 2 ;;
   esac
 done
 
@@ -28,15 +30,18 @@ if [ -z "$version" ] || [ "$version" != "$library_version" ]; then
   exit 1
 fi
 
-if [ -z "$dll" ]; then
+if [ -z "$dll" ] && [ -z "$guard" ]; then
   cmake --preset windows -B "$root/build-package" -DKARVEL_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$root/build-package" --target Karvel -j2
+  cmake --build "$root/build-package" --target Karvel karvel-guard -j2
   dll="$root/build-package/library/Karvel.dll"
+  guard="$root/build-package/tools/guard/karvel-guard.exe"
 fi
-if [ ! -f "$dll" ]; then
-  echo "no Karvel.dll at $dll" >&2
-  exit 1
-fi
+for file in "$dll" "$guard"; do
+  if [ -z "$file" ] || [ ! -f "$file" ]; then
+    echo "no Karvel.dll and karvel-guard.exe at '$dll' and '$guard'" >&2
+    exit 1
+  fi
+done
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -45,6 +50,7 @@ mkdir -p "$plugin/Binaries/ThirdParty/Win64"
 cp "$root/Karvel.uplugin" "$plugin/"
 cp "$root/README.md" "$plugin/"
 cp "$dll" "$plugin/Binaries/ThirdParty/Win64/Karvel.dll"
+cp "$guard" "$plugin/Binaries/ThirdParty/Win64/karvel-guard.exe"
 # The modules' sources only: the engine builds them, and generates their reflection code itself.
 (cd "$root" && find Source -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.Build.cs' \) -print0 |
   xargs -0 cp --parents -t "$plugin")

@@ -35,16 +35,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kPoll{5};
 
-bool atHome(const sim::DecodedPosture& p) {
-    return std::abs(p.pitch) < 1e-3 && std::abs(p.roll) < 1e-3 && std::abs(p.yaw) < 1e-3 &&
-           std::abs(p.height - 0.5) < 1e-4;
-}
-
-bool everyEffectOff(const sim::SimSnapshot& s) {
-    const bool coilOn = std::any_of(s.relay.coils.begin(), s.relay.coils.end(), [](bool on) { return on; });
-    return !coilOn && s.speed.registers.size() > 3 && s.speed.registers[3] == 0;
-}
-
 bool effectsOn(const sim::SimSnapshot& s) { return s.effects.fanSpeed > 0 && s.effects.heater && s.effects.mistLevel > 0; }
 
 // Polls `condition` until it holds; false at the deadline.
