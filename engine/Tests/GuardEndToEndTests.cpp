@@ -10,6 +10,7 @@
 #include "SeatInverse.h"
 
 #include "HAL/PlatformProcess.h"
+#include "SeatGuard/WatchedSeat.h"
 #include "SeatHost/PostureEnvelope.h"
 #include "support/ModbusTestServer.h"
 #include "support/UdpReceiver.h"
@@ -41,9 +42,9 @@ class GuardEndToEnd : public ::testing::Test
 {
 protected:
 	GuardEndToEnd()
+		: LibraryPath(Dir.Place(KARVEL_REAL_LIBRARY_PATH, BinariesDll))
+		, GuardPath(Dir.Place(KARVEL_GUARD_PATH, "Binaries/ThirdParty/Win64/karvel-guard.exe"))
 	{
-		Dir.Place(KARVEL_REAL_LIBRARY_PATH, BinariesDll);
-		Dir.Place(KARVEL_GUARD_PATH, "Binaries/ThirdParty/Win64/karvel-guard.exe");
 	}
 
 	// The game host against this test's devices; Seconds >= 0 ends it cleanly then.
@@ -121,6 +122,8 @@ protected:
 	}
 
 	FTempDir Dir;
+	const std::string LibraryPath;
+	const std::string GuardPath;
 	UdpReceiver Motion;
 	ModbusTestServer Relay{ModbusTestServer::Framing::Mbap};
 	ModbusTestServer Speed{ModbusTestServer::Framing::Rtu};
@@ -208,6 +211,71 @@ TEST_F(GuardEndToEnd, AGameThatEndsCleanlyLeavesTheGuardNothingToSend)
 	ASSERT_EQ(Phase().rfind("released", 0), 0u) << Phase();
 	EXPECT_FALSE(Next(500).has_value()) << "the guard sent a frame of its own";
 	EXPECT_EQ(Frames, Sent);
+	EXPECT_TRUE(EveryEffectOff());
+}
+
+// A host that ends while another program holds UDP port 8410: the guard waits, sends nothing meanwhile, and parks
+// once the port is free. The test is the host here, starting the guard with the engine's process functions as the
+// plugin does.
+TEST_F(GuardEndToEnd, WaitsWhileAnotherProgramHoldsThePortAndParksOnceItIsFree)
+{
+	auto Holder = std::make_unique<karvel::test::PortHolder>(8410);
+	ASSERT_TRUE(Holder->bound());
+	void* ChildInput = nullptr;
+	void* Input = nullptr;
+	ASSERT_TRUE(FPlatformProcess::CreatePipe(ChildInput, Input, true));
+	const std::string Words = "--library \"" + LibraryPath + "\" --state-dir \"" + (StateHome() / "karvel").generic_string() + "\"";
+	const FString Program(UE::StandIn::Utf8ToUtf16(GuardPath));
+	const FString Parms(UE::StandIn::Utf8ToUtf16(Words));
+	uint32 Id = 0;
+	FProcHandle Guard = FPlatformProcess::CreateProc(*Program, *Parms, true, true, true, &Id, 0, nullptr, nullptr, ChildInput);
+	FPlatformProcess::ClosePipe(ChildInput, nullptr);
+	ASSERT_TRUE(Guard.IsValid());
+
+	// What a host told its guard before it vanished: the seat tilted, every effect on.
+	KarvelSeat::WatchedSeat Told;
+	Told.HostPid = 1;
+	Told.HostName = "test";
+	Told.bSeatKnown = true;
+	Told.Seat = {1, "127.0.0.1", Motion.port(), true, "127.0.0.1", Relay.port(), "127.0.0.1", Speed.port()};
+	Told.bPostureKnown = true;
+	Told.LastPosture = {6.7f, 0, 40, 0.5f};
+	Told.Effects = {3, 2, 1, true};
+	const std::string Lines = KarvelSeat::FormatWatchedSeat(Told);
+	int32 Written = 0;
+	ASSERT_TRUE(FPlatformProcess::WritePipe(Input, reinterpret_cast<const uint8*>(Lines.data()), static_cast<int32>(Lines.size()), &Written));
+	ASSERT_EQ(Written, static_cast<int32>(Lines.size()));
+	FPlatformProcess::ClosePipe(nullptr, Input); // the host's end
+
+	const Clock::time_point GiveUp = Clock::now() + Deadline;
+	while (Phase().rfind("waiting for UDP port 8410", 0) != 0 && Clock::now() < GiveUp)
+	{
+		std::this_thread::sleep_for(std::chrono::milliseconds(5));
+	}
+	ASSERT_EQ(Phase().rfind("waiting for UDP port 8410", 0), 0u) << Phase();
+	EXPECT_FALSE(Next(300).has_value()) << "a frame while the port is held";
+	EXPECT_EQ(Relay.requestCount() + Speed.requestCount(), 0u) << "a device spoken to while the port is held";
+	Holder.reset();
+
+	// From the posture the host last sent, within the envelope, home; then every effect turned off.
+	Last = karvel::sim::DecodedPosture();
+	Last.pitch = 6.7;
+	Last.yaw = 40;
+	Last.height = 0.5;
+	bool bHome = false;
+	while (!bHome && Clock::now() < GiveUp + Deadline && !HasFailure())
+	{
+		if (const std::optional<karvel::sim::DecodedPosture> Now = Next(50))
+		{
+			bHome = AtHome(*Now);
+		}
+	}
+	ASSERT_TRUE(bHome) << Phase();
+	FPlatformProcess::WaitForProc(Guard);
+	FPlatformProcess::CloseProc(Guard);
+	EXPECT_EQ(Phase().rfind("parked in ", 0), 0u) << Phase();
+	EXPECT_GT(Relay.requestCount(), 0u) << "the relay board was told";
+	EXPECT_GT(Speed.requestCount(), 0u) << "the fan speed controller was told";
 	EXPECT_TRUE(EveryEffectOff());
 }
 
