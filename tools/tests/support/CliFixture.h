@@ -20,6 +20,9 @@ namespace karvel::tools::test {
 
 constexpr std::chrono::milliseconds kRunLimit{30000};
 
+std::string cliPath();
+std::string motionFile(const std::string& name);
+
 // Writes `text` into a file of the test's temporary directory; its path.
 inline std::string writeFile(const std::string& name, const std::string& text) {
     const std::string path = ::testing::TempDir() + name;

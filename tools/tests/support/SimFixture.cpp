@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "support/SocketLibrary.h"
+
 namespace karvel::tools::test {
 
 sim::SeatOptions loopbackSeat(const KarvelSeat::SeatModel& model) {
+    karvel::test::useSocketLibrary();
     sim::SeatOptions options;
     options.model = &model;
     options.motionPort = options.relayPort = options.speedPort = 0;
@@ -38,8 +41,5 @@ void LibraryAgainstSim::TearDown() {
 sim::SimSnapshot LibraryAgainstSim::waitForFrames(std::uint64_t frames) {
     return seat_->waitFor([frames](const sim::SimSnapshot& s) { return s.motion.frames >= frames; }, kDeadline);
 }
-
-std::string cliPath() { return KARVEL_CLI_PATH; }
-std::string motionFile(const std::string& name) { return std::string(KARVEL_MOTION_DIR) + "/" + name; }
 
 } // namespace karvel::tools::test

@@ -33,7 +33,4 @@ protected:
     std::unique_ptr<sim::VirtualSeat> seat_;
 };
 
-std::string cliPath();
-std::string motionFile(const std::string& name);
-
 } // namespace karvel::tools::test
