@@ -13,7 +13,7 @@ SeatMotion::SeatMotion(SeatSession& seat, const KarvelCueing::CueingProfile& env
     : seat_(seat), pacer_(rateHz) {
     std::string error;
     if (!cueing_.SetProfile(envelope, &error)) throw std::invalid_argument("motion envelope: " + error);
-    cueing_.SetHome(seat.homePose());
+    cueing_.SetSeatModel(seat.model());
     target_ = seat.homePose();
 }
 

@@ -62,10 +62,11 @@ protected:
     sim::VirtualSeat seat_{loopbackSeat(KarvelSeat::OrvidaSeat)};
 
     // Every frame the host sent arrived whole, none beyond the envelope, and
-    // the seat ended at the Orvida's home with the effects off.
-    void expectEveryFrameWithinTheEnvelopeAndHome(const std::string& output) {
-        const std::uint64_t sent = framesReported(output);
-        ASSERT_GT(sent, 0u) << output;
+    // the seat ended at the Orvida's home with the effects off. `before`: the
+    // frames earlier runs sent to the same seat.
+    void expectEveryFrameWithinTheEnvelopeAndHome(const std::string& output, std::uint64_t before = 0) {
+        ASSERT_GT(framesReported(output), 0u) << output;
+        const std::uint64_t sent = before + framesReported(output);
         const sim::SimSnapshot s = seat_.waitFor(
             [&](const sim::SimSnapshot& x) {
                 return x.motion.frames >= sent && x.speed.requests > 0;
