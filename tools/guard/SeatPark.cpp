@@ -53,7 +53,7 @@ bool configure(KarvelSeat::SeatHost& host, const KarvelSeat::GuardedSeat& seat, 
 KarvelCueing::MotionCueing parkFrom(const KarvelSeat::WatchedSeat& seat) {
     KarvelCueing::MotionCueing cueing;
     if (!cueing.SetProfile(seat.Envelope)) cueing.SetProfile(KarvelSeat::PostureEnvelope());
-    cueing.SetHome(KarvelCueing::HomePose(KarvelSeat::SeatModelOf(seat.Seat.Model)));
+    cueing.SetSeatModel(KarvelSeat::SeatModelOf(seat.Seat.Model)); // its home, and its platform's limits
     const KarvelSeat::Posture& at = seat.LastPosture;
     cueing.StandAt({at.Pitch, at.Roll, at.Yaw, at.Height});
     cueing.Park();
