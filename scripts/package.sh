@@ -3,7 +3,8 @@
 #   out/Karvel-<version>-Win64.zip: the engine plugin as it drops into a
 #     project's Plugins/ folder: Karvel/Karvel.uplugin, the two modules
 #     Karvel/Source/Karvel/... and Karvel/Source/KarvelSeatCore/...,
-#     Karvel/Binaries/ThirdParty/Win64/Karvel.dll and Karvel/README.md;
+#     Karvel/Binaries/ThirdParty/Win64/Karvel.dll with its guard
+#     karvel-guard.exe beside it, and Karvel/README.md;
 #   out/Karvel-tools-<version>-Win64.zip: the Windows tools, Karvel-tools/
 #     with the programs, Karvel.dll beside them and README.txt (the build's
 #     tools-win64/ folder, staged by CMake: a program is added to it where it is
@@ -40,7 +41,8 @@ if [ -z "$build" ]; then
   cmake --build "$build" --target Karvel karvel_tools_stage -j2
 fi
 dll="$build/library/Karvel.dll" tools="$build/tools-win64"
-for needed in "$dll" "$tools/README.txt"; do
+guard="$tools/karvel-guard.exe" # as staged for the tools zip
+for needed in "$dll" "$guard" "$tools/README.txt"; do
   [ -f "$needed" ] || { echo "no $needed: build the windows preset first" >&2; exit 1; }
 done
 
@@ -63,6 +65,7 @@ mkdir -p "$plugin/Binaries/ThirdParty/Win64"
 cp "$root/Karvel.uplugin" "$plugin/"
 cp "$root/README.md" "$plugin/"
 cp "$dll" "$plugin/Binaries/ThirdParty/Win64/Karvel.dll"
+cp "$guard" "$plugin/Binaries/ThirdParty/Win64/karvel-guard.exe"
 # The modules' sources only: the engine builds them, and generates their reflection code itself.
 (cd "$root" && find Source -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.Build.cs' \) -print0 |
   xargs -0 cp --parents -t "$plugin")

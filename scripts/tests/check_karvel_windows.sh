@@ -4,7 +4,8 @@
 # options after the command, file names in UTF-8 with backslashes, the library
 # found beside the program wherever both are moved, and Ctrl-C (delivered by
 # the console to its handler) ending a ride: the seat parked, the silent
-# effects devices named, status 130.
+# effects devices named, status 130, and the guard beside karvel.exe told of
+# the release.
 set -uo pipefail
 wine=$1 exe=$2 motion=$3 work=$4
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -63,5 +64,10 @@ interrupt() { # NAME ARGS...: starts karvel ARGS, interrupts it once it streams;
   grep -q "given way, effects not confirmed off: the relay board did not answer, the fan speed controller did not answer" \
     "$name.out" || fail "$name: the effects devices' silence not reported: $(tail -5 "$name.out")"
 }
-interrupt demo demo --seconds 120
+state="$work/state"
+interrupt demo demo --seconds 120 --state-dir "$(windows "$state")"
+# The karvel-guard.exe beside karvel.exe watched the ride and heard its release.
+for _ in $(seq 600); do grep -q "^phase released" "$state/seat-state.txt" 2>/dev/null && break; sleep 0.1; done
+grep -q "^phase released" "$state/seat-state.txt" 2>/dev/null ||
+  fail "the guard beside karvel.exe did not record the release: $(cat "$state/seat-state.txt" 2>&1)"
 echo "karvel.exe behaves under wine"

@@ -29,16 +29,19 @@ std::optional<LogLevel> parseLogLevel(const std::string& text) {
 
 void setLogLevel(LogLevel shown) { shownFrom = static_cast<int>(shown); }
 
+void printAtLevel(LogLevel level, const std::string& line) {
+    const int shown = shownFrom.load();
+    if (static_cast<int>(level) >= shown) console::printLine(line);
+    else if (static_cast<int>(level) >= std::min(shown, static_cast<int>(LogLevel::Info))) console::logOnly(line);
+}
+
 void onLibraryLine(int level, const char* message) {
     if (message == nullptr) return;
     givenWay += tools::framesGivenWay(message);
     devices.note(message);
     if (level == KARVEL_LOG_ERROR)
         if (collecting != nullptr) collecting->add(message);
-    const int shown = shownFrom.load();
-    const std::string line = std::string("  library: ") + message;
-    if (level >= shown) console::printLine(line);
-    else if (level >= std::min(shown, static_cast<int>(LogLevel::Info))) console::logOnly(line);
+    printAtLevel(static_cast<LogLevel>(level), std::string("  library: ") + message);
 }
 
 std::uint64_t framesGivenWay() { return givenWay.load(); }

@@ -1,6 +1,6 @@
-// Where the library's log lines go: printed to standard error when at or
-// above the level shown (ERROR by default), and into the log file from INFO
-// on (DEBUG too when it is shown). Every line, printed or not, is also read
+// Where the library's log lines (and the guard's) go: printed to standard
+// error when at or above the level shown (ERROR by default), and into the log
+// file from INFO on (DEBUG too when it is shown). Every line, printed or not, is also read
 // for the motion frames the library let give way to newer ones and for what
 // it says about the effects devices, and a
 // LibraryErrors may collect the ERROR lines of a call.
@@ -20,6 +20,9 @@ enum class LogLevel { Debug = 0, Info = 1, Error = 2, Off = 3 };
 
 std::optional<LogLevel> parseLogLevel(const std::string& text);
 void setLogLevel(LogLevel shown);
+// A line at `level` (the library's, the guard's): on standard error when that
+// level is shown, else into the log file alone from INFO on.
+void printAtLevel(LogLevel level, const std::string& line);
 
 // The LogCallback handed to the library.
 void onLibraryLine(int level, const char* message);

@@ -28,8 +28,11 @@ struct SeatSetup {
 class SeatSession {
 public:
     // Throws std::runtime_error naming the cause when the library refuses
-    // the configuration (released again first).
-    SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup);
+    // the configuration (released again first). `guard`, when given, is kept
+    // informed from the configuration to the release (it must outlive the
+    // session).
+    SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup,
+                KarvelSeat::GuardLink* guard = nullptr);
     // Runs finish() unless it ran.
     ~SeatSession();
     SeatSession(const SeatSession&) = delete;

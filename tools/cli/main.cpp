@@ -28,7 +28,10 @@
 #include "Progress.h"
 #include "Replay.h"
 #include "SeatMotion.h"
+#include "SeatGuard.h"
+#include "SeatHost/PostureEnvelope.h"
 #include "SeatSession.h"
+#include "Stop.h"
 #include "Terminal.h"
 #include "Tune.h"
 
@@ -69,17 +72,19 @@ SeatSetup seatSetup(const SeatOptions& options) {
     return setup;
 }
 
-// The library karvel drives: the one named with --library, else the one
-// beside karvel, else the system's.
-struct LibraryChoice {
-    std::string path;
-    bool named = false; // with --library
+// Where the library is and where its guard keeps its state: what every
+// command that loads the library shares. The library is the one named with
+// --library, else the one beside karvel, else the system's.
+struct HostOptions {
+    std::string library;
+    bool libraryNamed = false; // with --library
+    std::string stateDir;      // empty: the guard's default
 };
 
 struct LoadedLibrary {
-    explicit LoadedLibrary(const LibraryChoice& choice) : functions(choice.path) {
-        if (!functions.bound() && choice.named)
-            throw std::runtime_error("cannot use the library " + choice.path + ": " + functions.error());
+    explicit LoadedLibrary(const HostOptions& chosen) : functions(chosen.library) {
+        if (!functions.bound() && chosen.libraryNamed)
+            throw std::runtime_error("cannot use the library " + chosen.library + ": " + functions.error());
         if (!functions.bound())
             throw std::runtime_error("cannot find the Karvel library: " + functions.error() + " (karvel looks for " +
                                      host::libraryFileName() +
@@ -90,12 +95,12 @@ struct LoadedLibrary {
     host::KarvelLibrary functions;
 };
 
-LibraryChoice chooseLibrary(const std::string& named) {
-    if (named.empty()) return {host::defaultLibraryPath(), false};
+HostOptions hostOptions(const std::string& libraryNamed, const std::string& stateDir) {
+    if (libraryNamed.empty()) return {host::defaultLibraryPath(), false, stateDir};
     std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::u8path(named), error))
-        throw UsageError("no library at " + named + " (--library)");
-    return {named, true};
+    if (!std::filesystem::exists(std::filesystem::u8path(libraryNamed), error))
+        throw UsageError("no library at " + libraryNamed + " (--library)");
+    return {libraryNamed, true, stateDir};
 }
 
 // Loads a CSV file with `load`, saying how far it is when it takes a while
@@ -162,14 +167,16 @@ void endRide(SeatSession& seat, SeatMotion& motion, const Ride& ride) {
                                          effects ? effectsEnding(effectsDeviceReports()).c_str() : ""));
 }
 
-// Registers the seat, runs `drive` and always ends the ride safely. The exit
-// status is the stop request's when one came.
-int withSeat(const LibraryChoice& libraryChoice, const SeatOptions& options, const Ride& ride,
+// Registers the seat under the watch of its guard, runs `drive` and always
+// ends the ride safely. The exit status is the stop request's when one came.
+int withSeat(const HostOptions& host, const SeatOptions& options, const Ride& ride,
              const std::function<int(SeatSession&, SeatMotion&)>& drive) {
     const SeatSetup setup = seatSetup(options);
-    LoadedLibrary library(libraryChoice);
+    LoadedLibrary library(host);
     if (interrupted()) return interruptedStatus(); // before the seat was touched
-    SeatSession seat(library.functions, setup);
+    const std::unique_ptr<KarvelSeat::GuardLink> guard = seatGuard(host.library, host.stateDir);
+    guard->SetEnvelope(ride.envelope);
+    SeatSession seat(library.functions, setup, guard.get());
     SeatMotion motion(seat, ride.envelope, ride.rateHz);
     int status = 0;
     std::exception_ptr failure;
@@ -216,10 +223,12 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.fallthrough(); // the global options after the command too
     std::string libraryPath;
+    std::string stateDir;
     std::string logLevel = "error";
     std::string logFilePath;
     app.add_option("--library", libraryPath,
                    "path of the Karvel library (default: the one beside karvel, else the system's)");
+    app.add_option("--state-dir", stateDir, "folder of the guard's state file (default: the per-user state folder)");
     app.add_option("--log-level", logLevel, "library lines to show: debug, info, error or off")->capture_default_str();
     app.add_option("--log-file", logFilePath,
                    "append every line printed and the library's lines from INFO on, with time stamps, to this file");
@@ -289,9 +298,18 @@ int main(int argc, char** argv) {
         ->capture_default_str()
         ->check(CLI::Range(0.0, 10.0));
 
+    SeatOptions stopSeatOptions;
+    StopOptions stopOptions;
+    CLI::App* stopCommand = app.add_subcommand(
+        "stop", "park a seat whose host is gone and turn its effects off, from its guard's last state");
+    addSeatOptions(*stopCommand, stopSeatOptions);
+    stopCommand->add_option("--port-wait", stopOptions.portWaitSeconds, "seconds to wait for UDP port 8410 to be free")
+        ->capture_default_str()
+        ->check(CLI::Range(0.0, 3600.0));
+
     for (CLI::App* command : app.get_subcommands({}))
-        command->footer("karvel's own options, anywhere on the line: --library PATH, --log-level LEVEL, --log-file PATH "
-                        "(karvel --help)");
+        command->footer("karvel's own options, anywhere on the line: --library PATH, --state-dir DIR, --log-level LEVEL, "
+                        "--log-file PATH (karvel --help)");
     try {
         // CLI11 reads the words as argv holds them: from the UTF-8 copy.
         std::vector<std::string> words = terminal::commandLine(argc, argv);
@@ -314,12 +332,18 @@ int main(int argc, char** argv) {
             const TelemetryFile telemetry = loadShowingProgress(tuneSetup.telemetryPath, loadTelemetryFile);
             return tune(telemetry, profile, tuneSetup);
         }
-        const LibraryChoice library = chooseLibrary(libraryPath);
+        const HostOptions host = hostOptions(libraryPath, stateDir);
 
         if (*version) {
-            LoadedLibrary loaded(library);
+            LoadedLibrary loaded(host);
             console::printResult(loaded.functions.GetVersion());
             return 0;
+        }
+        if (*stopCommand) {
+            stopOptions.stateDir = host.stateDir;
+            stopOptions.seat = seatSetup(stopSeatOptions);
+            LoadedLibrary library(host);
+            return stopSeat(library.functions, stopOptions);
         }
         if (*run) {
             std::ifstream file;
@@ -327,7 +351,7 @@ int main(int argc, char** argv) {
                 file.open(std::filesystem::u8path(script));
                 if (!file) throw UsageError("cannot open the script " + script);
             }
-            return withSeat(library, runSeat, {"run", "", postureEnvelope(), runRate},
+            return withSeat(host, runSeat, {"run", "", KarvelSeat::PostureEnvelope(), runRate},
                             [&](SeatSession& seat, SeatMotion& motion) {
                                 const RunTarget target{seat, motion};
                                 return script.empty() ? runScript(target, std::cin, "stdin",
@@ -337,17 +361,17 @@ int main(int argc, char** argv) {
         }
         if (*replayCommand) {
             const MotionFile motion = loadShowingProgress(motionPath, loadMotionFile);
-            return withSeat(library, replaySeat, {"replay", "", postureEnvelope(), replayRate},
+            return withSeat(host, replaySeat, {"replay", "", KarvelSeat::PostureEnvelope(), replayRate},
                             [&](SeatSession& seat, SeatMotion& stream) { return replay(seat, stream, motion); });
         }
         if (*cueCommand) {
             const NamedProfile profile = loadCueProfile(profileName);
             const TelemetryFile telemetry = loadShowingProgress(telemetryPath, loadTelemetryFile);
-            return withSeat(library, cueSeat, {"cue", "profile " + profile.name + "; ", profile.profile, cueRate},
+            return withSeat(host, cueSeat, {"cue", "profile " + profile.name + "; ", profile.profile, cueRate},
                             [&](SeatSession&, SeatMotion& motion) { return cue(motion, telemetry); });
         }
         if (*checkCommand) {
-            const int status = withSeat(library, checkSeatOptions, {"check", "", loadCueProfile("gentle").profile, 100},
+            const int status = withSeat(host, checkSeatOptions, {"check", "", loadCueProfile("gentle").profile, 100},
                                         [&](SeatSession& seat, SeatMotion& motion) {
                                             return checkSeat(seat, motion, checkSetup);
                                         });
@@ -360,7 +384,7 @@ int main(int argc, char** argv) {
             }
             return reportCheck(checked, effectsDeviceReports());
         }
-        return withSeat(library, demoSeat, {"demo", "", postureEnvelope(), demoRate},
+        return withSeat(host, demoSeat, {"demo", "", KarvelSeat::PostureEnvelope(), demoRate},
                         [&](SeatSession& seat, SeatMotion& motion) { return demo(seat, motion, demoSeconds); });
     };
 

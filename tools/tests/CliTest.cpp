@@ -188,6 +188,7 @@ TEST_F(KarvelCli, LogFileKeepsEveryRunWithTimeStamps) {
         RunResult ride = runToEnd(command({"run", "--script", shortRide(), "--log-file", log}, ""), kRunLimit);
         ASSERT_EQ(ride.status, 0) << ride.output;
         EXPECT_EQ(ride.output.find("library:"), std::string::npos) << "the screen keeps to errors\n" << ride.output;
+        EXPECT_EQ(ride.output.find("guard:"), std::string::npos) << "the guard's start is not an error\n" << ride.output;
     }
     RunResult bad = runToEnd({cliPath(), "--log-file", log, "--library", karvel::test::libraryPath(), "replay",
                               writeFile("nothing.csv", "Zeit,Nick\n")},
@@ -211,6 +212,7 @@ TEST_F(KarvelCli, LogFileKeepsEveryRunWithTimeStamps) {
     EXPECT_EQ(occurrences("library: [Ridova][INFO] setConfiguration called"), 2u) << text;
     EXPECT_GE(occurrences("library: [Ridova][INFO] [UDP TX] socket-send-ok"), 2u) << text;
     EXPECT_EQ(occurrences(" run: parked in "), 2u) << text;
+    EXPECT_EQ(occurrences(" karvel: guard: the guard started (process "), 2u) << text;
     EXPECT_EQ(occurrences(" given way, effects off"), 2u) << text;
     EXPECT_EQ(occurrences("the header lacks the column 'time'"), 1u) << text;
     EXPECT_EQ(text.find("[DEBUG]"), std::string::npos) << "DEBUG lines only when shown";

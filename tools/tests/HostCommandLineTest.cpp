@@ -44,6 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"MissingValue", {"demo", "--log-level"}, "--log-level"},
         UsageCase{"UnknownLogLevel", {"demo", "--log-level", "loud"}, "unknown log level 'loud'"},
         UsageCase{"BadAddress", {"run", "--udp", "localhost:7408"}, "bad address for --udp 'localhost:7408'"},
+        UsageCase{"StopPortWaitOutOfRange", {"stop", "--port-wait", "-1"}, "--port-wait: Value -1 not in range"},
+        UsageCase{"StateDirWithoutFolder", {"stop", "--state-dir"}, "--state-dir"},
         UsageCase{"NoLibraryThere", {"version", "--library", "/nonexistent/libKarvel.so"},
                   "no library at /nonexistent/libKarvel.so (--library)"},
         UsageCase{"LogFileCannotBeOpened", {"version", "--log-file", "/nonexistent/folder/karvel.log"},

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -44,6 +47,16 @@ inline std::uint64_t givenWayReported(const std::string& output) {
     return match.empty() ? 0 : std::stoull(match[2]);
 }
 
+// An empty folder of its own for one test's guard state, under the test's
+// temporary folder: a guard never writes into the user's state folder.
+inline std::string freshStateDir() {
+    static int made = 0;
+    const std::string dir = ::testing::TempDir() + "karvel-state-" + std::to_string(::getpid()) + "-" + std::to_string(made++);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
 class KarvelCli : public ::testing::Test {
 protected:
     sim::VirtualSeat seat_{loopbackSeat(KarvelSeat::OrvidaSeat)};
@@ -71,11 +84,14 @@ protected:
         EXPECT_FALSE(s.effects.heater);
     }
 
-    // karvel with the library under test, `words` and the seat's addresses
-    // (and the log level, but for "": karvel's own).
+    // The test's own folder for the guard's state file.
+    const std::string stateDir_ = freshStateDir();
+
+    // karvel with the library under test, the test's state folder, `words`
+    // and the seat's addresses (and the log level, but for "": karvel's own).
     std::vector<std::string> command(std::vector<std::string> words, const std::string& logLevel = "error") const {
         const sim::Ports ports = seat_.ports();
-        std::vector<std::string> line = {cliPath(), "--library", karvel::test::libraryPath()};
+        std::vector<std::string> line = {cliPath(), "--library", karvel::test::libraryPath(), "--state-dir", stateDir_};
         if (!logLevel.empty()) line.insert(line.end(), {"--log-level", logLevel});
         line.insert(line.end(), words.begin(), words.end());
         if (words[0] != "version") {
