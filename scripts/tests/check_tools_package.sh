@@ -4,8 +4,9 @@
 # checks what a user gets: the files the README lists (and no others), the
 # programs and the DLL as the build staged them, imports from system DLLs
 # only, every program named in the zip's read-me, fixed file times, the same
-# bytes from the same build, and that the shipped karvel-sim starts (under
-# wine, in the build's wine prefix: WINEPREFIX is set by the test).
+# bytes from the same build, and that the shipped karvel-sim and karvel start
+# (karvel with the Karvel.dll beside it) under
+# wine, in the build's wine prefix (WINEPREFIX is set by the test).
 set -euo pipefail
 build=$1 objdump=$2 version=$3 work=$4
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -47,7 +48,8 @@ cmake -DLIBRARY="$tools/Karvel.dll" -DOBJDUMP="$objdump" -DEXPECTED="$root/libra
 programs=$(cd "$tools" && ls -- *.exe)
 [ -n "$programs" ] || fail "no program in the zip"
 for program in $programs; do
-  cmake -DLIBRARY="$tools/$program" -DOBJDUMP="$objdump" -DEXPECTED=/dev/null \
+  # shell32.dll (in every Windows) splits karvel's command line into Unicode words.
+  cmake -DLIBRARY="$tools/$program" -DOBJDUMP="$objdump" -DEXPECTED=/dev/null -DMORE_SYSTEM_DLLS=shell32.dll \
         -P "$root/library/tests/check_exports.cmake" >/dev/null || fail "$program imports from a DLL Windows lacks"
   grep -q "^  ${program} " "$tools/README.txt" || fail "README.txt does not name $program"
 done
@@ -55,4 +57,8 @@ done
 # The program as shipped starts and knows its options.
 help=$(cd "$tools" && WINEDEBUG=-all wine karvel-sim.exe --help) || fail "karvel-sim.exe --help failed"
 grep -q -- "--bind" <<<"$help" || fail "karvel-sim.exe --help says nothing of --bind: $help"
+help=$(cd "$tools" && WINEDEBUG=-all wine karvel.exe --help) || fail "karvel.exe --help failed"
+grep -q -- "check" <<<"$help" || fail "karvel.exe --help says nothing of check: $help"
+version=$(cd "$tools" && WINEDEBUG=-all wine karvel.exe version) || fail "karvel.exe version failed (Karvel.dll beside it)"
+grep -Eq 'v[0-9]+\.[0-9]+\.[0-9]+' <<<"$version" || fail "karvel.exe version printed no version: $version"
 echo "ok: $name, $(echo "$actual" | wc -l) files"

@@ -6,17 +6,22 @@
 #include "GuardSpawn.h"
 #include "GuardSystem.h"
 #include "Interrupt.h"
+#include "KarvelLibrary.h"
 #include "LibraryLog.h"
 
 namespace karvel::cli {
 
 namespace {
 
+// Beside karvel (where the tools zip and the build put it), else on the system's search path.
 std::string guardProgram() {
-    const std::filesystem::path beside =
-        std::filesystem::u8path(guard::ownExecutable()).parent_path() / guard::guardFileName();
-    std::error_code missing;
-    return std::filesystem::exists(beside, missing) ? beside.u8string() : std::string(KARVEL_GUARD_PATH);
+    const std::string folder = host::executableDirectory();
+    if (!folder.empty()) {
+        const std::filesystem::path beside = std::filesystem::u8path(folder) / guard::guardFileName();
+        std::error_code missing;
+        if (std::filesystem::is_regular_file(beside, missing)) return beside.u8string();
+    }
+    return guard::guardFileName();
 }
 
 } // namespace
@@ -27,7 +32,9 @@ std::unique_ptr<KarvelSeat::GuardLink> seatGuard(const std::string& libraryPath,
         return guard::startGuard(command, error);
     };
     options.Log = [](bool error, const std::string& line) {
-        if (error || shows(LogLevel::Info)) console::printLine("karvel: guard: " + line);
+        // Its errors whatever the level (it is not the library's), its other lines as the library's INFO lines.
+        if (error) console::printLine("karvel: guard: " + line);
+        else printAtLevel(LogLevel::Info, "karvel: guard: " + line);
     };
     // Stop requests go to the main thread, whose blocking read they must end.
     options.OnThreadStart = &keepInterruptsOffThisThread;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "Console.h"
 #include "SeatPark.h"
 #include "StateFile.h"
 
@@ -9,7 +10,7 @@ namespace karvel::cli {
 
 namespace {
 
-void say(const std::string& line) { std::printf("karvel stop: %s\n", line.c_str()); }
+void say(const std::string& line) { console::printResult("karvel stop: " + line); }
 
 KarvelSeat::WatchedSeat optionsSeat(const SeatSetup& setup) {
     KarvelSeat::WatchedSeat seat;
@@ -45,7 +46,7 @@ int stopSeat(const KarvelSeat::LibraryFunctions& library, const StopOptions& opt
     const guard::StateFile file(options.stateDir);
     std::string problems;
     std::optional<KarvelSeat::WatchedSeat> known = file.read(problems);
-    if (!problems.empty()) std::fprintf(stderr, "karvel stop: skipped in %s: %s\n", file.path().c_str(), problems.c_str());
+    if (!problems.empty()) console::printLine("karvel stop: skipped in " + file.path() + ": " + problems);
     KarvelSeat::WatchedSeat seat;
     if (known && known->bSeatKnown) {
         seat = *known;
@@ -54,10 +55,11 @@ int stopSeat(const KarvelSeat::LibraryFunctions& library, const StopOptions& opt
         if (!seat.Phase.empty()) say("the guard's last word: " + seat.Phase);
     } else {
         seat = optionsSeat(options.seat);
-        std::fprintf(stderr,
-                     "karvel stop: warning: no seat known in %s: its posture is unknown, so the %s seat at %s is "
-                     "homed at once (a soft ramp needs a known start), every effect off\n",
-                     file.path().c_str(), options.seat.model->Name, options.seat.motion.text().c_str());
+        console::printLine(console::format("karvel stop: warning: no seat known in %s: its posture is unknown, so the "
+                                           "%s seat at %s is homed at once (a soft ramp needs a known start), every "
+                                           "effect off",
+                                           file.path().c_str(), options.seat.model->Name,
+                                           options.seat.motion.text().c_str()));
     }
 
     guard::ParkOptions park;
@@ -85,7 +87,7 @@ int stopSeat(const KarvelSeat::LibraryFunctions& library, const StopOptions& opt
     seat.bReleased = true;
     seat.Phase = "stopped by karvel stop (" + guard::timeNow() + ")";
     std::string error;
-    if (!file.write(seat, error)) std::fprintf(stderr, "karvel stop: %s\n", error.c_str());
+    if (!file.write(seat, error)) console::printLine("karvel stop: " + error);
     return 0;
 }
 

@@ -16,7 +16,7 @@
 namespace karvel::guard {
 
 struct GuardCommand {
-    std::string program;            // karvel-guard
+    std::string program;            // karvel-guard: a path, or a name for the search path
     std::vector<std::string> words; // its options
 };
 

@@ -124,7 +124,9 @@ std::unique_ptr<KarvelSeat::GuardProcess> startGuard(const GuardCommand& command
     for (const std::string& word : command.words) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, command.program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
+    // A bare name is looked for on the search path, as a shell would.
+    const int failed =
+        ::posix_spawnp(&pid, command.program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
     ::close(pipe[0]);
     if (failed != 0) {
         ::close(pipe[1]);

@@ -131,14 +131,17 @@ std::unique_ptr<KarvelSeat::GuardProcess> startGuard(const GuardCommand& command
     appendQuoted(line, wide(command.program));
     for (const std::string& word : command.words) appendQuoted(line, wide(word));
     const std::wstring program = wide(command.program);
+    // A bare name is looked for as the system looks for programs (its search path among them): no application
+    // name then, only the command line's first word.
+    const wchar_t* application = program.find_first_of(L"\\/") == std::wstring::npos ? nullptr : program.c_str();
     // No console of its own (the host's console closing does not end it), and out of the host's job where the job
     // lets it go, so that ending the host's job does not end the guard with it.
     const DWORD flags = EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP;
     PROCESS_INFORMATION started{};
-    BOOL created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+    BOOL created = CreateProcessW(application, line.data(), nullptr, nullptr, TRUE,
                                   flags | CREATE_BREAKAWAY_FROM_JOB, nullptr, nullptr, &startup.StartupInfo, &started);
     if (!created && GetLastError() == ERROR_ACCESS_DENIED)
-        created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+        created = CreateProcessW(application, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
                                  &startup.StartupInfo, &started);
     DeleteProcThreadAttributeList(attributes);
     if (!created) {

@@ -26,11 +26,6 @@ std::string defaultStateDir();
 // old file or the new, never part of one. False when it could not.
 bool replaceFile(const std::string& from, const std::string& to);
 
-// The running program's own file (to find the library beside it).
-std::string ownExecutable();
-// The library's file name on this system: libKarvel.so, Karvel.dll.
-const char* libraryFileName();
-
 int processId();
 
 } // namespace karvel::guard

@@ -1,6 +1,5 @@
 #include "GuardSystem.h"
 
-#include <limits.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,14 +33,6 @@ std::string defaultStateDir() {
 }
 
 bool replaceFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
-
-std::string ownExecutable() {
-    char path[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof(path) - 1);
-    return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
-}
-
-const char* libraryFileName() { return "libKarvel.so"; }
 
 int processId() { return static_cast<int>(::getpid()); }
 

@@ -45,15 +45,6 @@ bool replaceFile(const std::string& from, const std::string& to) {
     return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-std::string ownExecutable() {
-    std::wstring path(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(length);
-    return utf8(path);
-}
-
-const char* libraryFileName() { return "Karvel.dll"; }
-
 int processId() { return static_cast<int>(GetCurrentProcessId()); }
 
 } // namespace karvel::guard

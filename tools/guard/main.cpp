@@ -14,7 +14,6 @@
 // host wrote another format).
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <string>
 
@@ -66,8 +65,7 @@ bool parse(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    if (options.library.empty())
-        options.library = (std::filesystem::u8path(ownExecutable()).parent_path() / libraryFileName()).u8string();
+    if (options.library.empty()) options.library = karvel::host::defaultLibraryPath(); // beside, else the system's
     return true;
 }
 

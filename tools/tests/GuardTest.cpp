@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <thread>
@@ -315,6 +316,64 @@ TEST_F(KarvelGuard, StopLeavesASeatAloneWhileTheMotionPortIsInUse) {
     EXPECT_NE(stop.output.find("UDP port 8410 stayed in use"), std::string::npos) << stop.output;
     EXPECT_EQ(seat_.snapshot().motion.frames, 0u);
 }
+
+// Where karvel finds its guard: beside itself, else on the system's search
+// path; with none, it says so, even with the library's lines off, and rides
+// unguarded to a safe end.
+enum class GuardPlace { Beside, OnSearchPath, Nowhere };
+
+class KarvelFindsItsGuard : public KarvelGuard, public ::testing::WithParamInterface<GuardPlace> {
+protected:
+    void SetUp() override {
+        namespace fs = std::filesystem;
+        const fs::path moved = fs::path(stateDir_) / "moved";
+        const fs::path elsewhere = fs::path(stateDir_) / "path";
+        fs::create_directories(moved);
+        fs::create_directories(elsewhere);
+        program_ = (moved / "karvel").string();
+        fs::copy_file(cliPath(), program_);
+        if (GetParam() == GuardPlace::Beside) fs::copy_file(KARVEL_GUARD_PATH, moved / "karvel-guard");
+        if (GetParam() == GuardPlace::OnSearchPath) fs::copy_file(KARVEL_GUARD_PATH, elsewhere / "karvel-guard");
+        const char* path = std::getenv("PATH");
+        savedPath_ = path != nullptr ? path : "";
+        ::setenv("PATH", (elsewhere.string() + ":" + savedPath_).c_str(), 1);
+    }
+    void TearDown() override { ::setenv("PATH", savedPath_.c_str(), 1); }
+
+    std::string program_;
+    std::string savedPath_;
+};
+
+TEST_P(KarvelFindsItsGuard, BesideItselfElseOnTheSearchPath) {
+    std::vector<std::string> line = command({"run", "--script", writeFile("nod.txt", "posture 3 0 0 0.5\nwait 0.2\n")},
+                                            GetParam() == GuardPlace::Nowhere ? "off" : "info");
+    line[0] = program_;
+    const RunResult run = runToEnd(line, kRunLimit);
+    ASSERT_EQ(run.status, 0) << run.output;
+    if (GetParam() == GuardPlace::Nowhere) {
+        EXPECT_NE(run.output.find("karvel: guard: cannot start the guard: cannot run karvel-guard: "), std::string::npos)
+            << run.output;
+        EXPECT_FALSE(state_.read().bSeatKnown) << "no guard kept a state";
+    } else {
+        EXPECT_NE(run.output.find("karvel: guard: the guard started (process "), std::string::npos) << run.output;
+        ASSERT_TRUE(pollUntil([&] { return state_.phaseIs("released"); })) << state_.phase();
+        EXPECT_TRUE(state_.guardEnded());
+    }
+    expectEveryFrameWithinTheEnvelopeAndHome(run.output);
+}
+
+std::string placeName(const ::testing::TestParamInfo<GuardPlace>& test) {
+    switch (test.param) {
+    case GuardPlace::Beside: return "Beside";
+    case GuardPlace::OnSearchPath: return "OnSearchPath";
+    case GuardPlace::Nowhere: break;
+    }
+    return "Nowhere";
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, KarvelFindsItsGuard,
+                         ::testing::Values(GuardPlace::Beside, GuardPlace::OnSearchPath, GuardPlace::Nowhere),
+                         placeName);
 
 } // namespace
 } // namespace karvel::tools::test

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <regex>
 #include <thread>
 
 #include "ChildProcess.h"
@@ -117,6 +118,39 @@ TEST(KarvelSimProgram, TakesEveryFrameAndEffectFromTheLibraryAndEndsWithItsSumma
     const std::string output = sim.process().output();
     EXPECT_NE(output.find("virtual seat (Orvida): 101 frames received, 0 malformed"), std::string::npos) << output;
     EXPECT_NE(output.find("effects: fan 0 (off), water mist off, scent off, heater off"), std::string::npos) << output;
+}
+
+// The host `karvel` (the Windows program in the Windows build) drives the
+// program: every frame it counts as sent arrives, and the relay board's
+// coils and the fan controller's registers all end at zero.
+TEST(KarvelSimProgram, KarvelDemoArrivesWholeAndEndsWithEveryOutputOff) {
+    SimProgram sim({"--model", "orvida"});
+    ASSERT_TRUE(sim.ready()) << sim.process().output();
+    const sim::Ports ports = sim.ports();
+    const auto at = [](int port) { return "127.0.0.1:" + std::to_string(port); };
+    const RunResult demo = runToEnd({KARVEL_HOST_PATH, "demo", "--seconds", "1", "--udp", at(ports.motion), "--relay",
+                                     at(ports.relay), "--speed", at(ports.speed)},
+                                    kStartLimit + kDeadline);
+    ASSERT_EQ(demo.status, 0) << demo.output;
+    unsigned long long sent = 0, asked = 0, givenWay = 0;
+    const std::string::size_type line = demo.output.rfind("karvel: ");
+    ASSERT_NE(line, std::string::npos) << demo.output;
+    ASSERT_EQ(std::sscanf(demo.output.c_str() + line,
+                          "karvel: %llu of %llu frames sent (home included), %llu given way", &sent, &asked, &givenWay),
+              3)
+        << demo.output;
+    EXPECT_GT(sent, 40u) << demo.output;
+    EXPECT_TRUE(std::regex_search(demo.output, std::regex("given way, effects off\r?\n"))) << demo.output;
+
+    const nlohmann::json end = sim.waitFor([&](const nlohmann::json& s) { return s["motion"]["frames"] >= sent; });
+    EXPECT_EQ(end["motion"]["frames"], sent) << "every frame karvel sent, no other";
+    EXPECT_EQ(end["motion"]["malformed"], 0);
+    EXPECT_NEAR(end["motion"]["posture"]["height"].get<double>(), 0.5, 1e-4) << "home";
+    EXPECT_TRUE(effectsOff(end)) << end["effects"].dump();
+    EXPECT_GT(end["relay"]["requests"].get<int>(), 0);
+    EXPECT_GT(end["speed"]["requests"].get<int>(), 0);
+    for (const bool coil : end["relay"]["coils"]) EXPECT_FALSE(coil) << end["relay"]["coils"].dump();
+    for (const int value : end["speed"]["registers"]) EXPECT_EQ(value, 0) << end["speed"]["registers"].dump();
 }
 
 // Whether a TCP connection to the address and port is taken.

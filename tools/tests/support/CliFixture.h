@@ -88,11 +88,11 @@ protected:
     const std::string stateDir_ = freshStateDir();
 
     // karvel with the library under test, the test's state folder, `words`
-    // and the seat's addresses.
+    // and the seat's addresses (and the log level, but for "": karvel's own).
     std::vector<std::string> command(std::vector<std::string> words, const std::string& logLevel = "error") const {
         const sim::Ports ports = seat_.ports();
-        std::vector<std::string> line = {cliPath(),    "--library",  karvel::test::libraryPath(), "--log-level",
-                                         logLevel,     "--state-dir", stateDir_};
+        std::vector<std::string> line = {cliPath(), "--library", karvel::test::libraryPath(), "--state-dir", stateDir_};
+        if (!logLevel.empty()) line.insert(line.end(), {"--log-level", logLevel});
         line.insert(line.end(), words.begin(), words.end());
         if (words[0] != "version") {
             for (const std::string& option : {"--udp=127.0.0.1:" + std::to_string(ports.motion),
