@@ -22,9 +22,13 @@ protected:
 
 	USeatDeviceManager& Manager() const { return Game->Manager(); }
 
-	// The calls the library received since the last look.
+	// The calls the library received since the last look, once the seat has run all that it was asked.
 	std::vector<std::string> TakeCalls() const
 	{
+		if (const USeatDeviceManager* Seat = Game ? Game->Get()->GetSubsystem<USeatDeviceManager>() : nullptr)
+		{
+			EXPECT_TRUE(Seat->WaitForSeatCommands(10.0f));
+		}
 		std::vector<std::string> Calls = Fake->Calls();
 		Fake->ClearCalls();
 		return Calls;

@@ -26,6 +26,22 @@ private:
 	std::shared_ptr<T> Shared;
 };
 
+// Observes what a TSharedPtr owns without keeping it; Pin gives a TSharedPtr while it lives.
+template <typename T>
+class TWeakPtr
+{
+public:
+	TWeakPtr() = default;
+	TWeakPtr(const TSharedPtr<T>& Shared) : Weak(Shared.ToStd()) {}
+
+	TSharedPtr<T> Pin() const { return TSharedPtr<T>(Weak.lock()); }
+	bool IsValid() const { return !Weak.expired(); }
+	void Reset() { Weak.reset(); }
+
+private:
+	std::weak_ptr<T> Weak;
+};
+
 template <typename T, typename... ArgTypes>
 TSharedPtr<T> MakeShared(ArgTypes&&... Args)
 {
