@@ -100,12 +100,20 @@ public:
 	// Time passes for the world, not for the vehicle: a paused game, or a vehicle at rest.
 	void Wait(double Seconds) { Frame(Seconds); }
 
+	// The frame after a hitch: Seconds of the script have passed since the last frame (the game thread was held
+	// up), and the engine's frame says so.
+	void StepAfterHitch(FVehicleState& State, double Seconds)
+	{
+		Main.Move(State, Seconds);
+		Tick(Seconds);
+		NextFrame = std::chrono::steady_clock::now();
+	}
+
 	// One engine frame: the world ticks, then the core ticker (the seat device manager's heartbeat and the async
 	// nodes); the game then keeps to its frame rate in real time.
 	void Frame(double Seconds)
 	{
-		World->Tick(LEVELTICK_All, static_cast<float>(Seconds));
-		FTSTicker::GetCoreTicker().Tick(static_cast<float>(Seconds));
+		Tick(Seconds);
 		const std::chrono::steady_clock::time_point Now = std::chrono::steady_clock::now();
 		const auto Length = std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(Seconds));
 		NextFrame = Now - NextFrame > Length ? Now + Length : NextFrame + Length;
@@ -119,6 +127,12 @@ public:
 	USeatMotionComponent* Motion;
 
 private:
+	void Tick(double Seconds) const
+	{
+		World->Tick(LEVELTICK_All, static_cast<float>(Seconds));
+		FTSTicker::GetCoreTicker().Tick(static_cast<float>(Seconds));
+	}
+
 	static UWorld* MakeWorld(UGameInstance* GameInstance)
 	{
 		UWorld* NewWorld = NewObject<UWorld>();
