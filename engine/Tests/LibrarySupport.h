@@ -82,6 +82,8 @@ public:
 		return Function<int (*)(const char*, int, int)>("Fake_WaitForCalls")(Prefix, Count, TimeoutMs) != 0;
 	}
 	void SetResult(bool bResult) const { Function<void (*)(int)>("Fake_SetResult")(bResult ? 1 : 0); }
+	// Each configuration takes this long from now on.
+	void SetConfigureMilliseconds(int Milliseconds) const { Function<void (*)(int)>("Fake_SetConfigureMilliseconds")(Milliseconds); }
 	void SetVersion(const char* Version) const { Function<void (*)(const char*)>("Fake_SetVersion")(Version); }
 	void Log(int Level, const char* Message) const { Function<void (*)(int, const char*)>("Fake_Log")(Level, Message); }
 

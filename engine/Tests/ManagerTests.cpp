@@ -551,3 +551,13 @@ TEST_F(SeatDeviceManager, TheVTableHelperInstanceTouchesNoLibrary)
 	EXPECT_TRUE(TakeCalls().empty());
 	EXPECT_TRUE(Manager().RegisterTamselSeat(TEXT("127.0.0.1"), 7408)) << "the game instance's manager still works";
 }
+
+TEST_F(SeatDeviceManager, MotionRuntimeSettingsOutsideTheirRangesAreRefused)
+{
+	EXPECT_TRUE(Manager().ConfigureMotionRuntime(1000.0f, 0.05f));
+	EXPECT_TRUE(Manager().ConfigureMotionRuntime(10.0f, 5.0f));
+	EXPECT_FALSE(Manager().ConfigureMotionRuntime(2000.0f, 0.25f));
+	EXPECT_FALSE(Manager().ConfigureMotionRuntime(100.0f, 0.0f));
+	EXPECT_EQ(KarvelLines(), (Strings{"[Karvel] Motion runtime settings refused, the current ones stay: FrameRate = 2000 is outside its range 10 to 1000 Hz",
+		"[Karvel] Motion runtime settings refused, the current ones stay: WatchdogSeconds = 0 is outside its range 0.05 to 5 s"}));
+}

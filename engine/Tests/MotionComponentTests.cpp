@@ -176,6 +176,21 @@ TEST_P(SeatMotionComponentByMotionSource, AccelerationBrakingAndTurnsGiveTheRide
 INSTANTIATE_TEST_SUITE_P(PhysicsAndPlainMovement, SeatMotionComponentByMotionSource, ::testing::Bool(),
 	[](const ::testing::TestParamInfo<bool>& Info) { return Info.param ? "Physics" : "PlainMovement"; });
 
+// The runtime keeps its own rate, whatever the game's: 250 frames a second here while the game ticks at 60.
+TEST_F(SeatMotionComponent, TheSeatGetsFramesAtTheRuntimesRate)
+{
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, false);
+	ASSERT_TRUE(Manager().ConfigureMotionRuntime(250.0f, 5.0f));
+	FVehicleState State;
+	State.Acceleration = 300.0;
+	Drive(Vehicle, State, 0.2);
+	const Clock::time_point Begin = Clock::now();
+	const std::vector<FPosture> Sent = Drive(Vehicle, State, 1.0);
+	const double Seconds = std::chrono::duration<double>(Clock::now() - Begin).count();
+	EXPECT_GT(static_cast<double>(Sent.size()), 0.6 * 250.0 * Seconds) << "far more than the game's 60 a second";
+	EXPECT_LE(static_cast<double>(Sent.size()), 250.0 * Seconds + 5.0);
+}
+
 // A fast turn takes the heading across +-180 degrees several times over.
 TEST_F(SeatMotionComponent, AHeadingAcrossTheRearNeverSwingsTheTurntable)
 {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #if defined(_WIN32)
 #define FAKE_EXPORT extern "C" __declspec(dllexport)
@@ -27,6 +28,8 @@ std::condition_variable Recorded;
 std::string Calls;
 std::atomic<LogCallback> Callback{nullptr};
 std::atomic<int> ConfigureResult{1};
+// How long a configuration takes, as one that connects to slow effect devices does.
+std::atomic<int> ConfigureMilliseconds{0};
 const char* Version = "Fake seat library 1.0";
 
 // Also tells the log callback, at DEBUG as the real library reports its calls, so that a test can see calls
@@ -72,6 +75,7 @@ std::size_t CountCalls(const std::string& Text, const char* Prefix)
 FAKE_EXPORT bool Ridova_SetConfiguration(int Model, const char* UdpIp, int UdpPort, int Effects, const char* RelayIp,
 	int RelayPort, const char* SpeedIp, int SpeedPort)
 {
+	std::this_thread::sleep_for(std::chrono::milliseconds(ConfigureMilliseconds.load()));
 	Record("Configure(%d,%s,%d,%d,%s,%d,%s,%d)", Model, UdpIp ? UdpIp : "null", UdpPort, Effects,
 		RelayIp ? RelayIp : "null", RelayPort, SpeedIp ? SpeedIp : "null", SpeedPort);
 	return ConfigureResult != 0;
@@ -135,6 +139,7 @@ FAKE_EXPORT int Fake_WaitForCalls(const char* Prefix, int Count, int TimeoutMs)
 		[&] { return CountCalls(Calls, Prefix) >= static_cast<std::size_t>(Count); }) ? 1 : 0;
 }
 FAKE_EXPORT void Fake_SetResult(int Result) { ConfigureResult = Result; }
+FAKE_EXPORT void Fake_SetConfigureMilliseconds(int Milliseconds) { ConfigureMilliseconds = Milliseconds; }
 FAKE_EXPORT void Fake_SetVersion(const char* NewVersion) { Version = NewVersion; }
 FAKE_EXPORT void Fake_Log(int Level, const char* Message)
 {
