@@ -6,12 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset ci >/dev/null
-cmake --build --preset ci --target karvel_bench_posture karvel_bench_modbus karvel_bench_cueing
+cmake --build --preset ci --target karvel_bench_posture karvel_bench_modbus karvel_bench_cueing karvel_bench_runtime
 build=build-ci/bench
+programs=("$build/karvel_bench_posture" "$build/karvel_bench_modbus" "$build/karvel_bench_cueing" "$build/karvel_bench_runtime")
 if [ "${1:-}" = "--short" ]; then
-  bash bench/run.sh --short "$build/karvel_bench_posture" "$build/karvel_bench_modbus" "$build/karvel_bench_cueing" \
-    "$build/short"
+  bash bench/run.sh --short "${programs[@]}" "$build/short"
 else
-  bash bench/run.sh "$build/karvel_bench_posture" "$build/karvel_bench_modbus" "$build/karvel_bench_cueing" \
-    "$build/full" bench/results.md
+  bash bench/run.sh "${programs[@]}" "$build/full" bench/results.md
 fi

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "RuntimeThread.h"
+
 namespace KarvelSeat {
 
 namespace {
@@ -264,6 +266,7 @@ void SeatRuntime::StopRecording() {
 }
 
 void SeatRuntime::Run() {
+    RaiseThisThreadsPriority();
     std::unique_lock<std::mutex> Lock(Mutex);
     for (;;) {
         if (!bStopping && !Queue.empty()) {
