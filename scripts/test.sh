@@ -10,21 +10,23 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
-# Runs a command in a network namespace of its own with only loopback up:
-# another program on the machine holding UDP port 8410 can then neither fail
-# the tests that bind it nor be disturbed by them. Where no namespace may be
-# made, the command runs as it is and says so.
-isolated() {
-  local how
-  for how in "unshare -n" "unshare -rn"; do
-    if $how true 2>/dev/null; then
-      $how sh -c 'ip link set lo up && exec "$@"' isolated "$@"
-      return
-    fi
-  done
-  echo "=== note: no network namespace permitted here; the tests use this machine's port 8410 and fail while another program holds it"
-  "$@"
-}
+# Each ctest, the soak and the headless demo run in a network namespace of
+# their own (scripts/isolated.sh): another program holding UDP port 8410 can
+# neither fail them nor be disturbed by them. To show it, the test command
+# holds that port on this machine itself for the whole run.
+isolated() { bash scripts/isolated.sh "$@"; }
+if bash scripts/isolated.sh --possible; then
+  python3 -c 'import signal, socket, sys
+held = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+try:
+    held.bind(("0.0.0.0", 8410))
+except OSError as error:
+    sys.exit(f"=== UDP port 8410 is already held on this machine ({error.strerror}): that shows it as well")
+signal.pause()' &
+  port_holder=$!
+  trap 'kill "$port_holder" 2>/dev/null || true' EXIT
+  echo "=== holding UDP port 8410 on this machine for the whole run (process $port_holder)"
+fi
 
 run_preset() {
   local preset=$1 start=$SECONDS
@@ -50,11 +52,11 @@ run_preset() {
 
 run_preset ci
 echo "=== soak, 2 minutes (ci build)"
-bash scripts/soak.sh 2
+isolated bash scripts/soak.sh 2
 
 run_preset asan
 echo "=== soak, 1 minute (asan build)"
-SOAK_PRESET=asan bash scripts/soak.sh 1
+SOAK_PRESET=asan isolated bash scripts/soak.sh 1
 run_preset tsan
 bash scripts/install-deps.sh windows
 run_preset windows
@@ -63,4 +65,4 @@ echo "=== fuzzers, 20 s each"
 bash fuzz/run.sh 20
 
 echo "=== the main job, headless"
-bash scripts/demo-sim.sh --headless
+isolated bash scripts/demo-sim.sh --headless

@@ -23,8 +23,49 @@ extern "C" {
 /* Log levels handed to the callback. */
 enum { KARVEL_LOG_DEBUG = 0, KARVEL_LOG_INFO = 1, KARVEL_LOG_ERROR = 2 };
 
-/* Receives every library log line (at most 1023 characters, no line end).
- * It may be called from any library thread, also from several at once. */
+/* Receives every library log line: "[Ridova][LEVEL] " and the text, at most
+ * 1023 characters, no line end. Host text in a line (an address, say) is
+ * escaped, so a line never holds a line end or a control character: line
+ * feed, carriage return and tab as \n, \r and \t; every other byte of a
+ * control character (C0, DEL, C1 and U+2028/U+2029 in UTF-8) and every byte
+ * that is not well-formed UTF-8 as \xNN; a backslash stands for itself.
+ * The message lives only for the duration of the call.
+ *
+ * The rules of the callback:
+ * - Threads: it is called on the caller's thread during the library's
+ *   functions and on the library's own worker threads (motion and effects),
+ *   also from several at once, so it must be thread-safe.
+ * - Replacing it (Ridova_SetLogCallback from outside the callback) returns
+ *   only once no thread is inside, or about to enter, the callback it
+ *   replaced: from then on the old callback's code and data may go. Do not
+ *   hold, while replacing it, a lock that the old callback takes.
+ *   Replacing it from inside the callback only stores the new one and never
+ *   waits (other threads may still be inside the old one).
+ * - From inside the callback: Ridova_SetConfiguration, Ridova_SetUdpEndpoint,
+ *   Ridova_SetEffectsEndpoints and Ridova_Release are refused (false, and the
+ *   ERROR line "<function> refused: called from inside the log callback"):
+ *   they wait for locks or threads that the calling thread may hold or be.
+ *   Postures, Ridova_ResetPosition, effect levels, Ridova_TurnOffAllEffects,
+ *   Ridova_GetVersion and Ridova_SetLogCallback only queue or store and are
+ *   served. A line such a call writes enters the callback again on the same
+ *   thread, but never more than two callbacks deep: deeper lines go to the
+ *   fallback output below.
+ * - Null (the start) sends lines to the fallback output: standard error, or
+ *   the debugger output (OutputDebugStringA) on Windows.
+ * - At the end: the library's unload (and its release when the process
+ *   ends) never enters the callback; lines written from then on go to the
+ *   fallback output. On POSIX systems the library registers an exit handler
+ *   when a callback is first installed and again when it first returns; once
+ *   it has run, nothing enters the callback. Exit handlers and static
+ *   destructors run in the reverse order of their registration, so it runs
+ *   before the destructors of the host's static objects made until then (a
+ *   logger made on the callback's first line included), and waits up to one
+ *   second for threads still inside the callback. A static object made only
+ *   after the callback's first line is destroyed before it and is not
+ *   covered. On Windows the host's static objects are destroyed before the
+ *   system stops the library's threads and tells the library: a host that
+ *   ends without Ridova_Release must keep what its callback uses alive to
+ *   the end, or set the callback to null first. */
 typedef void (*LogCallback)(int level, const char* message);
 
 KARVEL_EXPORT bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int enableEffects,
@@ -35,6 +76,7 @@ KARVEL_EXPORT void Ridova_SendSeatPosture(float pitch, float roll, float yaw, fl
 KARVEL_EXPORT void Ridova_SendPostureCommand(float x, float y, float z, float angle);
 KARVEL_EXPORT void Ridova_ResetPosition(void);
 KARVEL_EXPORT const char* Ridova_GetVersion(void);
+/* Installs the log callback (null: the fallback output); see LogCallback for its rules. */
 KARVEL_EXPORT void Ridova_SetLogCallback(LogCallback callback);
 
 /* Effects (a seat configured with enableEffects). Each effect call queues one

@@ -1,30 +1,42 @@
 #include "LineFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "LineEscape.h"
+
 namespace karvel {
 namespace {
 
-// Appends to a fixed buffer, dropping what does not fit.
+// Appends to a fixed buffer, dropping what does not fit: once something was
+// cut, nothing more is written.
 class LineWriter {
 public:
     LineWriter(char* out, std::size_t size) : out_(out), room_(size - 1) {}
 
     void append(const char* text, std::size_t length) {
-        const std::size_t taken = length < room_ - used_ ? length : room_ - used_;
+        if (cut_) return;
+        const std::size_t taken = std::min(length, room_ - used_);
         std::memcpy(out_ + used_, text, taken);
         used_ += taken;
+        cut_ = taken < length;
     }
     void append(char c) { append(&c, 1); }
+    // Host text: escaped, so that it never brings a line end or a control character into the line.
+    void appendEscaped(const char* text) {
+        if (cut_) return;
+        used_ += writeEscaped(out_ + used_, room_ - used_, text, std::strlen(text), cut_);
+    }
     void finish() { out_[used_] = '\0'; }
 
 private:
     char* const out_;
     const std::size_t room_;
     std::size_t used_ = 0;
+    bool cut_ = false;
 };
 
 // One conversion: '%', an optional '0' flag and width, an optional precision,
@@ -149,7 +161,7 @@ bool formatKnown(LineWriter& line, const char* format, va_list arguments) {
         case 's': {
             const char* text = va_arg(arguments, const char*);
             if (text == nullptr) text = "(null)";
-            line.append(text, std::strlen(text));
+            line.appendEscaped(text);
             break;
         }
         }
@@ -167,6 +179,8 @@ void formatLine(char* out, std::size_t size, const char* format, va_list argumen
         line.finish();
     } else if (std::vsnprintf(out, size, format, again) < 0) {
         out[0] = '\0';
+    } else {
+        escapeLine(out, size); // the whole line: the C library does not tell where its text came from
     }
     va_end(again);
 }

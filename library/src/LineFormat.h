@@ -3,7 +3,9 @@
 // call formats seven lines of fixed-point numbers, and the C library's float
 // conversion was most of that call's cost. A format with any other
 // conversion is handed to vsnprintf whole. Numbers always take '.' as the
-// decimal point, whatever the host's locale. No I/O.
+// decimal point, whatever the host's locale. Text from %s arguments (host
+// text among it) is escaped (LineEscape), so that a line never holds a line
+// end or a control character; the format's own text is the library's. No I/O.
 #pragma once
 
 #include <cstdarg>

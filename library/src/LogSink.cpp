@@ -7,39 +7,61 @@
 namespace karvel {
 namespace {
 
-// Set while this thread runs inside a callback: a callback that replaces
-// itself must not wait for its own return.
-thread_local int insideCallback = 0;
+// How many callbacks the calling thread is inside, nested.
+thread_local int callbackDepth = 0;
+
+// Stands in the callback field once the sink is closed; never called.
+void closedSink(int, const char*) {}
 
 } // namespace
 
+bool LogSink::insideCallback() { return callbackDepth > 0; }
+
+LogCallback LogSink::callback() const {
+    const LogCallback current = callback_.load();
+    return current == &closedSink ? nullptr : current;
+}
+
+bool LogSink::publish(LogCallback target) {
+    LogCallback current = callback_.load();
+    do {
+        if (current == &closedSink) return false;
+    } while (!callback_.compare_exchange_weak(current, target));
+    if (target != nullptr) anchors_.installed(target);
+    return true;
+}
+
 void LogSink::setCallback(LogCallback target) {
+    if (callbackDepth > 0) {
+        publish(target);
+        return;
+    }
     std::lock_guard<std::mutex> serial(replaceSerial_);
-    callback_.store(target);
-    if (insideCallback != 0) return;
-    // Threads counted in the old generation may have read the old callback;
-    // those counted from here on read `target` or a later one.
-    const unsigned old = generation_.fetch_add(1) & 1u;
-    std::unique_lock<std::mutex> lock(replaceMutex_);
-    replacing_.store(true);
-    replaced_.wait(lock, [this, old] { return delivering_[old].load() == 0; });
-    replacing_.store(false);
+    if (publish(target)) users_.waitForOlder();
+}
+
+void LogSink::close(std::chrono::milliseconds waitForThreadsInside) {
+    anchors_.close();
+    if (callback_.exchange(&closedSink) == &closedSink) return;
+    // A thread that outlives the wait is one the host blocked inside its own callback.
+    if (waitForThreadsInside.count() > 0) users_.waitForAllBut(callbackDepth, waitForThreadsInside);
 }
 
 void LogSink::deliver(int level, const char* line) {
-    const unsigned mine = generation_.load() & 1u;
-    delivering_[mine].fetch_add(1);
-    if (const LogCallback target = callback_.load()) {
-        ++insideCallback;
-        target(level, line);
-        --insideCallback;
-    } else {
-        net::writeDebugOutput(line);
+    if (callbackDepth < kMaxCallbackDepth) {
+        const unsigned generation = users_.enter();
+        const LogCallback target = callback_.load();
+        if (target != nullptr && target != &closedSink) {
+            ++callbackDepth;
+            target(level, line);
+            --callbackDepth;
+            users_.leave(generation);
+            anchors_.returned(target);
+            return;
+        }
+        users_.leave(generation);
     }
-    if (delivering_[mine].fetch_sub(1) == 1 && replacing_.load()) {
-        std::lock_guard<std::mutex> lock(replaceMutex_);
-        replaced_.notify_all();
-    }
+    net::writeDebugOutput(line);
 }
 
 void LogSink::deliverAll(int level, const RepeatedLineFilter::Output& lines) {

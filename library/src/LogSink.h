@@ -1,24 +1,38 @@
 // Where every library log line goes: the host's callback, or the platform's
 // debugger output when none is registered. One line per call, formatted on the
-// caller's stack, never longer than kMaxLineLength characters.
+// caller's stack (LineFormat, which escapes host text so that a line never
+// holds a line end or a control character), never longer than kMaxLineLength
+// characters.
 //
 // Identical ERROR lines are held back and counted (RepeatedLineFilter), so an
 // error met on every frame gives one line and then a count at most once a
 // second. DEBUG and INFO lines take no lock; ERROR lines take a short one
 // around the filter, never around the callback.
 //
-// Replacing the callback: setCallback returns only once no thread is still
-// inside the callback it replaced, so the host may unload the old callback's
-// code as soon as the call returns. A callback that replaces itself is the
-// one exception (it cannot wait for itself); a host must not hold, while it
-// calls setCallback, a lock that its callback takes.
+// The callback's life:
+// - Replacing it from outside a callback returns only once no thread is still
+//   inside, or about to enter, a callback it replaced, so the host may unload
+//   the old callback's code as soon as the call returns; a host must not hold,
+//   while it replaces the callback, a lock that its callback takes.
+// - Replacing it from inside a callback (on the thread inside) only stores the
+//   new one: waiting there could wait for itself, or for a thread that waits
+//   for it. Other threads may still be inside the old one when it returns.
+// - A line that a callback causes on its own thread (by calling into the
+//   library) enters the callback again, but only kMaxCallbackDepth deep in all;
+//   deeper lines go to the debugger output.
+// - close() ends the callback's use for good (the library's unload, the
+//   process's exit): lines go to the debugger output from then on, and later
+//   replacements are ignored. The process-wide sink registers a handler that
+//   closes it when the process begins to exit (ExitAnchors).
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
+#include <chrono>
 #include <cstdarg>
 #include <mutex>
 
+#include "CallbackUsers.h"
+#include "ExitAnchors.h"
 #include "Karvel.h"
 #include "RepeatedLineFilter.h"
 
@@ -35,13 +49,23 @@ enum LogLevel : int { kLogDebug = KARVEL_LOG_DEBUG, kLogInfo = KARVEL_LOG_INFO, 
 class LogSink {
 public:
     static constexpr int kMaxLineLength = 1023;
+    static constexpr int kMaxCallbackDepth = 2;
+    // How long a close waits for threads still inside the callback.
+    static constexpr std::chrono::milliseconds kCloseWait{1000};
+
+    // `closeAtExit`: for the process-wide sink, a function that closes it, to
+    // be run when the process begins to exit; null for any other sink.
+    explicit LogSink(net::ExitHandler closeAtExit = nullptr) : anchors_(closeAtExit) {}
 
     // Each line reads the field once, so it goes to exactly one destination.
     void setCallback(LogCallback target);
-    // For the library's unload, when the loader's lock is held: lines go to
-    // the debugger output from now on, without waiting for anyone.
-    void dropCallback() { callback_.store(nullptr); }
-    LogCallback callback() const { return callback_.load(); }
+    // Waits up to `waitForThreadsInside` for the threads inside the callback
+    // (not at all when it is zero: at the unload, under the loader's lock).
+    void close(std::chrono::milliseconds waitForThreadsInside);
+    // The callback in force; null when there is none or the sink was closed.
+    LogCallback callback() const;
+    // Whether the calling thread is inside a log callback.
+    static bool insideCallback();
 
     void log(int level, const char* format, ...) KARVEL_PRINTF(3, 4);
     void vlog(int level, const char* format, va_list arguments);
@@ -51,18 +75,13 @@ public:
 private:
     void deliver(int level, const char* line);
     void deliverAll(int level, const RepeatedLineFilter::Output& lines);
+    // Stores `target` unless the sink was closed; false when it was.
+    bool publish(LogCallback target);
 
     std::atomic<LogCallback> callback_{nullptr};
-
-    // Threads inside deliver, counted per generation of the callback: a
-    // replacement waits for the older generation only, so a flood of lines
-    // through the new callback cannot keep it waiting.
-    std::atomic<unsigned> generation_{0};
-    std::atomic<int> delivering_[2] = {{0}, {0}};
-    std::atomic<bool> replacing_{false};
-    std::mutex replaceSerial_;
-    std::mutex replaceMutex_;
-    std::condition_variable replaced_;
+    CallbackUsers users_;
+    std::mutex replaceSerial_; // replacements that wait, one at a time
+    ExitAnchors anchors_;
 
     std::mutex repeatMutex_;
     RepeatedLineFilter repeats_;

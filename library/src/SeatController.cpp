@@ -2,6 +2,7 @@
 // export: a failure inside becomes a false result (or nothing) and an ERROR line.
 #include "SeatController.h"
 
+#include <atomic>
 #include <cmath>
 #include <exception>
 
@@ -38,6 +39,37 @@ void guarded(const char* exportName, Body&& body) noexcept {
     });
 }
 
+// For the exports that take the controller's lock or join a worker
+// (configuration, endpoint changes, release): from inside the log callback
+// the calling thread may hold that lock or be that worker, so there they are
+// refused, with `fallback` as the result.
+template <typename Result, typename Body>
+Result guardedOutsideCallback(const char* exportName, Result fallback, Body&& body) noexcept {
+    return guarded(exportName, fallback, [&]() -> Result {
+        if (!LogSink::insideCallback()) return body();
+        logLine(kLogError, "[Ridova][ERROR] %s refused: called from inside the log callback", exportName);
+        return fallback;
+    });
+}
+
+template <typename Body>
+void guardedOutsideCallback(const char* exportName, Body&& body) noexcept {
+    guardedOutsideCallback(exportName, 0, [&body] {
+        body();
+        return 0;
+    });
+}
+
+bool refusedNull(const char* exportName, const char* parameter, const char* value) {
+    if (value != nullptr) return false;
+    logLine(kLogError, "[Ridova][ERROR] %s refused: %s is a null pointer", exportName, parameter);
+    return true;
+}
+
+// Set while the controller lives; constant-initialised and never destroyed,
+// so that an exit handler that runs late can still read it.
+std::atomic<bool> controllerLive{false};
+
 } // namespace
 
 void logLine(int level, const char* format, ...) {
@@ -52,8 +84,17 @@ SeatController& SeatController::instance() {
     return controller;
 }
 
+SeatController::SeatController() { controllerLive = true; }
+
 SeatController::~SeatController() {
-    if (!abandoned) release();
+    controllerLive = false;
+    if (abandoned) return;
+    logSink.close(LogSink::kCloseWait);
+    if (installedTransport() || installedEffects()) release();
+}
+
+void SeatController::closeLogAtExit(void*) {
+    if (controllerLive) instance().logSink.close(LogSink::kCloseWait);
 }
 
 bool SeatController::setConfiguration(std::int32_t newSeatType, const std::string& udpIp, int udpPort,
@@ -80,11 +121,10 @@ bool SeatController::setConfiguration(std::int32_t newSeatType, const std::strin
 void SeatController::startEffects(bool enableEffects, const EffectsEndpoints& endpoints) {
     if (!enableEffects) {
         logLine(kLogInfo, "[Ridova][INFO] Effects disabled.");
-        std::atomic_store(&effects, std::shared_ptr<EffectsController>());
+        dropEffects();
         return;
     }
-    // Dropping the previous controller shuts it down, unless an endpoint switch still holds it.
-    std::atomic_store(&effects, std::shared_ptr<EffectsController>());
+    dropEffects();
     const auto started = std::make_shared<EffectsController>();
     std::atomic_store(&effects, started);
     if (started->initialize(endpoints)) {
@@ -95,6 +135,15 @@ void SeatController::startEffects(bool enableEffects, const EffectsEndpoints& en
                 "setEffectsEndpoints. RelayIP=%s, RelayPort=%d",
                 endpoints.relayIp.c_str(), endpoints.relayPort);
     }
+}
+
+void SeatController::dropEffects() {
+    // Dropping the controller shuts it down. A call in progress may still hold
+    // it (an endpoint switch, or an effect call from inside the log callback on
+    // the controller's own worker): then it is shut down here, on this thread,
+    // so that its last holder never has to join its own worker.
+    if (const auto old = std::atomic_exchange(&effects, std::shared_ptr<EffectsController>()); old.use_count() > 1)
+        old->shutdown();
 }
 
 void SeatController::releaseEffects() {
@@ -262,7 +311,7 @@ extern "C" {
 
 bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int enableEffects, const char* relayIp,
                              int relayPort, const char* speedIp, int speedPort) {
-    return karvel::guarded("Ridova_SetConfiguration", false, [&] {
+    return karvel::guardedOutsideCallback("Ridova_SetConfiguration", false, [&] {
         SeatController& controller = SeatController::instance();
         const std::string ip = karvel::ownedText(udpIp);
         const karvel::EffectsEndpoints endpoints{karvel::ownedText(relayIp), relayPort, karvel::ownedText(speedIp),
@@ -272,15 +321,15 @@ bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int e
 }
 
 bool Ridova_SetUdpEndpoint(const char* ip, int port) {
-    return karvel::guarded("Ridova_SetUdpEndpoint", false, [&] {
+    return karvel::guardedOutsideCallback("Ridova_SetUdpEndpoint", false, [&] {
         SeatController& controller = SeatController::instance();
-        if (ip == nullptr) return false;
+        if (karvel::refusedNull("Ridova_SetUdpEndpoint", "ip", ip)) return false;
         return controller.setUdpEndpoint(ip, port);
     });
 }
 
 void Ridova_Release(void) {
-    karvel::guarded("Ridova_Release", [] { SeatController::instance().release(); });
+    karvel::guardedOutsideCallback("Ridova_Release", [] { SeatController::instance().release(); });
 }
 
 void Ridova_SendSeatPosture(float pitch, float roll, float yaw, float height) {
@@ -306,9 +355,11 @@ void Ridova_SetLogCallback(LogCallback callback) {
 }
 
 bool Ridova_SetEffectsEndpoints(const char* relayIp, int relayPort, const char* speedIp, int speedPort) {
-    return karvel::guarded("Ridova_SetEffectsEndpoints", false, [&] {
+    return karvel::guardedOutsideCallback("Ridova_SetEffectsEndpoints", false, [&] {
         SeatController& controller = SeatController::instance();
-        if (relayIp == nullptr || speedIp == nullptr) return false;
+        if (karvel::refusedNull("Ridova_SetEffectsEndpoints", "relayIp", relayIp) ||
+            karvel::refusedNull("Ridova_SetEffectsEndpoints", "speedIp", speedIp))
+            return false;
         return controller.setEffectsEndpoints(relayIp, relayPort, speedIp, speedPort);
     });
 }

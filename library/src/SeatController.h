@@ -43,18 +43,25 @@ public:
     void setHeater(bool on);
     void turnOffAllEffects();
 
-    // Returns once no thread is still inside the callback it replaced.
+    // Returns once no thread is still inside the callback it replaced (see LogSink).
     void setLogCallback(LogCallback target) { logSink.setCallback(target); }
     // At the library's unload, under the loader's lock: the host's callback is
-    // never entered from there (it may wait for a lock the loader blocks).
-    void dropLogCallback() { logSink.dropCallback(); }
+    // never entered from there (it may wait for a lock the loader blocks), and
+    // nothing is waited for.
+    void closeLog() { logSink.close(std::chrono::milliseconds(0)); }
     LogSink& sink() { return logSink; }
 
 private:
-    SeatController() = default;
+    SeatController();
+    // Closes the log first: from here on (the library's unload or the
+    // process's exit) the host's callback is never entered. Then releases
+    // whatever the host left configured.
     ~SeatController();
+    // Run by the exit handler that the log sink registers.
+    static void closeLogAtExit(void*);
 
     void startEffects(bool enableEffects, const EffectsEndpoints& endpoints);
+    void dropEffects();
     void releaseEffects();
     // The installed effects controller, or none. Effect calls take no lock;
     // the atomic access keeps a stray overlap with configuration defined.
@@ -73,7 +80,7 @@ private:
     std::shared_ptr<UDPTransportLayer> transport;
     std::shared_ptr<EffectsController> effects;
     std::mutex controllerMutex;
-    LogSink logSink;
+    LogSink logSink{&closeLogAtExit};
     bool abandoned = false;
 };
 

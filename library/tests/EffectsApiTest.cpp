@@ -144,7 +144,9 @@ TEST_F(EffectsApi, EndpointValidation) {
     log().clear();
     EXPECT_FALSE(lib().SetEffectsEndpoints(nullptr, 8234, kLoopback, 8235));
     EXPECT_FALSE(lib().SetEffectsEndpoints(kLoopback, 8234, nullptr, 8235));
-    EXPECT_TRUE(log().linesStartingWith("[Ridova][ERROR]").empty());
+    EXPECT_EQ(log().linesStartingWith("[Ridova][ERROR]"),
+              (std::vector<std::string>{"[Ridova][ERROR] Ridova_SetEffectsEndpoints refused: relayIp is a null pointer",
+                                        "[Ridova][ERROR] Ridova_SetEffectsEndpoints refused: speedIp is a null pointer"}));
     // Same address, different ports passes the checks (and then fails to connect).
     const int refused = karvel::test::unusedTcpPort();
     EXPECT_FALSE(lib().SetEffectsEndpoints(kLoopback, refused, kLoopback, refused + 1));

@@ -267,6 +267,7 @@ TEST_F(MotionApi, RejectedEndpointSwitchKeepsTheTarget) {
                                                {"localhost", 7408}, {"", 7408}, {"::1", 7408}};
     for (const auto& [ip, port] : bad) EXPECT_FALSE(lib().SetUdpEndpoint(ip, port));
     EXPECT_FALSE(lib().SetUdpEndpoint(nullptr, 7408));
+    EXPECT_TRUE(log().contains("[Ridova][ERROR] Ridova_SetUdpEndpoint refused: ip is a null pointer"));
     EXPECT_EQ(log().linesStartingWith("[Ridova][ERROR] UDPTransportLayer setTarget invalid port: ").size(), 3u);
     EXPECT_TRUE(log().contains("[Ridova][ERROR] UDPTransportLayer setTarget invalid port: 65536"));
     EXPECT_TRUE(log().contains("[Ridova][ERROR] UDPTransportLayer setTarget invalid IP: localhost"));

@@ -46,32 +46,46 @@ tools::Endpoint endpoint(const std::string& word) {
 
 struct Command {
     std::size_t minWords, maxWords; // arguments after the command word
-    std::function<void(SeatSession&, const Words&)> run;
+    std::function<void(const RunTarget&, const Words&)> run;
 };
+
+// A new motion controller: the seat left behind is parked first, and the
+// stream goes on from home towards the same target.
+void switchMotion(const RunTarget& t, const tools::Endpoint& to) {
+    const KarvelCueing::SeatPose target = t.motion.target();
+    if (t.motion.park().end == ParkOutcome::End::CutShort) return;
+    // The library drops what is still queued at a switch: a frame's time lets
+    // the park's last frames leave.
+    if (!sleepUntil(t.motion.pacer().dueOf(t.motion.nextFrame()))) return;
+    t.seat.udpEndpoint(to);
+    t.motion.follow(target);
+}
 
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
-        {"posture", {4, 4, [](SeatSession& s, const Words& w) {
-             s.posture(number(w[1]), number(w[2]), number(w[3]), number(w[4]));
+        {"posture", {4, 4, [](const RunTarget& t, const Words& w) {
+             t.motion.follow({number(w[1]), number(w[2]), number(w[3]), number(w[4])});
          }}},
-        {"rotate", {3, 4, [](SeatSession& s, const Words& w) {
-             s.rotate(number(w[1]), number(w[2]), number(w[3]), w.size() > 4 ? number(w[4]) : 0.5f);
+        {"rotate", {3, 4, [](const RunTarget& t, const Words& w) {
+             const KarvelSeat::Posture p =
+                 KarvelSeat::RotatorPosture(number(w[1]), number(w[2]), number(w[3]), w.size() > 4 ? number(w[4]) : 0.5f);
+             t.motion.follow({p.Pitch, p.Roll, p.Yaw, p.Height});
          }}},
-        {"home", {0, 0, [](SeatSession& s, const Words&) { s.home(); }}},
-        {"wait", {1, 1, [](SeatSession&, const Words& w) {
+        {"home", {0, 0, [](const RunTarget& t, const Words&) { t.motion.follow(t.seat.homePose()); }}},
+        {"wait", {1, 1, [](const RunTarget&, const Words& w) {
              const float seconds = number(w[1]);
              if (seconds < 0) throw UsageError("wait needs a time of 0 seconds or more");
              sleepUntil(std::chrono::steady_clock::now() +
                         std::chrono::microseconds(static_cast<long long>(seconds * 1e6f)));
          }}},
-        {"wind", {1, 1, [](SeatSession& s, const Words& w) { s.wind(level(w[1], 3)); }}},
-        {"mist", {1, 1, [](SeatSession& s, const Words& w) { s.mist(level(w[1], 3)); }}},
-        {"scent", {1, 1, [](SeatSession& s, const Words& w) { s.scent(level(w[1], 2)); }}},
-        {"heater", {1, 1, [](SeatSession& s, const Words& w) { s.heater(onOff(w[1])); }}},
-        {"off", {0, 0, [](SeatSession& s, const Words&) { s.effectsOff(); }}},
-        {"udp-endpoint", {1, 1, [](SeatSession& s, const Words& w) { s.udpEndpoint(endpoint(w[1])); }}},
-        {"effects-endpoints", {2, 2, [](SeatSession& s, const Words& w) {
-             s.effectsEndpoints(endpoint(w[1]), endpoint(w[2]));
+        {"wind", {1, 1, [](const RunTarget& t, const Words& w) { t.seat.wind(level(w[1], 3)); }}},
+        {"mist", {1, 1, [](const RunTarget& t, const Words& w) { t.seat.mist(level(w[1], 3)); }}},
+        {"scent", {1, 1, [](const RunTarget& t, const Words& w) { t.seat.scent(level(w[1], 2)); }}},
+        {"heater", {1, 1, [](const RunTarget& t, const Words& w) { t.seat.heater(onOff(w[1])); }}},
+        {"off", {0, 0, [](const RunTarget& t, const Words&) { t.seat.effectsOff(); }}},
+        {"udp-endpoint", {1, 1, [](const RunTarget& t, const Words& w) { switchMotion(t, endpoint(w[1])); }}},
+        {"effects-endpoints", {2, 2, [](const RunTarget& t, const Words& w) {
+             t.seat.effectsEndpoints(endpoint(w[1]), endpoint(w[2]));
          }}},
     };
     return table;
@@ -79,7 +93,7 @@ const std::map<std::string, Command>& commands() {
 
 } // namespace
 
-bool runCommand(SeatSession& seat, const std::string& line) {
+bool runCommand(const RunTarget& target, const std::string& line) {
     std::istringstream stream(line);
     Words words;
     for (std::string word; stream >> word;) words.push_back(word);
@@ -93,23 +107,24 @@ bool runCommand(SeatSession& seat, const std::string& line) {
         throw UsageError(words[0] + " takes " + std::to_string(command.minWords) +
                          (command.maxWords != command.minWords ? " to " + std::to_string(command.maxWords) : "") +
                          " argument(s), got " + std::to_string(arguments));
-    command.run(seat, words);
+    command.run(target, words);
     return true;
 }
 
-int runScript(SeatSession& seat, std::istream& input, const std::string& source, bool interactive) {
+int runScript(const RunTarget& target, std::istream& input, const std::string& source, bool interactive) {
+    target.motion.follow(target.seat.homePose());
     int status = 0;
     std::string line;
     for (int number = 1; !interrupted() && std::getline(input, line); ++number) {
         try {
-            if (!runCommand(seat, line)) break;
+            if (!runCommand(target, line)) break;
         } catch (const UsageError& error) {
             std::fprintf(stderr, "karvel: %s:%d: %s\n", source.c_str(), number, error.what());
             status = 2;
             if (!interactive) break;
         }
     }
-    return interrupted() ? 130 : status;
+    return status;
 }
 
 } // namespace karvel::cli

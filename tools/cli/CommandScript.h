@@ -4,22 +4,33 @@
 //   wind 0..3   mist 0..3   scent 0..2   heater on|off   off
 //   udp-endpoint IP:PORT              effects-endpoints RELAY_IP:PORT SPEED_IP:PORT
 //   quit
-// Blank lines and lines starting with # are skipped.
+// Blank lines and lines starting with # are skipped. `posture`, `rotate` and
+// `home` set the target that the seat's motion moves to, through its
+// envelope, on every frame from the start of the script to its end; `wait`
+// lets it get there.
 #pragma once
 
 #include <istream>
 #include <string>
 
+#include "SeatMotion.h"
 #include "SeatSession.h"
 
 namespace karvel::cli {
 
+// What the commands drive.
+struct RunTarget {
+    SeatSession& seat;
+    SeatMotion& motion;
+};
+
 // Runs one line. Throws UsageError for bad input (the message names the
 // problem), std::runtime_error when the library refuses; false on quit.
-bool runCommand(SeatSession& seat, const std::string& line);
+bool runCommand(const RunTarget& target, const std::string& line);
 
-// Runs every line of `input`; `source` names it in messages. Stops at the first
-// bad line unless `interactive`. Returns the exit status: 0, 2 after bad input, 130 when interrupted.
-int runScript(SeatSession& seat, std::istream& input, const std::string& source, bool interactive);
+// Streams the seat from home and runs every line of `input`; `source` names
+// it in messages. Stops at the first bad line unless `interactive`, and at a
+// stop request. Returns the exit status: 0, or 2 after bad input.
+int runScript(const RunTarget& target, std::istream& input, const std::string& source, bool interactive);
 
 } // namespace karvel::cli

@@ -3,9 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "Console.h"
 #include "PacedStream.h"
-#include "SoftPark.h"
 
 namespace karvel::cli {
 
@@ -40,23 +38,14 @@ NamedProfile loadCueProfile(const std::string& nameOrPath) {
     return result;
 }
 
-int cue(SeatSession& seat, const TelemetryFile& file, const NamedProfile& profile, double rateHz) {
-    KarvelCueing::MotionCueing cueing;
-    std::string error;
-    if (!cueing.SetProfile(profile.profile, &error)) throw UsageError("profile " + profile.name + ": " + error);
-    cueing.SetHome(KarvelCueing::HomePose(seat.model()));
-
+int cue(SeatMotion& motion, const TelemetryFile& file) {
     const double start = file.samples.front().time;
-    const double dt = 1.0 / rateHz;
-    PacedStream stream(file.duration(), rateHz);
-    const bool complete = stream.run([&](double offset) {
-        sendPose(seat, cueing.Step(dt, motionOf(telemetryAt(file, start + offset))));
+    PacedStream stream(motion, file.duration());
+    stream.run([&](double offset, double dt) {
+        return motion.cueing().Step(dt, motionOf(telemetryAt(file, start + offset)));
     });
-    if (!complete) console::printLine("karvel: interrupted; parking the seat");
-    const std::optional<std::uint64_t> parked = parkSoftly(seat, cueing, stream);
     stream.printSummary("cue");
-    printPark("cue", ("profile " + profile.name + "; ").c_str(), parked, rateHz);
-    return complete ? 0 : 130;
+    return 0;
 }
 
 } // namespace karvel::cli

@@ -1,13 +1,13 @@
 // `karvel cue`: turns a vehicle's telemetry into seat postures with the
-// motion cueing core and streams them like `replay`, at a chosen rate, the
-// telemetry interpolated between rows. Whether it ends or is interrupted, the
-// seat is then parked softly (a ramp home within the profile's limits).
+// motion cueing core (the seat's motion envelope, set up with the chosen
+// profile) and streams them like `replay`, at the motion's rate, the
+// telemetry interpolated between rows.
 #pragma once
 
 #include <string>
 
 #include "MotionCueing.h"
-#include "SeatSession.h"
+#include "SeatMotion.h"
 #include "TelemetryFile.h"
 
 namespace karvel::cli {
@@ -21,8 +21,8 @@ struct NamedProfile {
 // UsageError with the reason for an unknown name or an unusable file.
 NamedProfile loadCueProfile(const std::string& nameOrPath);
 
-// Returns the exit status (0, or 130 when interrupted); prints a progress bar
-// on a terminal and the summary on standard output.
-int cue(SeatSession& seat, const TelemetryFile& file, const NamedProfile& profile, double rateHz);
+// Returns the exit status (0: a stop request is the caller's to report);
+// prints a progress bar on a terminal and the summary on standard output.
+int cue(SeatMotion& motion, const TelemetryFile& file);
 
 } // namespace karvel::cli

@@ -1,11 +1,10 @@
 #include "Demo.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <functional>
-
-#include "FramePacer.h"
 
 namespace karvel::cli {
 
@@ -24,10 +23,9 @@ struct Phase {
 };
 
 // Each phase starts and ends at the neutral posture, so that phases join and
-// the home command after the last one moves nothing; at the default ten
-// seconds every axis stays within the speeds the safety envelope allows
-// (pitch and roll 40 deg/s, yaw 110 deg/s, height 1.5/s), which the virtual
-// seat checks.
+// the park after the last one has little to do. At the default ten seconds
+// the ride asks for about what the envelope allows (pitch and roll 30 deg/s,
+// yaw 90 deg/s, height 1.5/s); shorter rides are slowed down by it.
 const Phase kPhases[] = {
     {"pitch: nose up and down, fan low",
      [](SeatSession& s) { s.wind(1); },
@@ -51,25 +49,28 @@ const Phase kPhases[] = {
 
 } // namespace
 
-int demo(SeatSession& seat, double seconds, double rateHz) {
+int demo(SeatSession& seat, SeatMotion& motion, double seconds) {
     constexpr std::size_t kPhaseCount = sizeof kPhases / sizeof kPhases[0];
-    const auto perPhase = static_cast<std::uint64_t>(std::max(1.0, seconds * rateHz / kPhaseCount));
+    const FramePacer& pacer = motion.pacer();
+    const auto perPhase = static_cast<std::uint64_t>(std::max(1.0, seconds * pacer.rate() / kPhaseCount));
     if (!seat.effectsEnabled()) std::printf("demo: motion only, this seat has no effects\n");
-    FramePacer pacer(rateHz);
-    std::uint64_t frame = 0;
+    const std::uint64_t lateBefore = pacer.late();
+    const FramePacer::Clock::time_point start = pacer.dueOf(motion.nextFrame());
+    std::uint64_t frames = 0;
     for (const Phase& phase : kPhases) {
         std::printf("demo: %s\n", phase.title);
         std::fflush(stdout);
         if (seat.effectsEnabled()) phase.effects(seat);
-        for (std::uint64_t i = 0; i < perPhase; ++i, ++frame) {
-            if (!pacer.waitFor(frame)) return 130;
+        for (std::uint64_t i = 0; i < perPhase; ++i, ++frames) {
             const Posture p = phase.posture(static_cast<float>(i) / static_cast<float>(perPhase));
-            seat.posture(p.pitch, p.roll, p.yaw, p.height);
+            const KarvelCueing::SeatPose asked{p.pitch, p.roll, p.yaw, p.height};
+            if (!motion.frame([&](double dt) { return motion.cueing().StepPosture(dt, asked); })) return 0;
         }
     }
-    std::printf("demo: %llu posture frames in %.2f s, %llu late; effects off and home follow\n",
-                static_cast<unsigned long long>(frame), pacer.elapsedSeconds(),
-                static_cast<unsigned long long>(pacer.late()));
+    std::printf("demo: %llu postures in %.2f s, %llu late; effects off, the park and home follow\n",
+                static_cast<unsigned long long>(frames),
+                std::chrono::duration<double>(FramePacer::Clock::now() - start).count(),
+                static_cast<unsigned long long>(pacer.late() - lateBefore));
     return 0;
 }
 

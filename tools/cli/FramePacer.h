@@ -1,6 +1,8 @@
-// Paces a stream of frames at a fixed rate on an absolute schedule (a late
-// frame does not push the later ones back) and keeps count of late frames:
-// those that went out more than half a period after their time.
+// Paces a stream of frames at a fixed rate and keeps count of late frames:
+// those that went out more than half a period after their time. Jitter
+// within half a period leaves the schedule as it is; a late frame pushes
+// the later ones back, so that a stall (a busy machine) never turns into a
+// burst of frames that would move the seat faster than each frame's step.
 #pragma once
 
 #include <chrono>
@@ -10,25 +12,28 @@ namespace karvel::cli {
 
 class FramePacer {
 public:
+    using Clock = std::chrono::steady_clock;
+
     explicit FramePacer(double rateHz);
 
-    // Waits for the time of frame `index` (0 is now); false when interrupted.
-    bool waitFor(std::uint64_t index);
-    // The same, through Ctrl-C: for frames that must go out after it (a soft park).
-    void waitThrough(std::uint64_t index);
+    // The time of frame `index` (0 is the pacer's start).
+    Clock::time_point dueOf(std::uint64_t index) const;
+    // Waits for the time of frame `index`; false when `enough` stop requests came first.
+    bool waitFor(std::uint64_t index, int enough = 1);
+    // Frame `index` went out now: counts it late if it is, and then starts
+    // the schedule afresh from it.
+    void measure(std::uint64_t index);
+
     // Seconds from the start to frame `index`.
     double timeOf(std::uint64_t index) const { return static_cast<double>(index) / rate_; }
+    double rate() const { return rate_; }
 
     std::uint64_t late() const { return late_; }
     double worstLatenessMs() const { return worst_.count() * 1e3; }
-    double elapsedSeconds() const;
 
 private:
-    std::chrono::steady_clock::time_point dueOf(std::uint64_t index) const;
-    void measure(std::chrono::steady_clock::time_point due);
-
     double rate_;
-    std::chrono::steady_clock::time_point start_;
+    Clock::time_point start_;
     std::uint64_t late_ = 0;
     std::chrono::duration<double> worst_{0};
 };

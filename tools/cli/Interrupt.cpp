@@ -1,33 +1,33 @@
 #include "Interrupt.h"
 
 #include <algorithm>
-#include <csignal>
+#include <atomic>
 #include <thread>
 
 namespace karvel::cli {
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
-
-void onSignal(int) { stopRequested = 1; }
+// Lock-free, so a signal handler may write them.
+std::atomic<int> requests{0};
+std::atomic<int> firstStatus{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler writes these");
 
 } // namespace
 
-void catchInterrupts() {
-    struct sigaction action {};
-    action.sa_handler = &onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND; // no SA_RESTART: a blocked read returns
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+void noteInterrupt(int exitStatus) {
+    int none = 0;
+    firstStatus.compare_exchange_strong(none, exitStatus);
+    requests.fetch_add(1);
 }
 
-bool interrupted() { return stopRequested != 0; }
+int interruptions() { return requests.load(); }
 
-bool sleepUntil(std::chrono::steady_clock::time_point deadline) {
+int interruptedStatus() { return firstStatus.load(); }
+
+bool sleepUntil(std::chrono::steady_clock::time_point deadline, int enough) {
     constexpr std::chrono::milliseconds kSlice{20};
-    while (!interrupted()) {
+    while (interruptions() < enough) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return true;
         std::this_thread::sleep_until(std::min(deadline, now + kSlice));

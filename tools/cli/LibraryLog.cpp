@@ -4,11 +4,13 @@
 #include <string>
 
 #include "Console.h"
+#include "LibraryLines.h"
 
 namespace karvel::cli {
 
 namespace {
 std::atomic<int> threshold{static_cast<int>(LogLevel::Info)};
+std::atomic<std::uint64_t> givenWay{0};
 } // namespace
 
 std::optional<LogLevel> parseLogLevel(const std::string& text) {
@@ -22,7 +24,11 @@ std::optional<LogLevel> parseLogLevel(const std::string& text) {
 void setLogLevel(LogLevel level) { threshold = static_cast<int>(level); }
 
 void onLibraryLine(int level, const char* message) {
+    if (message == nullptr) return;
+    givenWay += tools::framesGivenWay(message);
     if (level >= threshold) console::printLine(std::string("  library: ") + message);
 }
+
+std::uint64_t framesGivenWay() { return givenWay.load(); }
 
 } // namespace karvel::cli

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -11,34 +12,33 @@
 
 namespace karvel::cli {
 
-PacedStream::PacedStream(double seconds, double rateHz)
-    : rate_(rateHz),
-      total_(static_cast<std::uint64_t>(std::floor(seconds * rateHz + 1e-9)) + 1),
-      terminal_(isatty(STDERR_FILENO) != 0),
-      pacer_(rateHz) {}
+PacedStream::PacedStream(SeatMotion& motion, double seconds)
+    : motion_(motion),
+      total_(static_cast<std::uint64_t>(std::floor(seconds * motion.pacer().rate() + 1e-9)) + 1),
+      terminal_(isatty(STDERR_FILENO) != 0) {}
 
-bool PacedStream::run(const std::function<void(double)>& frame) {
-    for (; sent_ < total_ && pacer_.waitFor(sent_); ++sent_) {
-        frame(pacer_.timeOf(sent_));
-        if (terminal_ && (sent_ % 10 == 0 || sent_ + 1 == total_)) drawProgress(sent_ + 1);
+bool PacedStream::run(const std::function<KarvelCueing::SeatPose(double, double)>& pose) {
+    const FramePacer& pacer = motion_.pacer();
+    const FramePacer::Clock::time_point start = pacer.dueOf(motion_.nextFrame());
+    const std::uint64_t lateBefore = pacer.late();
+    for (; streamed_ < total_; ++streamed_) {
+        const double offset = pacer.timeOf(streamed_);
+        if (!motion_.frame([&](double dt) { return pose(offset, dt); })) break;
+        if (terminal_ && (streamed_ % 10 == 0 || streamed_ + 1 == total_))
+            drawProgress(streamed_ + 1, pacer.late() - lateBefore);
     }
-    elapsed_ = pacer_.elapsedSeconds();
-    late_ = pacer_.late();
-    worstMs_ = pacer_.worstLatenessMs();
+    elapsed_ = std::chrono::duration<double>(FramePacer::Clock::now() - start).count();
+    late_ = pacer.late() - lateBefore;
+    worstMs_ = pacer.worstLatenessMs();
     if (terminal_) console::endBar();
-    return sent_ == total_;
+    return streamed_ == total_;
 }
 
-void PacedStream::extra(const std::function<void()>& frame) {
-    pacer_.waitThrough(sent_ + extras_++);
-    frame();
-}
-
-void PacedStream::drawProgress(std::uint64_t done) const {
+void PacedStream::drawProgress(std::uint64_t done, std::uint64_t late) const {
     char counters[96];
     std::snprintf(counters, sizeof counters, " %3d%% %llu/%llu frames, %llu late", static_cast<int>(100 * done / total_),
                   static_cast<unsigned long long>(done), static_cast<unsigned long long>(total_),
-                  static_cast<unsigned long long>(pacer_.late()));
+                  static_cast<unsigned long long>(late));
     // The bar gives way to the counters on a narrow terminal.
     const int room = console::terminalColumns() - 1 - static_cast<int>(std::string(counters).size()) - 2;
     const int width = std::clamp(room, 0, 40);
@@ -47,9 +47,11 @@ void PacedStream::drawProgress(std::uint64_t done) const {
 }
 
 void PacedStream::printSummary(const char* name) const {
-    std::printf("%s: %llu of %llu frames sent in %.2f s (%.1f Hz, asked %.1f Hz), %llu late, worst %.1f ms behind\n",
-                name, static_cast<unsigned long long>(sent_), static_cast<unsigned long long>(total_), elapsed_,
-                elapsed_ > 0 && sent_ > 1 ? (sent_ - 1) / elapsed_ : 0.0, rate_,
+    const double rate = motion_.pacer().rate();
+    std::printf("%s: %llu of %llu postures streamed in %.2f s (%.1f Hz, asked %.1f Hz), %llu late, worst %.1f ms "
+                "behind\n",
+                name, static_cast<unsigned long long>(streamed_), static_cast<unsigned long long>(total_), elapsed_,
+                elapsed_ > 0 && streamed_ > 1 ? (streamed_ - 1) / elapsed_ : 0.0, rate,
                 static_cast<unsigned long long>(late_), worstMs_);
 }
 

@@ -1,45 +1,43 @@
-// A stream of frames at a fixed rate on one absolute schedule, shared by
-// `replay` and `cue`: a progress bar on a terminal while it runs (log lines
-// go above it) and one summary line at the end.
+// A stream of a known length on the seat's schedule, shared by `replay` and
+// `cue`: a progress bar on a terminal while it runs (log lines go above it)
+// and one summary line at the end.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 
-#include "FramePacer.h"
+#include "SeatMotion.h"
 
 namespace karvel::cli {
 
 class PacedStream {
 public:
-    // `seconds` of motion at `rateHz`: frames at 0, 1/rate, ... up to and including `seconds`.
-    PacedStream(double seconds, double rateHz);
+    // `seconds` of motion at the motion's rate: frames at 0, 1/rate, ... up to
+    // and including `seconds`.
+    PacedStream(SeatMotion& motion, double seconds);
 
-    // Calls `frame` with each frame's time from the start (seconds) at that
-    // time, until every frame is sent or Ctrl-C. True when every one was sent.
-    bool run(const std::function<void(double)>& frame);
-    // One more frame on the same schedule after the stream, also after Ctrl-C
-    // (a soft park must finish). Not counted in the summary.
-    void extra(const std::function<void()>& frame);
+    // At each frame's time, sends the posture `pose(offset, dt)` gives for the
+    // frame's time from the start (seconds) and the frame step, until every
+    // frame is sent or a stop request comes. True when every one was sent.
+    bool run(const std::function<KarvelCueing::SeatPose(double offset, double dt)>& pose);
 
     std::uint64_t total() const { return total_; }
-    std::uint64_t sent() const { return sent_; }
-    double rate() const { return rate_; }
-    // "NAME: N of M frames sent in S s (...), L late, worst W ms behind" on standard output.
+    std::uint64_t streamed() const { return streamed_; }
+    // "NAME: N of M postures streamed in S s (...), L late, worst W ms behind"
+    // on standard output. Whether each became a frame on the wire is the
+    // session's count (karvel's last line).
     void printSummary(const char* name) const;
 
 private:
-    void drawProgress(std::uint64_t done) const;
+    void drawProgress(std::uint64_t done, std::uint64_t late) const;
 
-    double rate_;
+    SeatMotion& motion_;
     std::uint64_t total_;
-    std::uint64_t sent_ = 0;
-    std::uint64_t extras_ = 0;
+    std::uint64_t streamed_ = 0;
     double elapsed_ = 0; // these three as the stream ended
     std::uint64_t late_ = 0;
     double worstMs_ = 0;
     bool terminal_;
-    FramePacer pacer_;
 };
 
 } // namespace karvel::cli

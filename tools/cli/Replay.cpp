@@ -1,12 +1,10 @@
 #include "Replay.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "Console.h"
 #include "PacedStream.h"
-#include "SoftPark.h"
 
 namespace karvel::cli {
 
@@ -21,19 +19,15 @@ void applyEffect(SeatSession& seat, const std::string& name, int level) {
 
 } // namespace
 
-int replay(SeatSession& seat, const MotionFile& file, double rateHz) {
+int replay(SeatSession& seat, SeatMotion& motion, const MotionFile& file) {
     const bool effects = !file.effects.empty() && seat.effectsEnabled();
     if (!file.effects.empty() && !effects)
         console::printLine("karvel: the effect columns are ignored: this seat has no effects");
     const double start = file.samples.front().time;
     std::vector<int> applied(file.effects.size(), -1);
-    PacedStream stream(file.samples.back().time - start, rateHz);
-    std::optional<KarvelCueing::SeatPose> last;
-    const bool complete = stream.run([&](double offset) {
+    PacedStream stream(motion, file.samples.back().time - start);
+    stream.run([&](double offset, double dt) {
         const double time = start + offset;
-        const MotionSample posture = postureAt(file, time);
-        seat.posture(posture.pitch, posture.roll, posture.yaw, posture.height);
-        last = KarvelCueing::SeatPose{posture.pitch, posture.roll, posture.yaw, posture.height};
         const std::size_t row = rowAt(file, time);
         for (std::size_t i = 0; effects && i < file.effects.size(); ++i) {
             const int level = file.effects[i].levels[row];
@@ -41,19 +35,11 @@ int replay(SeatSession& seat, const MotionFile& file, double rateHz) {
             applyEffect(seat, file.effects[i].name, level);
             applied[i] = level;
         }
+        const MotionSample posture = postureAt(file, time);
+        return motion.cueing().StepPosture(dt, {posture.pitch, posture.roll, posture.yaw, posture.height});
     });
-    if (!complete) console::printLine("karvel: interrupted; parking the seat");
-    // From where the file left the seat, within the default cueing profile's limits.
-    std::optional<std::uint64_t> parked;
-    if (last) {
-        KarvelCueing::MotionCueing cueing;
-        cueing.SetHome(KarvelCueing::HomePose(seat.model()));
-        cueing.StandAt(*last);
-        parked = parkSoftly(seat, cueing, stream);
-    }
     stream.printSummary("replay");
-    if (last) printPark("replay", "", parked, rateHz);
-    return complete ? 0 : 130;
+    return 0;
 }
 
 } // namespace karvel::cli

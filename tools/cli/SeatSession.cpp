@@ -21,24 +21,18 @@ SeatSession::SeatSession(const KarvelSeat::LibraryFunctions& library, const Seat
 
 SeatSession::~SeatSession() { finish(); }
 
-void SeatSession::finish() {
+void SeatSession::finish(const std::function<void()>& park) {
     if (finished_) return;
     finished_ = true;
-    host_.Shutdown(); // effects off, home (one more frame), release
+    // Not under the lock: the park comes first, stops any follower and sends
+    // its postures through posture().
+    host_.Shutdown(park); // the park, effects off, home (one more frame), release
     ++frames_;
 }
 
 void SeatSession::posture(float pitch, float roll, float yaw, float height) {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (host_.SendPosture(KarvelSeat::Posture{pitch, roll, yaw, height})) ++frames_;
-}
-
-void SeatSession::rotate(float pitch, float yaw, float roll, float height) {
-    if (host_.SendPosture(KarvelSeat::RotatorPosture(pitch, yaw, roll, height))) ++frames_;
-}
-
-void SeatSession::home() {
-    host_.ResetPosition();
-    ++frames_;
 }
 
 void SeatSession::requireEffects(const char* command) const {
@@ -48,36 +42,43 @@ void SeatSession::requireEffects(const char* command) const {
 
 void SeatSession::wind(int level) {
     requireEffects("wind");
+    std::lock_guard<std::mutex> lock(mutex_);
     host_.SetWindSpeed(level);
 }
 
 void SeatSession::mist(int level) {
     requireEffects("mist");
+    std::lock_guard<std::mutex> lock(mutex_);
     host_.SetWaterMist(level);
 }
 
 void SeatSession::scent(int level) {
     requireEffects("scent");
+    std::lock_guard<std::mutex> lock(mutex_);
     host_.SetScent(level);
 }
 
 void SeatSession::heater(bool on) {
     requireEffects("heater");
+    std::lock_guard<std::mutex> lock(mutex_);
     host_.SetHeater(on);
 }
 
 void SeatSession::effectsOff() {
     requireEffects("off");
+    std::lock_guard<std::mutex> lock(mutex_);
     host_.TurnOffAllEffects();
 }
 
 void SeatSession::udpEndpoint(const tools::Endpoint& target) {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (!host_.SetUdpEndpoint(target.ip.c_str(), target.port))
         throw std::runtime_error("the library refused the motion endpoint " + target.text());
 }
 
 void SeatSession::effectsEndpoints(const tools::Endpoint& relay, const tools::Endpoint& speed) {
     requireEffects("effects-endpoints");
+    std::lock_guard<std::mutex> lock(mutex_); // postures wait while the devices switch
     if (!host_.SetEffectsEndpoints(relay.ip.c_str(), relay.port, speed.ip.c_str(), speed.port))
         throw std::runtime_error("the library could not switch the effects to " + relay.text() + " and " +
                                  speed.text());

@@ -1,14 +1,19 @@
 // One registered seat, driven through the library's C interface by the host
 // rules every host follows (KarvelSeat::SeatHost). Counts the motion frames it
 // asks for and, whichever way it ends (normal exit, error, Ctrl-C), turns the
-// effects off, homes the seat and releases the library.
+// effects off, homes the seat and releases the library. `run` sends postures
+// from SeatMotion's thread while its commands set effects: the calls into the
+// host rules are serialised, as they ask.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
 #include "Endpoint.h"
+#include "MotionCueing.h"
 #include "SeatHost/SeatHost.h"
 
 namespace karvel::cli {
@@ -37,9 +42,6 @@ public:
 
     // Pitch and roll limited to +-15, yaw to +-180, height to 0..1.
     void posture(float pitch, float roll, float yaw, float height);
-    // An engine rotator: each angle normalised to (-180, 180], then limited as a posture.
-    void rotate(float pitch, float yaw, float roll, float height);
-    void home();
     void wind(int level);
     void mist(int level);
     void scent(int level);
@@ -48,18 +50,23 @@ public:
     void udpEndpoint(const tools::Endpoint& target);
     void effectsEndpoints(const tools::Endpoint& relay, const tools::Endpoint& speed);
 
-    // Effects off, home, release (which sends both before it stops).
-    void finish();
+    // The host rules' shutdown: `park` (the soft ramp home), effects off,
+    // home, release (which sends both before it stops).
+    void finish(const std::function<void()>& park = {});
 
-    std::uint64_t framesSent() const { return frames_; }
+    // Postures and home frames handed to the library.
+    std::uint64_t framesRequested() const { return frames_; }
     const KarvelSeat::SeatModel& model() const { return host_.Model(); }
+    // The model's home as the motion envelope's pose.
+    KarvelCueing::SeatPose homePose() const { return KarvelCueing::HomePose(model()); }
     bool effectsEnabled() const { return host_.EffectsEnabled(); }
 
 private:
     void requireEffects(const char* command) const;
 
+    std::mutex mutex_; // serialises the calls into host_
     KarvelSeat::SeatHost host_;
-    std::uint64_t frames_ = 0;
+    std::uint64_t frames_ = 0; // guarded by mutex_ until finish()
     bool finished_ = false;
 };
 

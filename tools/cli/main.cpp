@@ -2,7 +2,9 @@
 // path, registers a seat and drives it: commands from a script or standard
 // input, a recorded motion file, a vehicle's telemetry through motion cueing,
 // or the built-in demonstration.
+#include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -14,12 +16,14 @@
 #include <CLI/CLI.hpp>
 
 #include "CommandScript.h"
+#include "Console.h"
 #include "Cue.h"
 #include "Demo.h"
 #include "Interrupt.h"
 #include "KarvelLibrary.h"
 #include "LibraryLog.h"
 #include "Replay.h"
+#include "SeatMotion.h"
 #include "SeatSession.h"
 
 using namespace karvel;
@@ -68,22 +72,75 @@ struct LoadedLibrary {
     host::KarvelLibrary functions;
 };
 
-// Registers the seat, runs `drive` and always finishes the seat (effects off, home, release).
-int withSeat(const std::string& libraryPath, const SeatOptions& options,
-             const std::function<int(SeatSession&)>& drive) {
+// How one command drives the seat: its name in the summary lines, the
+// envelope every posture passes and the frame rate.
+struct Ride {
+    const char* name;
+    std::string parkDetail; // before "parked in" ("profile road; ")
+    KarvelCueing::CueingProfile envelope;
+    double rateHz;
+};
+
+void printPark(const Ride& ride, const ParkOutcome& parked) {
+    const double seconds = static_cast<double>(parked.frames) / ride.rateHz;
+    const auto frames = static_cast<unsigned long long>(parked.frames);
+    const char* detail = ride.parkDetail.c_str();
+    switch (parked.end) {
+    case ParkOutcome::End::Home:
+        std::printf("%s: %sparked in %.2f s (%llu frames)\n", ride.name, detail, seconds, frames);
+        break;
+    case ParkOutcome::End::CutShort:
+        std::printf("%s: %spark cut short after %.2f s (%llu frames), homing the seat at once\n", ride.name, detail,
+                    seconds, frames);
+        break;
+    case ParkOutcome::End::NotInTime:
+        std::printf("%s: %sthe seat was not home in time, homing it at once\n", ride.name, detail);
+        break;
+    }
+}
+
+// However a ride ends (done, a stop request, an error): the effects off at
+// once, then the host rules' shutdown with the soft park (cut short by a
+// second stop request), the effects off, home and release; then the count of
+// what left the library.
+void endRide(SeatSession& seat, SeatMotion& motion, const Ride& ride) {
+    if (seat.effectsEnabled()) seat.effectsOff();
+    if (interrupted()) console::printLine("karvel: interrupted; parking the seat");
+    seat.finish([&] { printPark(ride, motion.park()); });
+    const std::uint64_t asked = seat.framesRequested();
+    const std::uint64_t givenWay = std::min(framesGivenWay(), asked);
+    std::printf("karvel: %llu of %llu frames sent (home included), %llu given way%s\n",
+                static_cast<unsigned long long>(asked - givenWay), static_cast<unsigned long long>(asked),
+                static_cast<unsigned long long>(givenWay), seat.effectsEnabled() ? ", effects off" : "");
+}
+
+// Registers the seat, runs `drive` and always ends the ride safely. The exit
+// status is the stop request's when one came.
+int withSeat(const std::string& libraryPath, const SeatOptions& options, const Ride& ride,
+             const std::function<int(SeatSession&, SeatMotion&)>& drive) {
     const SeatSetup setup = seatSetup(options);
     LoadedLibrary library(libraryPath);
+    if (interrupted()) return interruptedStatus(); // before the seat was touched
     SeatSession seat(library.functions, setup);
-    const int status = drive(seat);
-    seat.finish();
-    std::printf("karvel: %llu frames sent (home included)%s\n", static_cast<unsigned long long>(seat.framesSent()),
-                seat.effectsEnabled() ? ", effects off" : "");
-    return status;
+    SeatMotion motion(seat, ride.envelope, ride.rateHz);
+    int status = 0;
+    std::exception_ptr failure;
+    try {
+        status = drive(seat, motion);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    endRide(seat, motion, ride);
+    if (failure) std::rethrow_exception(failure);
+    return interrupted() ? interruptedStatus() : status;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    catchInterrupts();
+    // Each summary line as it is printed, also into a pipe or a file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     CLI::App app{"karvel: drives a motion seat through the Karvel library"};
     app.require_subcommand(1);
     std::string libraryPath = KARVEL_LIBRARY_PATH;
@@ -95,9 +152,13 @@ int main(int argc, char** argv) {
 
     SeatOptions runSeat;
     std::string script;
+    double runRate = 100;
     CLI::App* run = app.add_subcommand("run", "register a seat and run commands from standard input or a script");
     addSeatOptions(*run, runSeat);
     run->add_option("--script", script, "file of commands (default: standard input)");
+    run->add_option("--rate", runRate, "frames per second while the seat follows the commands")
+        ->capture_default_str()
+        ->check(CLI::Range(1.0, 1000.0));
 
     SeatOptions replaySeat;
     std::string motionPath;
@@ -135,7 +196,6 @@ int main(int argc, char** argv) {
         const std::optional<LogLevel> level = parseLogLevel(logLevel);
         if (!level) throw UsageError("unknown log level '" + logLevel + "' (debug, info, error or off)");
         setLogLevel(*level);
-        catchInterrupts();
 
         if (*version) {
             LoadedLibrary library(libraryPath);
@@ -148,23 +208,27 @@ int main(int argc, char** argv) {
                 file.open(script);
                 if (!file) throw UsageError("cannot open the script " + script);
             }
-            return withSeat(libraryPath, runSeat, [&](SeatSession& seat) {
-                return script.empty() ? runScript(seat, std::cin, "stdin", isatty(STDIN_FILENO) != 0)
-                                      : runScript(seat, file, script, false);
-            });
+            return withSeat(libraryPath, runSeat, {"run", "", postureEnvelope(), runRate},
+                            [&](SeatSession& seat, SeatMotion& motion) {
+                                const RunTarget target{seat, motion};
+                                return script.empty()
+                                           ? runScript(target, std::cin, "stdin", isatty(STDIN_FILENO) != 0)
+                                           : runScript(target, file, script, false);
+                            });
         }
         if (*replayCommand) {
             const MotionFile motion = loadMotionFile(motionPath);
-            return withSeat(libraryPath, replaySeat,
-                            [&](SeatSession& seat) { return replay(seat, motion, replayRate); });
+            return withSeat(libraryPath, replaySeat, {"replay", "", postureEnvelope(), replayRate},
+                            [&](SeatSession& seat, SeatMotion& stream) { return replay(seat, stream, motion); });
         }
         if (*cueCommand) {
             const NamedProfile profile = loadCueProfile(profileName);
             const TelemetryFile telemetry = loadTelemetryFile(telemetryPath);
-            return withSeat(libraryPath, cueSeat,
-                            [&](SeatSession& seat) { return cue(seat, telemetry, profile, cueRate); });
+            return withSeat(libraryPath, cueSeat, {"cue", "profile " + profile.name + "; ", profile.profile, cueRate},
+                            [&](SeatSession&, SeatMotion& motion) { return cue(motion, telemetry); });
         }
-        return withSeat(libraryPath, demoSeat, [&](SeatSession& seat) { return demo(seat, demoSeconds, demoRate); });
+        return withSeat(libraryPath, demoSeat, {"demo", "", postureEnvelope(), demoRate},
+                        [&](SeatSession& seat, SeatMotion& motion) { return demo(seat, motion, demoSeconds); });
     } catch (const UsageError& error) {
         std::fprintf(stderr, "karvel: %s\n", error.what());
         return 2;

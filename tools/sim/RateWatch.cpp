@@ -13,6 +13,7 @@ namespace karvel::sim {
 namespace {
 
 constexpr std::size_t kWindow = 64;       // recent intervals that give the sender's frame time
+constexpr std::size_t kKnownAfter = 8;    // intervals before the sender's frame time is trusted
 constexpr double kNewStreamGap = 0.5;     // s of silence after which a stream starts afresh
 constexpr double kTolerance = 1.1;        // a tenth more than the limit before a frame is flagged
 // What the pulse targets' truncation alone can move an axis between frames.
@@ -52,6 +53,11 @@ double RateWatch::frameStep(double interval) {
     if (interval > kNewStreamGap) intervals_.clear();
     else intervals_.push_back(interval);
     if (intervals_.size() > kWindow) intervals_.pop_front();
+    // A new stream's first frames may come bunched (its sender, or this
+    // receiver, still waking up on a busy machine): until its frame time is
+    // known they may move what the limits allow in the longest step, as after
+    // a pause.
+    if (intervals_.size() < kKnownAfter) return KarvelCueing::MaxStepSeconds;
     double step = interval;
     if (!intervals_.empty()) {
         std::vector<double> sorted(intervals_.begin(), intervals_.end());

@@ -7,7 +7,9 @@
 // that time is taken as the largest of the frame's own interval and the mean
 // and median interval of the recent frames, and at most MaxStepSeconds: the
 // longest step over which the cueing envelope lets the seat move at its
-// limits (after a pause the seat must not jump either).
+// limits (after a pause the seat must not jump either). Until a stream's
+// first few intervals have given its frame time, a frame is held to that
+// longest step, as after a pause.
 #pragma once
 
 #include <cstdint>

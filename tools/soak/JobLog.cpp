@@ -1,7 +1,8 @@
 #include "JobLog.h"
 
-#include <cstdlib>
 #include <cstring>
+
+#include "LibraryLines.h"
 
 namespace karvel::soak {
 namespace {
@@ -15,7 +16,6 @@ bool endsWith(const char* text, const char* suffix) {
 }
 
 constexpr const char* kClientError = "[Ridova][ERROR] ModbusTcpClient ";
-constexpr const char* kFellBehind = "[Ridova][ERROR] UDPTransportLayer fell behind: ";
 
 // The one line each failed attempt ends with.
 bool endsAnAttempt(const char* line) {
@@ -66,8 +66,8 @@ void JobLog::take(const char* line) {
         return;
     }
     if (!startsWith(line, "[Ridova][ERROR] ")) return;
-    if (startsWith(line, kFellBehind)) {
-        framesGivenWay_ += std::strtoull(line + std::strlen(kFellBehind), nullptr, 10);
+    if (const std::uint64_t givenWay = tools::framesGivenWay(line)) {
+        framesGivenWay_ += givenWay;
         return;
     }
     if (!startsWith(line, kClientError)) {

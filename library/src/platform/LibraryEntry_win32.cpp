@@ -6,13 +6,15 @@
 // lock, so nothing here may wait for a thread:
 // - Unloaded by FreeLibrary (reserved is null): no library thread runs, because
 //   each one holds the library loaded (net::LibraryHold) until it is joined.
-//   The release therefore only finds closed transports and logs its line,
-//   to the debugger output, never through the host's callback.
+//   The log is closed first, without waiting, so the release only finds
+//   closed transports and logs its line to the debugger output, never
+//   through the host's callback.
 // - Process ending (reserved is not null): the system has already stopped
 //   every other thread wherever it was. The controller is abandoned (no lock,
 //   no log line, no join) and Windows Sockets is left to the system.
 // The controller's static destructor runs after this, from the C runtime's
-// own detach step; it releases again, or does nothing once abandoned.
+// own detach step; it finds nothing left to release, or does nothing once
+// abandoned.
 #include <windows.h>
 
 #include "Karvel.h"
@@ -28,7 +30,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
         // The release's lines go to the debugger output: a host callback
         // entered under the loader's lock could wait for a lock that waits
         // for the loader.
-        karvel::SeatController::instance().dropLogCallback();
+        karvel::SeatController::instance().closeLog();
         Ridova_Release(); // the export catches what the release could throw
         karvel::net::stopSocketLibrary();
     }

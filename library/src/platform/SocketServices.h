@@ -95,4 +95,12 @@ SocketHandle acceptConnection(SocketHandle listener, int timeoutMs);
 // Where log lines go when the host registered no callback.
 void writeDebugOutput(const char* line);
 
+// Runs `handler` (with a null argument) when the process begins to exit, or
+// when the library is unloaded, before the static objects made before this
+// call are destroyed. On Windows it does nothing: a handler of the library's
+// would run at its detach, after the host's own static objects were
+// destroyed, and the detach closes the log itself.
+using ExitHandler = void (*)(void*);
+void callAtExit(ExitHandler handler);
+
 } // namespace karvel::net

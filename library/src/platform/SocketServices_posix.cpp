@@ -11,6 +11,10 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+// The C++ runtime's exit-handler registration and this object's handle (Itanium C++ ABI).
+extern "C" int __cxa_atexit(void (*function)(void*), void* argument, void* dsoHandle);
+extern "C" void* __dso_handle;
+
 namespace karvel::net {
 namespace {
 
@@ -212,6 +216,14 @@ void writeDebugOutput(const char* line) {
     do {
         ignored = ::write(STDERR_FILENO, buffer, length + 1);
     } while (ignored < 0 && errno == EINTR);
+}
+
+void callAtExit(ExitHandler handler) {
+    // Tied to this library (or program) by its handle, so that the handler also
+    // runs, and is forgotten, when the library is unloaded. std::atexit is not
+    // tied to it where a tool intercepts it (ThreadSanitizer does): the
+    // handler would then run at the process's end in a library long unloaded.
+    __cxa_atexit(handler, nullptr, &__dso_handle);
 }
 
 } // namespace karvel::net

@@ -215,4 +215,6 @@ SocketHandle acceptConnection(SocketHandle listener, int timeoutMs) {
 
 void writeDebugOutput(const char* line) { ::OutputDebugStringA(line); }
 
+void callAtExit(ExitHandler) {}
+
 } // namespace karvel::net

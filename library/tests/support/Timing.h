@@ -23,4 +23,15 @@ void atSixtyHertz(double seconds, Call call) {
     }
 }
 
+// Whether `condition` came to hold within `deadline`; checks it over and over.
+template <typename Condition>
+bool becomes(Condition condition, std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 } // namespace karvel::test

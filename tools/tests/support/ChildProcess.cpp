@@ -16,7 +16,20 @@ extern char** environ;
 
 namespace karvel::tools::test {
 
-ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std::string& input) {
+namespace {
+
+void redirect(posix_spawn_file_actions_t& actions, const Redirect& where, int outputFile, int stream) {
+    switch (where.to) {
+    case Redirect::To::OutputFile: posix_spawn_file_actions_adddup2(&actions, outputFile, stream); break;
+    case Redirect::To::Closed: posix_spawn_file_actions_addclose(&actions, stream); break;
+    case Redirect::To::Descriptor: posix_spawn_file_actions_adddup2(&actions, where.fd, stream); break;
+    }
+}
+
+} // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std::string& input, Redirect out,
+                           Redirect err) {
     char pattern[] = "/tmp/karvel-child-XXXXXX";
     const int fd = mkstemp(pattern);
     if (fd < 0) throw std::runtime_error("cannot create the output file");
@@ -24,8 +37,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments, const std:
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fd, 1);
-    posix_spawn_file_actions_adddup2(&actions, fd, 2);
+    redirect(actions, out, fd, 1);
+    redirect(actions, err, fd, 2);
     std::vector<char*> argv;
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
@@ -68,6 +81,16 @@ std::string ChildProcess::output() const {
     std::stringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+bool ChildProcess::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const bool ended = wait(std::chrono::milliseconds(0)).has_value();
+        if (output().find(text) != std::string::npos) return true;
+        if (ended || std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10)); // a file gives no word when it grows
+    }
 }
 
 RunResult runToEnd(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout,

@@ -24,11 +24,21 @@ inline std::string writeFile(const std::string& name, const std::string& text) {
     return path;
 }
 
-// The frames the host says it sent ("karvel: N frames sent (home included)").
-inline std::uint64_t framesReported(const std::string& output) {
+// The host's count of what left the library ("karvel: N of M frames sent
+// (home included), K given way"): N, and K.
+inline std::smatch sentLine(const std::string& output) {
     std::smatch match;
-    if (!std::regex_search(output, match, std::regex("karvel: ([0-9]+) frames sent \\(home included\\)"))) return 0;
-    return std::stoull(match[1]);
+    std::regex_search(output, match,
+                      std::regex("karvel: ([0-9]+) of [0-9]+ frames sent \\(home included\\), ([0-9]+) given way"));
+    return match;
+}
+inline std::uint64_t framesReported(const std::string& output) {
+    const std::smatch match = sentLine(output);
+    return match.empty() ? 0 : std::stoull(match[1]);
+}
+inline std::uint64_t givenWayReported(const std::string& output) {
+    const std::smatch match = sentLine(output);
+    return match.empty() ? 0 : std::stoull(match[2]);
 }
 
 class KarvelCli : public ::testing::Test {
