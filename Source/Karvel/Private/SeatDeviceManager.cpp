@@ -117,19 +117,6 @@ void USeatDeviceManager::EndNonFiniteRun()
 	}
 }
 
-void USeatDeviceManager::LogRuntimeLine(int32 Level, const std::string& Line) const
-{
-	const FString Text(UTF8_TO_TCHAR(Line.c_str()));
-	if (Level > 0)
-	{
-		UE_LOG(LogTemp, Warning, TEXT("%s"), *Text);
-	}
-	else
-	{
-		UE_LOG(LogTemp, Log, TEXT("%s"), *Text);
-	}
-}
-
 void USeatDeviceManager::Initialize(FSubsystemCollectionBase& Collection)
 {
 	bSeatReady = false;
@@ -143,11 +130,20 @@ void USeatDeviceManager::Initialize(FSubsystemCollectionBase& Collection)
 		return;
 	}
 	Backend->Initialize();
-	Runtime = MakeUnique<KarvelSeat::SeatRuntime>(Backend->GetSeat(), [this](KarvelSeat::RuntimeLogLevel Level, const std::string& Line) {
-		LogRuntimeLine(Level == KarvelSeat::RuntimeLogLevel::Warning ? 1 : 0, Line);
+	// The runtime's lines come from its thread; the engine's log takes lines from any thread.
+	Runtime = MakeUnique<KarvelSeat::SeatRuntime>(Backend->GetSeat(), [](KarvelSeat::RuntimeLogLevel Level, const std::string& Line) {
+		const FString Text(UTF8_TO_TCHAR(Line.c_str()));
+		if (Level == KarvelSeat::RuntimeLogLevel::Warning)
+		{
+			UE_LOG(LogTemp, Warning, TEXT("%s"), *Text);
+		}
+		else
+		{
+			UE_LOG(LogTemp, Log, TEXT("%s"), *Text);
+		}
 	});
 	TickHandle = FTSTicker::GetCoreTicker().AddTicker(TEXT("SeatDeviceManager"), 0.0f, [this](float) {
-		Tick();
+		OnEngineFrame();
 		return true;
 	});
 }
@@ -173,14 +169,14 @@ void USeatDeviceManager::Deinitialize()
 	PendingRegistration = nullptr;
 }
 
-void USeatDeviceManager::Tick()
+void USeatDeviceManager::OnEngineFrame()
 {
 	if (!Runtime)
 	{
 		return;
 	}
 	Runtime->Heartbeat();
-	// A copy: finishing may start nothing new, but a blocking call may finish one meanwhile.
+	// A copy: finishing a call takes it out of the list.
 	const TArray<TSharedPtr<FSeatDeviceCall>> Calls = Unfinished;
 	for (const TSharedPtr<FSeatDeviceCall>& Call : Calls)
 	{

@@ -390,7 +390,7 @@ void USeatMotionComponent::ResumeMotion()
 
 bool USeatMotionComponent::IsParked() const
 {
-	return !Stream || !Stream->IsLive() || Stream->IsParked();
+	return !Stream || Stream->IsParked();
 }
 
 void USeatMotionComponent::SendPosture(float Pitch, float Roll, float Yaw, float Height)

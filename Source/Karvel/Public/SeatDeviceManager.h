@@ -41,7 +41,6 @@ class KARVEL_API FSeatDeviceCall
 {
 public:
 	bool IsDone() const;
-	bool IsFinished() const { return bFinished; }
 	// The result once finished.
 	bool Succeeded() const { return bSucceeded; }
 
@@ -194,7 +193,7 @@ private:
 	bool FinishUdpEndpoint(FSeatDeviceCall& Call, bool bSwitched);
 	bool FinishEffectsEndpoints(FSeatDeviceCall& Call, bool bSwitched);
 	// Once an engine frame on the game thread: the game lives, and calls that ran are finished.
-	void Tick();
+	void OnEngineFrame();
 	// CurrentState from what the runtime has in force, once it has run everything the game asked.
 	void RefreshState() const;
 	void ResetState();
@@ -203,7 +202,6 @@ private:
 	// The stream's holder no longer has it (unregistered, gone).
 	void DetachMotionStream();
 	void EndMotionStream(FSeatMotionStream& Stream);
-	void LogRuntimeLine(int32 Level, const std::string& Line) const;
 
 	// Writes a warning; identical ones that follow are held back and written with their count at most once a
 	// second, so a call failing every frame cannot flood the log. Any other line of the manager first writes

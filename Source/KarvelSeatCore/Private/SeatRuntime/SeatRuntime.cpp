@@ -55,7 +55,9 @@ SeatRuntime::~SeatRuntime() {
     Worker.join();
 }
 
-void SeatRuntime::Heartbeat() { LastHeartbeat.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed); }
+void SeatRuntime::Heartbeat() {
+    LastHeartbeat.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
+}
 
 void SeatRuntime::PostSample(const MotionSample& Sample) { Samples.Write(StreamSample{Sample, PostingStream}); }
 
@@ -67,6 +69,13 @@ const RuntimeState& SeatRuntime::State() {
 std::uint64_t SeatRuntime::CommandsPosted() const {
     std::lock_guard<std::mutex> Lock(Mutex);
     return Posted;
+}
+
+void SeatRuntime::Do(std::function<void()> Action) {
+    Post([Action = std::move(Action)] {
+        Action();
+        return true;
+    });
 }
 
 void SeatRuntime::Post(Command Run) {
@@ -87,14 +96,13 @@ bool SeatRuntime::WaitForCommands(std::chrono::milliseconds Timeout) {
 
 std::shared_ptr<const PendingResult> SeatRuntime::Register(std::function<bool()> ConfigureLibrary) {
     auto Result = std::make_shared<PendingResult>();
-    Post([this, ConfigureLibrary = std::move(ConfigureLibrary), Result] {
+    Do([this, ConfigureLibrary = std::move(ConfigureLibrary), Result] {
         const bool bConfigured = ConfigureLibrary();
         bRegistered = bConfigured;
         bTripped = false;
         HeldFor = 0;
         Stream.SetHome(Host.Model());
         Result->Finish(bConfigured);
-        return true;
     });
     return Result;
 }
@@ -116,153 +124,108 @@ void SeatRuntime::Unregister() {
 }
 
 void SeatRuntime::StopSeat() {
-    Post([this] {
+    Do([this] {
         Host.Stop();
         HeldFor = 0;
-        return true;
     });
 }
 
 std::shared_ptr<const PendingResult> SeatRuntime::SetUdpEndpoint(std::string Ip, int Port) {
     auto Result = std::make_shared<PendingResult>();
-    Post([this, Ip = std::move(Ip), Port, Result] {
-        Result->Finish(Host.SetUdpEndpoint(Ip.c_str(), Port));
-        return true;
-    });
+    Do([this, Ip = std::move(Ip), Port, Result] { Result->Finish(Host.SetUdpEndpoint(Ip.c_str(), Port)); });
     return Result;
 }
 
 std::shared_ptr<const PendingResult> SeatRuntime::SetEffectsEndpoints(std::string RelayIp, int RelayPort,
                                                                       std::string SpeedIp, int SpeedPort) {
     auto Result = std::make_shared<PendingResult>();
-    Post([this, RelayIp = std::move(RelayIp), RelayPort, SpeedIp = std::move(SpeedIp), SpeedPort, Result] {
+    Do([this, RelayIp = std::move(RelayIp), RelayPort, SpeedIp = std::move(SpeedIp), SpeedPort, Result] {
         Result->Finish(Host.SetEffectsEndpoints(RelayIp.c_str(), RelayPort, SpeedIp.c_str(), SpeedPort));
-        return true;
     });
     return Result;
 }
 
 void SeatRuntime::SendPosture(const Posture& Requested) {
-    Post([this, Requested] {
+    Do([this, Requested] {
         Stream.TakeDirectControl();
         Host.SendPosture(Requested);
-        return true;
     });
 }
 
 void SeatRuntime::ResetPosition() {
-    Post([this] {
+    Do([this] {
         Stream.TakeDirectControl();
         Host.ResetPosition();
-        return true;
     });
 }
 
 void SeatRuntime::SetWindSpeed(int Level) {
-    Post([this, Level] {
-        Host.SetWindSpeed(Level);
-        return true;
-    });
+    Do([this, Level] { Host.SetWindSpeed(Level); });
 }
 
 void SeatRuntime::SetWaterMist(int Level) {
-    Post([this, Level] {
-        Host.SetWaterMist(Level);
-        return true;
-    });
+    Do([this, Level] { Host.SetWaterMist(Level); });
 }
 
 void SeatRuntime::SetScent(int Level) {
-    Post([this, Level] {
-        Host.SetScent(Level);
-        return true;
-    });
+    Do([this, Level] { Host.SetScent(Level); });
 }
 
 void SeatRuntime::SetHeater(bool bOn) {
-    Post([this, bOn] {
-        Host.SetHeater(bOn);
-        return true;
-    });
+    Do([this, bOn] { Host.SetHeater(bOn); });
 }
 
 void SeatRuntime::TurnOffAllEffects() {
-    Post([this] {
-        Host.TurnOffAllEffects();
-        return true;
-    });
+    Do([this] { Host.TurnOffAllEffects(); });
 }
 
 void SeatRuntime::HoldEffectsForPause() {
-    Post([this] {
-        Hold(HeldForPause);
-        return true;
-    });
+    Do([this] { Hold(HeldForPause); });
 }
 
 void SeatRuntime::RestoreEffectsAfterPause() {
-    Post([this] {
-        Release(HeldForPause);
-        return true;
-    });
+    Do([this] { Release(HeldForPause); });
 }
 
 void SeatRuntime::ApplySettings(const RuntimeSettings& NewSettings) {
-    Post([this, NewSettings] {
+    Do([this, NewSettings] {
         Settings = NewSettings;
         Stream.SetFrameRate(NewSettings.FrameRate);
-        return true;
     });
 }
 
 void SeatRuntime::BeginStream(const KarvelCueing::CueingProfile& Profile) {
     const std::uint32_t Begun = ++PostingStream;
-    Post([this, Profile, Begun] {
+    Do([this, Profile, Begun] {
         RunningStream = Begun;
         Stream.SetProfile(Profile);
         Stream.Begin(Host.PostureInForce());
         LastSample = Clock::now();
         if (Early && Early->Stream == Begun) Stream.Take(Early->Sample);
         Early.reset();
-        return true;
     });
 }
 
 void SeatRuntime::EndStream() {
-    Post([this] {
-        Stream.End();
-        return true;
-    });
+    Do([this] { Stream.End(); });
 }
 
 void SeatRuntime::SetProfile(const KarvelCueing::CueingProfile& Profile) {
-    Post([this, Profile] {
-        Stream.SetProfile(Profile);
-        return true;
-    });
+    Do([this, Profile] { Stream.SetProfile(Profile); });
 }
 
 void SeatRuntime::Recentre() {
-    Post([this] {
-        Stream.Recentre();
-        return true;
-    });
+    Do([this] { Stream.Recentre(); });
 }
 
 void SeatRuntime::Record(std::unique_ptr<KarvelCueing::CueRecorder> Recorder) {
     // A command is copied into its queue: the recorder travels in a shared holder.
     auto Holder = std::make_shared<std::unique_ptr<KarvelCueing::CueRecorder>>(std::move(Recorder));
-    Post([this, Holder] {
-        CloseRecorder(Stream.Record(std::move(*Holder)));
-        return true;
-    });
+    Do([this, Holder] { CloseRecorder(Stream.Record(std::move(*Holder))); });
 }
 
 void SeatRuntime::StopRecording() {
-    Post([this] {
-        CloseRecorder(Stream.Record(nullptr));
-        return true;
-    });
+    Do([this] { CloseRecorder(Stream.Record(nullptr)); });
 }
 
 void SeatRuntime::Run() {

@@ -99,6 +99,8 @@ private:
     using Command = std::function<bool()>;
 
     void Post(Command Run);
+    // A command that is done once it ran.
+    void Do(std::function<void()> Action);
     void Run();
     bool Ticking() const;
     void RunFrame(Clock::time_point Now);
