@@ -20,7 +20,7 @@ constexpr double kDt = 1.0 / 60;
 KarvelCueing::VehicleMotion driveAt(long k) {
     const double t = static_cast<double>(k) * kDt;
     KarvelCueing::VehicleMotion m;
-    m.Acceleration = {4 * std::sin(0.3 * t), 6 * std::sin(0.5 * t + 1), 2 * std::sin(7 * t)};
+    m.SpecificForce = {4 * std::sin(0.3 * t), 6 * std::sin(0.5 * t + 1), KarvelCueing::StandardGravity + 2 * std::sin(7 * t)};
     m.AngularVelocity = {5 * std::sin(2 * t), 3 * std::sin(3 * t), 40 * std::sin(0.4 * t)};
     return m;
 }

@@ -1,6 +1,6 @@
-// 5. Effect call to device state changed, through the effects controller's
-// queue and worker: the heater on the relay board ("Modbus-TCP") and the wind
-// on the fan speed controller ("RTU-over-TCP").
+// 5. Effect call to device state changed, through the effects controller and
+// the device's own queue and worker: the heater on the relay board
+// ("Modbus-TCP") and the wind on the fan speed controller ("RTU-over-TCP").
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -36,10 +36,10 @@ void effectJob(benchmark::State& state, bool wind) {
             controller.setWindSpeed(level);
             const std::uint16_t wanted = EffectsController::fanSpeedForLevel(level);
             changed = speed.waitUntil(
-                [&] { return speed.holdingRegister(EffectsController::kFanSpeedRegister) == wanted; }, 2000);
+                [&] { return speed.holdingRegister(EffectsDevice::kFanSpeedRegister) == wanted; }, 2000);
         } else {
             controller.setHeater(odd);
-            changed = relay.waitUntil([&] { return relay.coil(EffectsController::kHeaterCoil) == odd; }, 2000);
+            changed = relay.waitUntil([&] { return relay.coil(EffectsDevice::kHeaterCoil) == odd; }, 2000);
         }
         if (changed) {
             samples.push_back(microsecondsBetween(start, Clock::now()));

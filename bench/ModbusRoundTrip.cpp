@@ -38,7 +38,8 @@ struct Series {
 class OurClient {
 public:
     OurClient(bool rtu, Write kind)
-        : server_(rtu ? ModbusTestServer::Framing::Rtu : ModbusTestServer::Framing::Mbap), client_(rtu), kind_(kind) {
+        : server_(rtu ? ModbusTestServer::Framing::Rtu : ModbusTestServer::Framing::Mbap),
+          client_(rtu ? modbus::kRtuOverTcp : modbus::kModbusTcp, "test device"), kind_(kind) {
         connected_ = client_.connect("127.0.0.1", server_.port());
     }
     ~OurClient() { client_.disconnect(); }
@@ -49,11 +50,11 @@ public:
     bool write(long k) {
         const bool on = (k & 1) != 0;
         switch (kind_) {
-        case Write::Coil: return client_.writeSingleCoil(4, on);
-        case Write::Register: return client_.writeSingleRegister(3, static_cast<std::uint16_t>(k & 0xFF));
+        case Write::Coil: return client_.writeSingleCoil(4, on).accepted();
+        case Write::Register: return client_.writeSingleRegister(3, static_cast<std::uint16_t>(k & 0xFF)).accepted();
         case Write::Coils: {
             const bool values[4] = {on, !on, on, !on};
-            return client_.writeMultipleCoils(4, values, 4);
+            return client_.writeMultipleCoils(4, values, 4).accepted();
         }
         }
         return false;

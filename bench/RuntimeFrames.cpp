@@ -1,4 +1,4 @@
-// 7. The motion runtime: how steadily its frames reach the seat while the game thread hitches, and what one of its
+// 8. The motion runtime: how steadily its frames reach the seat while the game thread hitches, and what one of its
 // frames costs. The seat library is loaded by path; a loopback receiver notes when each datagram arrives.
 //
 // Intervals: the runtime sends at 100 Hz from its own thread while a stand-in game thread posts a sample each
@@ -87,7 +87,8 @@ KarvelSeat::MotionSample sampleAt(long k) {
     const double t = static_cast<double>(k) * kGameFrameSeconds;
     KarvelSeat::MotionSample sample;
     sample.Kind = KarvelSeat::MotionSample::EKind::Motion;
-    sample.Motion.Acceleration = {3 * std::sin(0.3 * t), 4 * std::sin(0.5 * t + 1), 1.5 * std::sin(7 * t)};
+    sample.Motion.SpecificForce = {3 * std::sin(0.3 * t), 4 * std::sin(0.5 * t + 1),
+                                   KarvelCueing::StandardGravity + 1.5 * std::sin(7 * t)};
     sample.Motion.AngularVelocity = {4 * std::sin(2 * t), 2 * std::sin(3 * t), 30 * std::sin(0.4 * t)};
     return sample;
 }

@@ -1,4 +1,4 @@
-// The motion runtime of the engine plugin's core module, driving the real shared library loaded by path: item 7.
+// The motion runtime of the engine plugin's core module, driving the real shared library loaded by path: item 8.
 #include "support/BenchMain.h"
 
 namespace karvel::bench {

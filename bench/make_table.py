@@ -26,8 +26,81 @@ def load_text(context):
     return "unknown" if not load else " / ".join(f"{value:.2f}" for value in load) + " (1 / 5 / 15 min)"
 
 
+RIDES = ["urban", "race", "flight", "rough", "coaster"]
+CHANNELS = ["surge", "sway", "heave", "roll", "pitch", "yaw"]
+# The rides with sustained fore-aft and sideways forces, on which the lag of the tilt is judged.
+LAG_RIDES = ["urban", "race"]
+
+
+def quality_summary(candidate):
+    rides = candidate["rides"]
+    present = [r for r in RIDES if r in rides]
+    summary = {
+        "rides": {r: rides[r]["mean_nrmse"] for r in present},
+        "mean": sum(rides[r]["mean_nrmse"] for r in present) / len(present),
+        "false": sum(rides[r]["false_cue_s"] for r in present),
+        "channels": {c: sum(rides[r]["channels"][c]["nrmse"] for r in present) / len(present) for c in CHANNELS},
+    }
+    for c in ("surge", "sway"):
+        lags = [rides[r]["channels"][c]["lag_s"] for r in LAG_RIDES if r in rides]
+        summary[c + "_lag"] = None if any(l is None for l in lags) or not lags else max(lags)
+    summary["share"] = {a: max(rides[r]["range_share"][a] for r in present) for a in ("pitch", "roll", "yaw", "height")}
+    return summary
+
+
+def quality_rows(path, row, verdict):
+    """Adds the goal rows of item 7 to the main table; returns the detailed tables."""
+    with open(path) as f:
+        data = json.load(f)
+    found = {c["name"]: (c, quality_summary(c)) for c in data["candidates"]}
+    reference = next((s for c, s in found.values() if c["role"] == "reference"), None)
+    before = found.get("road (0.6)", (None, None))[1]
+    road = found.get("road", (None, None))[1]
+    if reference and before and road:
+        ratio = road["mean"] / reference["mean"]
+        row("7. Cue quality, road preset: mean perceived nRMSE over the rides", f"{road['mean']:.3f}",
+            f"classical washout {reference['mean']:.3f}", f"{ratio:.2f}", "≤ 0.80×", verdict(ratio <= 0.8))
+        row("7. Cue quality, road preset: wrong-way cues, all rides and channels", f"{road['false']:.1f} s",
+            f"road (0.6) {before['false']:.1f} s", f"{road['false'] / before['false']:.2f}", "≤ 0.5×",
+            verdict(road["false"] <= 0.5 * before["false"]))
+        lags = [road["surge_lag"], road["sway_lag"]]
+        lag_text = " / ".join("n/a" if l is None else f"{l:.2f} s" for l in lags)
+        before_lags = " / ".join("n/a" if l is None else f"{l:.2f} s" for l in (before["surge_lag"], before["sway_lag"]))
+        row("7. Cue quality, road preset: lag of the surge / sway cue (worst of urban and race)", lag_text,
+            f"road (0.6) {before_lags}", "", "≤ 0.5 s", verdict(None not in lags and max(lags) <= 0.5))
+        rot = " / ".join(f"{road['channels'][c]:.3f}" for c in ("roll", "pitch", "yaw"))
+        rot_before = " / ".join(f"{before['channels'][c]:.3f}" for c in ("roll", "pitch", "yaw"))
+        row("7. Cue quality, road preset: roll / pitch / yaw nRMSE, mean over the rides", rot,
+            f"road (0.6) {rot_before}", "", "no worse",
+            verdict(all(road["channels"][c] <= before["channels"][c] + 1e-9 for c in ("roll", "pitch", "yaw"))))
+
+    lines = ["", "## 7. Cue quality", "",
+             f"Each ride of `tools/motion/scenarios.py` cued at {data['rate_hz']:.0f} Hz and judged on what a rider "
+             "perceives (otolith and semicircular-canal models of Telban and Cardullo, 2005; `cueing/evaluation/`), "
+             f"on an Orvida seat ({data['stroke_m'] * 1000:.0f} mm stroke). Figures: nRMSE of the perceived signals "
+             "(seat against vehicle), averaged over the six channels; 1 is a seat that stays still. `(0.6)`: the "
+             "presets of the previous release, fed acceleration without gravity as they were; the classical washout "
+             "is fed specific force and runs within the road preset's limits.", "",
+             "| Cueing | " + " | ".join(RIDES) + " | mean | wrong-way cues | surge / sway lag | "
+             + " | ".join(CHANNELS) + " | most of a range used |",
+             "| --- |" + " --- |" * (len(RIDES) + 4 + len(CHANNELS))]
+    for name, (candidate, s) in found.items():
+        lag = " / ".join("n/a" if s[c + "_lag"] is None else f"{s[c + '_lag']:.2f} s" for c in ("surge", "sway"))
+        share = ", ".join(f"{a} {100 * v:.0f}%" for a, v in s["share"].items())
+        lines.append(f"| {name} | " + " | ".join(f"{s['rides'].get(r, float('nan')):.3f}" for r in RIDES) +
+                     f" | **{s['mean']:.3f}** | {s['false']:.1f} s | {lag} | " +
+                     " | ".join(f"{s['channels'][c]:.3f}" for c in CHANNELS) + f" | {share} |")
+    return lines
+
+
 def main():
-    runs, context = load(sys.argv[1:])
+    args = sys.argv[1:]
+    quality = None
+    if "--quality" in args:
+        at = args.index("--quality")
+        quality = args[at + 1]
+        del args[at:at + 2]
+    runs, context = load(args)
 
     def get(name, key):
         run = runs.get(name)
@@ -134,18 +207,20 @@ def main():
             "median ≤ 1 µs" if name == "cueing/step" else "",
             verdict(None if med is None else med <= 1) if name == "cueing/step" else "")
 
+    details = quality_rows(quality, row, verdict) if quality else []
+
     f = "runtime/frame_interval_100hz"
     ms = lambda v: "n/a" if v is None else f"{v:.2f} ms"
     rp50, rp99, rmax = get(f, "runtime_p50_ms"), get(f, "runtime_p99_ms"), get(f, "runtime_max_ms")
     pp50, pp99, pmax = get(f, "plain_p50_ms"), get(f, "plain_p99_ms"), get(f, "plain_max_ms")
-    row("7. Frame interval at the seat, motion runtime at 100 Hz, the game thread hitching 150 ms every 40 of its "
+    row("8. Frame interval at the seat, motion runtime at 100 Hz, the game thread hitching 150 ms every 40 of its "
         "60 Hz frames (p50 / p99 / max)", f"{ms(rp50)} / {ms(rp99)} / {ms(rmax)}",
         f"plain sleeping loop {ms(pp50)} / {ms(pp99)} / {ms(pmax)}", ratio(rp99, pp99),
         "p99 within 1 ms of 10 ms, ≤ the plain loop's",
         verdict(None if rp99 is None or pp99 is None else abs(rp99 - 10) <= 1 and rp99 <= pp99))
     c = "runtime/frame_cost_100hz"
     cm, cp = get(c, "median_us"), get(c, "p99_us")
-    row("7. One runtime frame at 100 Hz: ten steps of the cueing core through the envelope (median / p99)",
+    row("8. One runtime frame at 100 Hz: ten steps of the cueing core through the envelope (median / p99)",
         f"{us(cm)} / {us(cp)}", "", "", "median ≤ 20 µs (2 µs a step)", verdict(None if cm is None else cm <= 20))
 
     errors = [f"- `{n}`: {r.get('error_message', '')}" for n, r in runs.items() if r.get("error_occurred")]
@@ -158,6 +233,8 @@ def main():
     print("| Measure | Figure | Side by side | Ratio | Target | Met |")
     print("| --- | --- | --- | --- | --- | --- |")
     print("\n".join(rows))
+    if details:
+        print("\n".join(details))
     if errors:
         print("\nBenchmarks that failed:\n")
         print("\n".join(errors))

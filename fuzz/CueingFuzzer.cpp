@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 0:
         case 1: {
             KarvelCueing::VehicleMotion m;
-            m.Acceleration = {Take(data, size), Take(data, size), Take(data, size)};
+            m.SpecificForce = {Take(data, size), Take(data, size), Take(data, size)};
             m.AngularVelocity = {Take(data, size), Take(data, size), Take(data, size)};
             out = core.Step(dt, m);
             break;

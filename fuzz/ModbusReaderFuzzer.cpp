@@ -1,7 +1,9 @@
-// The reply readers take whatever a device sends over the connection. Fed
-// through a connected socket pair, each must accept exactly a well-formed
-// frame, consume nothing past it, and never wait once the device has stopped
-// sending. The first input byte picks the reader; the rest is the device's.
+// Each framing's reply reader takes whatever a device sends over the
+// connection. Fed through a connected socket pair, it must read exactly one
+// well-formed frame, consume nothing past it, and never wait once the device
+// has stopped sending; the framing's check must then accept exactly the reply
+// a correct device gives. The first input byte picks the framing (or the
+// stray-input drain); the rest is the device's.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,30 +13,17 @@
 #include <vector>
 
 #include "Karvel.h"
-#include "ModbusReplyReader.h"
+#include "ModbusFraming.h"
+#include "ModbusStream.h"
+#include "ReferenceCrc.h"
 
 using namespace karvel;
 using modbus::Bytes;
+using modbus::Failure;
 
 namespace {
 
 void quiet(int, const char*) {}
-
-// CRC-16/MODBUS the table way, apart from the library's bitwise one.
-std::uint16_t referenceCrc(const std::uint8_t* bytes, std::size_t length) {
-    static const auto table = [] {
-        std::vector<std::uint16_t> entries(256);
-        for (unsigned i = 0; i < 256; ++i) {
-            unsigned crc = i;
-            for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1u) ? 0xA001u : 0u);
-            entries[i] = static_cast<std::uint16_t>(crc);
-        }
-        return entries;
-    }();
-    std::uint16_t crc = 0xFFFF;
-    for (std::size_t i = 0; i < length; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ table[(crc ^ bytes[i]) & 0xFF]);
-    return crc;
-}
 
 // The length of the RTU reply frame that starts `device`, by its function code; 0 when none can start it.
 std::size_t rtuFrameLength(const std::uint8_t* device, std::size_t size) {
@@ -55,6 +44,31 @@ Bytes leftover(net::SocketHandle socket) {
     return rest;
 }
 
+// The requests the replies are checked against, and the replies a correct device gives.
+const Bytes kMbapRequest = modbus::mbapRequest(0x0102, modbus::writeSingleCoilPdu(15, true));
+const Bytes kRtuRequest = modbus::rtuRequest(modbus::writeSingleRegisterPdu(3, 50));
+const Bytes kMbapEcho = {0x01, 0x02, 0x00, 0x00, 0x00, 0x06, 0x01, 0x05, 0x00, 0x0F, 0xFF, 0x00};
+const Bytes kRtuEcho = {0x01, 0x06, 0x00, 0x03, 0x00, 0x32, 0xF8, 0x1F};
+
+bool isMbapException(const Bytes& frame) {
+    return frame.size() == 9 && Bytes(frame.begin(), frame.begin() + 8) == Bytes{0x01, 0x02, 0, 0, 0, 3, 1, 0x85};
+}
+
+bool isRtuException(const Bytes& frame) {
+    return frame.size() == 5 && frame[0] == 0x01 && frame[1] == 0x86 &&
+           referenceCrc(frame.data(), 3) == (frame[3] | frame[4] << 8);
+}
+
+// The check's verdict on a frame the reader read whole.
+void checkAnswer(const modbus::Framing& framing, const Bytes& request, const Bytes& frame, const Bytes& echo,
+                 bool (*isException)(const Bytes&)) {
+    Bytes reply;
+    const modbus::Result result = framing.checkReply(request, frame, reply);
+    if (result.accepted() != (frame == echo)) __builtin_trap();
+    if ((result.failure == Failure::Exception) != isException(frame)) __builtin_trap();
+    if (result.answered() == reply.empty()) __builtin_trap();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -71,36 +85,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Deadline deadline = Deadline::after(std::chrono::seconds(5));
     const auto start = std::chrono::steady_clock::now();
 
-    std::size_t consumed = 0;
+    Bytes frame;
     if (mode == 0) {
-        const std::uint16_t transaction = 0x0102;
-        Bytes reply;
-        const modbus::Attempt outcome = modbus::readMbapReply(socket, transaction, 0, deadline, reply);
+        const modbus::Result read = modbus::kModbusTcp.readReply(socket, deadline, frame);
         const std::size_t length = sent >= 6 ? std::size_t{device[4]} * 256 + device[5] : 0;
         const bool lengthValid = length >= 1 && length <= 257;
-        if (outcome == modbus::Attempt::Abandoned && (sent < 7 || lengthValid)) __builtin_trap();
-        if (outcome == modbus::Attempt::Succeeded) {
-            if (sent < 6 + length || device[0] != 0x01 || device[1] != 0x02 || !lengthValid) __builtin_trap();
-            if (reply != Bytes(device + 6, device + 6 + length)) __builtin_trap();
-            consumed = 6 + length;
-        } else if (!reply.empty()) {
-            __builtin_trap();
+        Failure expected = Failure::None;
+        if (sent < 7) {
+            expected = Failure::HeaderIncomplete;
+        } else if (!lengthValid) {
+            expected = Failure::LengthInvalid;
+        } else if (sent < 6 + length) {
+            expected = Failure::DataIncomplete;
         }
-        // A complete frame for this transaction is never turned down.
-        if (outcome != modbus::Attempt::Succeeded && sent >= 6 + length && lengthValid && device[0] == 0x01 &&
-            device[1] == 0x02)
-            __builtin_trap();
-        if (outcome == modbus::Attempt::Succeeded && leftover(socket) != Bytes(device + consumed, device + sent))
-            __builtin_trap();
+        if (read.failure != expected) __builtin_trap();
+        if (read.accepted()) {
+            if (frame != Bytes(device, device + 6 + length)) __builtin_trap();
+            if (leftover(socket) != Bytes(device + 6 + length, device + sent)) __builtin_trap();
+            checkAnswer(modbus::kModbusTcp, kMbapRequest, frame, kMbapEcho, &isMbapException);
+        }
     } else if (mode == 1) {
-        const Bytes reply = modbus::readRtuResponse(socket, deadline);
-        const std::size_t frame = rtuFrameLength(device, sent);
-        const bool complete = frame != 0 && sent >= frame;
-        const bool crcGood = complete && referenceCrc(device, frame - 2) == (device[frame - 2] | device[frame - 1] << 8);
-        if (!reply.empty() != (complete && crcGood)) __builtin_trap();
-        if (!reply.empty()) {
-            if (reply != Bytes(device, device + frame - 2)) __builtin_trap();
-            if (leftover(socket) != Bytes(device + frame, device + sent)) __builtin_trap();
+        const modbus::Result read = modbus::kRtuOverTcp.readReply(socket, deadline, frame);
+        const std::size_t length = rtuFrameLength(device, sent);
+        const bool complete = length != 0 && sent >= length;
+        if (read.accepted() != complete) __builtin_trap();
+        if (read.accepted()) {
+            if (frame != Bytes(device, device + length)) __builtin_trap();
+            if (leftover(socket) != Bytes(device + length, device + sent)) __builtin_trap();
+            checkAnswer(modbus::kRtuOverTcp, kRtuRequest, frame, kRtuEcho, &isRtuException);
         }
     } else {
         const bool kept = modbus::discardStrayInput(socket);

@@ -55,10 +55,14 @@ private:
         const double v = (After - Before) / H;
         Peak[Index] = std::max(Peak[Index], std::abs(v));
         if (std::abs(v) > VMax * (1 + 1e-9) + tol / H) Fail(Name, "velocity beyond the limit", v);
+        // Each velocity read from two rounded positions is uncertain by
+        // 2 tol / H, which after a very short step is much: allow both.
         const double a = (v - Velocity[Index]) / H;
-        if (VelocityKnown[Index] && std::abs(a) > AMax * (1 + 1e-6) + 2 * tol / (H * H))
+        const double uncertainty = (2 * tol / H + VelocityUncertainty[Index]) / H;
+        if (VelocityKnown[Index] && std::abs(a) > AMax * (1 + 1e-6) + uncertainty)
             Fail(Name, "acceleration beyond the limit", a);
         Velocity[Index] = v;
+        VelocityUncertainty[Index] = 2 * tol / H;
         VelocityKnown[Index] = true;
     }
     void Fail(const char* Name, const char* What, double Value) {
@@ -72,6 +76,7 @@ private:
     KarvelCueing::CueingProfile Limits;
     KarvelCueing::SeatPose Last;
     double Velocity[4] = {0, 0, 0, 0};
+    double VelocityUncertainty[4] = {0, 0, 0, 0};
     bool VelocityKnown[4];
     double Peak[4] = {0, 0, 0, 0};
     long Count = 0;

@@ -16,7 +16,7 @@
 using namespace KarvelCueing;
 
 TEST(Profiles, PresetsAreValidAndFoundByName) {
-    EXPECT_EQ(PresetProfileNames(), (std::vector<std::string>{"road", "flight", "gentle"}));
+    EXPECT_EQ(PresetProfileNames(), (std::vector<std::string>{"road", "race", "flight", "gentle"}));
     for (const std::string& name : PresetProfileNames()) {
         const CueingProfile* preset = FindPresetProfile(name);
         ASSERT_NE(preset, nullptr) << name;
@@ -24,14 +24,21 @@ TEST(Profiles, PresetsAreValidAndFoundByName) {
     }
     EXPECT_EQ(FindPresetProfile("Road"), &RoadVehicleProfile());
     EXPECT_EQ(FindPresetProfile("FLIGHT"), &FlightProfile());
+    EXPECT_EQ(FindPresetProfile("Race"), &RaceProfile());
     EXPECT_EQ(FindPresetProfile("boat"), nullptr);
-    // The documented defaults: tilt rate about 3 deg/s, park in 1.5 s.
-    EXPECT_EQ(RoadVehicleProfile().TiltRate, 3);
+    // The documented default: park in 1.5 s.
     EXPECT_EQ(CueingProfile().ParkSeconds, 1.5);
-    // Gentle moves less and slower than road, flight turns more.
+    // Gentle moves less and slower than road; race leans further, sooner, and
+    // turns the turntable further; flight leans furthest and eases the
+    // turntable back slowest.
     EXPECT_LT(GentleProfile().TiltLimit, RoadVehicleProfile().TiltLimit);
     EXPECT_LT(GentleProfile().TiltRate, RoadVehicleProfile().TiltRate);
-    EXPECT_GT(FlightProfile().TiltLimit, RoadVehicleProfile().TiltLimit);
+    EXPECT_LT(GentleProfile().YawLimit, RoadVehicleProfile().YawLimit);
+    EXPECT_GT(RaceProfile().TiltGain, RoadVehicleProfile().TiltGain);
+    EXPECT_GT(RaceProfile().TiltFrequency, RoadVehicleProfile().TiltFrequency);
+    EXPECT_GT(RaceProfile().YawLimit, RoadVehicleProfile().YawLimit);
+    EXPECT_GT(FlightProfile().TiltLimit, RaceProfile().TiltLimit);
+    EXPECT_LT(FlightProfile().YawWashout, RoadVehicleProfile().YawWashout);
 }
 
 TEST(Profiles, ValuesOutsideTheirRangeAreRefusedByName) {
@@ -45,7 +52,7 @@ TEST(Profiles, ValuesOutsideTheirRangeAreRefusedByName) {
         {&CueingProfile::TiltLimit, 40, "TiltLimit = 40 is outside its range 0 to 15 deg"},
         {&CueingProfile::TiltRate, -1, "TiltRate = -1 is outside its range 0 to 20 deg/s"},
         {&CueingProfile::PitchLimit, 16, "PitchLimit = 16 is outside its range 0 to 15 deg"},
-        {&CueingProfile::YawWashout, 0, "YawWashout = 0 is outside its range 0.02 to 5 Hz"},
+        {&CueingProfile::YawWashout, 0, "YawWashout = 0 is outside its range 0.005 to 5 Hz"},
         {&CueingProfile::HeaveGain, nan, "HeaveGain = nan is outside its range 0 to 10 per m"},
         {&CueingProfile::ParkSeconds, std::numeric_limits<double>::infinity(),
          "ParkSeconds = inf is outside its range 0.2 to 30 s"},
@@ -72,17 +79,17 @@ TEST(Profiles, ValuesOutsideTheirRangeAreRefusedByName) {
 }
 
 TEST(Profiles, LimitsThatCannotParkInTimeAreRefused) {
-    // 360 deg of turntable at 90 deg/s cannot park in 1.5 s.
+    // 360 deg of turntable at 150 deg/s cannot park in 1.5 s.
     CueingProfile p;
     p.YawLimit = 180;
     const std::string message = ValidateProfile(p);
     EXPECT_NE(message.find("ParkSeconds = 1.5 is too short"), std::string::npos) << message;
     EXPECT_NE(message.find("YawVelocity"), std::string::npos) << message;
-    // 360 / 90 + 90 / 300 = 4.3 s of travel from rest, 0.3 s to stop first
-    // and 0.2 s for the steps of a 30 Hz stream: 4.8 s.
-    p.ParkSeconds = 4.79;
+    // 360 / 150 + 150 / 600 = 2.65 s of travel from rest, 0.25 s to stop
+    // first and 0.2 s for the steps of a 30 Hz stream: 3.1 s.
+    p.ParkSeconds = 3.09;
     EXPECT_NE(ValidateProfile(p), "");
-    p.ParkSeconds = 4.81;
+    p.ParkSeconds = 3.11;
     EXPECT_EQ(ValidateProfile(p), "");
 }
 
@@ -135,11 +142,11 @@ TEST(ProfileText, ErrorsNameTheLine) {
         {"TiltGain = 1\n\nTiltRate = fast\n", "line 3: TiltRate: \"fast\" is not a number"},
         {"TiltRate = 3 deg\n", "line 1: TiltRate: \"3 deg\" is not a number"},
         {"TiltRate = 2\ntiltrate = 4\n", "line 2: TiltRate given twice (first on line 1)"},
-        {"preset = boat\n", "line 1: unknown preset \"boat\" (presets: road, flight, gentle)"},
+        {"preset = boat\n", "line 1: unknown preset \"boat\" (presets: road, race, flight, gentle)"},
         {"preset = road\npreset = gentle\n", "line 2: preset given twice (first on line 1)"},
         {"TiltGain = 1\nTiltLimit = 40\n", "line 2: TiltLimit = 40 is outside its range 0 to 15 deg"},
         {"YawLimit = 180\nTiltGain = 1\n",
-         "line 1: ParkSeconds = 1.5 is too short: parking Yaw across +-YawLimit takes up to 4.8 s at YawVelocity "
+         "line 1: ParkSeconds = 1.5 is too short: parking Yaw across +-YawLimit takes up to 3.1 s at YawVelocity "
          "and YawAcceleration (raise them or ParkSeconds, or narrow the range)"},
         {"TiltGain = nan\n", "line 1: TiltGain = nan is outside its range 0 to 2"},
         {"= 3\n", "line 1: expected `key = value`, found \"= 3\""},
@@ -220,22 +227,23 @@ TEST(CueRecorder, WritesTheHeaderAndOneRowPerStep) {
     ASSERT_TRUE(recorder.Open(path, error)) << error;
     EXPECT_TRUE(recorder.IsOpen());
     VehicleMotion in;
-    in.Acceleration = {1.5, -2.25, 0.125};
+    in.SpecificForce = {1.5, -2.25, 9.925};
     in.AngularVelocity = {10, -20, 30.5};
+    const Vec3 acceleration{1.5, -2.25, 0.125};
     SeatPose out;
     out.Pitch = 3.25;
     out.Roll = -1.5;
     out.Yaw = 12;
     out.Height = 0.625;
-    recorder.WriteCued(0.016667, in, out);
+    recorder.WriteCued(0.016667, in, acceleration, out);
     recorder.WritePosture(3600.5, out);
     recorder.Close();
     EXPECT_FALSE(recorder.IsOpen());
     EXPECT_FALSE(recorder.HadWriteError());
     EXPECT_EQ(ReadAll(path),
-              "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate,pitch,roll,yaw,height\n"
-              "0.016667,1.5,-2.25,0.125,10,-20,30.5,3.25,-1.5,12,0.625\n"
-              "3600.5,,,,,,,3.25,-1.5,12,0.625\n");
+              "time,fx,fy,fz,roll_rate,pitch_rate,yaw_rate,ax,ay,az,pitch,roll,yaw,height\n"
+              "0.016667,1.5,-2.25,9.925,10,-20,30.5,1.5,-2.25,0.125,3.25,-1.5,12,0.625\n"
+              "3600.5,,,,,,,,,,3.25,-1.5,12,0.625\n");
     std::remove(path.c_str());
 }
 

@@ -173,6 +173,48 @@ TEST_P(SeatMotionComponentByMotionSource, AccelerationBrakingAndTurnsGiveTheRide
 	EXPECT_GT(MostYaw, 1.0) << "the turntable follows the turn";
 }
 
+// What the rider feels is the vehicle's acceleration less gravity in its own frame: parked on a slope he is leaned
+// by gravity; in a coordinated banked turn (v w = g tan(bank)) he is pressed straight down into the seat, so the
+// seat does not roll, where a flat turn of the same rate leans him outward.
+TEST_P(SeatMotionComponentByMotionSource, GravityIsPartOfWhatTheRiderFeels)
+{
+	FTestVehicleWorld& Vehicle = Start(ESeatModelType::Orvida, GetParam());
+	FVehicleState State;
+	State.Pitch = 8.0;
+	State.Roll = 6.0;
+	std::vector<FPosture> Sent = Drive(Vehicle, State, 6.0);
+	ASSERT_FALSE(Sent.empty());
+	// Below half the tilt limit the lean is TiltGain * asin(f / g): f = g sin 8 forward, g sin 6 cos 8 to the left.
+	const double Left = std::asin(std::sin(6.0 * RadiansPerDegree) * std::cos(8.0 * RadiansPerDegree)) / RadiansPerDegree;
+	EXPECT_NEAR(Sent.back().Pitch, Road.TiltGain * 8.0, 0.02) << "nose up: leaned back, as the rider is";
+	EXPECT_NEAR(Sent.back().Roll, Road.TiltGain * Left, 0.02) << "right side down: leaned right";
+
+	// 30 m/s in a right turn banked 20 degrees, bank and turn rate coming in together over 2 s.
+	const double Speed = 3000.0, Bank = 20.0;
+	const auto TurnRate = [&](double Roll) { return 980.0 * std::tan(Roll * RadiansPerDegree) / Speed / RadiansPerDegree; };
+	const auto Turn = [&](bool bBanked) {
+		FVehicleState Flight;
+		Flight.Speed = Speed;
+		std::vector<FPosture> Postures;
+		for (double Time = 0.0; Time < 10.0; Time += Tick)
+		{
+			const double Share = std::min(1.0, Time / 2.0);
+			Flight.YawRate = TurnRate(Bank * Share);
+			Flight.Roll = bBanked ? Bank * Share : 0.0;
+			const std::vector<FPosture> Now = Drive(Vehicle, Flight, Tick);
+			Postures.insert(Postures.end(), Now.begin(), Now.end());
+		}
+		return Postures;
+	};
+	const std::vector<FPosture> Banked = Turn(true);
+	ASSERT_FALSE(Banked.empty());
+	EXPECT_NEAR(Banked.back().Roll, 0.0, 0.05) << "a coordinated turn leans the rider nowhere";
+	EXPECT_GT(Banked.back().Yaw, 1.0) << "the turntable follows the turn";
+	const std::vector<FPosture> Flat = Turn(false);
+	ASSERT_FALSE(Flat.empty());
+	EXPECT_LT(Flat.back().Roll, -0.5) << "a flat turn of the same rate leans him out";
+}
+
 INSTANTIATE_TEST_SUITE_P(PhysicsAndPlainMovement, SeatMotionComponentByMotionSource, ::testing::Bool(),
 	[](const ::testing::TestParamInfo<bool>& Info) { return Info.param ? "Physics" : "PlainMovement"; });
 
@@ -488,7 +530,7 @@ TEST_F(SeatMotionComponent, ARecordingHoldsEachFramesInputAndOutput)
 	std::ifstream File(Path);
 	std::string Line;
 	ASSERT_TRUE(std::getline(File, Line));
-	EXPECT_EQ(Line, "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate,pitch,roll,yaw,height");
+	EXPECT_EQ(Line, "time,fx,fy,fz,roll_rate,pitch_rate,yaw_rate,ax,ay,az,pitch,roll,yaw,height");
 	size_t Row = 0;
 	double Time = 0.0;
 	while (std::getline(File, Line))
@@ -499,16 +541,19 @@ TEST_F(SeatMotionComponent, ARecordingHoldsEachFramesInputAndOutput)
 		{
 			Values.push_back(std::stod(Field));
 		}
-		ASSERT_EQ(Values.size(), 11u) << Line;
+		ASSERT_EQ(Values.size(), 14u) << Line;
 		EXPECT_GT(Values[0], Time) << "one row a frame, in time order";
 		Time = Values[0];
 		if (Row > 5)
 		{
 			EXPECT_NEAR(Values[1], 2.5, 1e-3) << "2.5 m/s^2 forward, read from the body's velocity";
+			EXPECT_NEAR(Values[7], 2.5, 1e-3) << "the same without gravity";
 		}
 		const FPosture& Posture = Row < Sent.size() ? Sent[Row] : After.at(Row - Sent.size());
-		EXPECT_NEAR(Values[7], Posture.Pitch, 1e-3);
-		EXPECT_NEAR(Values[10], Posture.Height, 1e-5);
+		EXPECT_NEAR(Values[3], 9.8, 1e-3) << "the engine's gravity, felt through the seat";
+		EXPECT_NEAR(Values[9], 0.0, 1e-3);
+		EXPECT_NEAR(Values[10], Posture.Pitch, 1e-3);
+		EXPECT_NEAR(Values[13], Posture.Height, 1e-5);
 		++Row;
 	}
 	EXPECT_EQ(Row, Sent.size() + After.size()) << "every frame the seat got while recording";

@@ -155,10 +155,13 @@ TEST(SeatMotionReflection, ProfileAssetHasEveryCoreFieldAsACustomValue)
 	const UEnum& Presets = *StaticEnum<ESeatMotionPreset>();
 	EXPECT_FALSE(Presets.GetMetaData("ToolTip").empty());
 	EXPECT_FALSE(Type.GetMetaData("ToolTip").empty());
-	ASSERT_EQ(Presets.NumEnums(), 3);
-	for (int32 Index = 0; Index < 3; ++Index)
+	// Saved assets keep their presets: the first three as they were, racing added at the end.
+	ASSERT_EQ(Presets.NumEnums(), 4);
+	const char* const Names[] = {"公路车辆", "飞行", "柔和", "赛车"};
+	for (int32 Index = 0; Index < 4; ++Index)
 	{
-		EXPECT_FALSE(Presets.GetDisplayNameTextByIndex(Index).empty());
+		EXPECT_EQ(Presets.GetDisplayNameTextByIndex(Index), Names[Index]) << Index;
+		EXPECT_EQ(Presets.GetValueByIndex(Index), Index);
 	}
 	const UFunction* Load = Type.FindFunctionByName("LoadPresetValues");
 	ASSERT_NE(Load, nullptr);
@@ -182,6 +185,9 @@ TEST(SeatMotionProfileAsset, PresetsAndCustomValuesBecomeTheCoresProfile)
 	EXPECT_EQ(FieldValues(Asset->ToCueingProfile()), FieldValues(KarvelCueing::RoadVehicleProfile()));
 	Asset->Preset = ESeatMotionPreset::Flight;
 	EXPECT_EQ(FieldValues(Asset->ToCueingProfile()), FieldValues(KarvelCueing::FlightProfile()));
+	Asset->Preset = ESeatMotionPreset::Race;
+	EXPECT_EQ(FieldValues(Asset->ToCueingProfile()), FieldValues(KarvelCueing::RaceProfile()));
+	EXPECT_EQ(Asset->Validate(), FString());
 	Asset->Preset = ESeatMotionPreset::Gentle;
 	EXPECT_EQ(FieldValues(Asset->ToCueingProfile()), FieldValues(KarvelCueing::GentleProfile()));
 	EXPECT_EQ(Asset->Validate(), FString());
@@ -191,10 +197,10 @@ TEST(SeatMotionProfileAsset, PresetsAndCustomValuesBecomeTheCoresProfile)
 	Asset->bCustomValues = true;
 	Asset->Preset = ESeatMotionPreset::RoadVehicle;
 	EXPECT_EQ(FieldValues(Asset->ToCueingProfile()), FieldValues(KarvelCueing::GentleProfile()));
-	AssetField(*Asset, "ParkSeconds") = 2.0;
+	AssetField(*Asset, "ParkSeconds") = 2.5;
 	AssetField(*Asset, "TiltRate") = 2.5;
 	const CueingProfile Custom = Asset->ToCueingProfile();
-	EXPECT_EQ(Custom.ParkSeconds, 2.0);
+	EXPECT_EQ(Custom.ParkSeconds, 2.5);
 	EXPECT_EQ(Custom.TiltRate, 2.5);
 	EXPECT_EQ(Custom.TiltLimit, KarvelCueing::GentleProfile().TiltLimit);
 }

@@ -29,6 +29,9 @@ struct FVehicleState
 	double Speed = 0.0;      // cm/s along the heading
 	double YawRate = 0.0;    // deg/s
 	double Acceleration = 0.0; // cm/s^2 along the heading
+	// The body's attitude, degrees (the path stays level): pitch + nose up, roll + right side down.
+	double Pitch = 0.0;
+	double Roll = 0.0;
 
 	FVector Velocity() const
 	{
@@ -62,11 +65,12 @@ struct FTestVehicle
 	void Move(FVehicleState& State, double Seconds) const
 	{
 		State.Advance(Seconds);
-		Vehicle->SetActorLocationAndRotation(State.Location, FRotator(0.0, State.Heading, 0.0));
+		Vehicle->SetActorLocationAndRotation(State.Location, FRotator(State.Pitch, State.Heading, State.Roll));
 		if (Body->IsSimulatingPhysics())
 		{
 			Body->SetPhysicsLinearVelocity(State.Velocity());
-			// Spin about world Z: positive turns the heading toward +Y.
+			// Spin about world Z: positive turns the heading toward +Y. (Scripts that change the attitude
+			// keep this for the steady part; the rotation between ticks tells the rest.)
 			Body->SetPhysicsAngularVelocityInDegrees(FVector(0.0, 0.0, State.YawRate));
 		}
 	}

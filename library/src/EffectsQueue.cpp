@@ -28,6 +28,12 @@ void EffectsQueue::append(EffectsQueue&& later) {
     later.commands_.clear();
 }
 
+void EffectsQueue::putBack(const EffectCommand& command) {
+    for (const EffectCommand& later : commands_)
+        if (later.kind == EffectCommand::Kind::AllOff || later.kind == command.kind) return;
+    commands_.push_front(command);
+}
+
 EffectCommand EffectsQueue::pop() {
     EffectCommand front = commands_.front();
     commands_.pop_front();

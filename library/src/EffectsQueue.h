@@ -1,8 +1,9 @@
-// The effects worker's queue. It holds what the devices still have to be told,
+// An effects device's queue. It holds what the device still has to be told,
 // not every call: a level change replaces a queued change of the same effect,
 // and turning everything off replaces every change queued before it. What the
-// devices end with is what the caller asked last, and the queue never holds
-// more than kMaxLength commands however fast the caller is. Pure: no I/O.
+// device ends with is what the caller asked last, and the queue never holds
+// more than kMaxLength commands however fast the caller is, nor while the
+// device does not answer. Pure: no I/O.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +29,9 @@ public:
     // Appends every command of `later` as if pushed one by one, in order.
     void append(EffectsQueue&& later);
     EffectCommand pop();
+    // A command that met no answer goes back to the front to be tried again,
+    // unless a later call superseded it: a change of the same effect, or an all-off.
+    void putBack(const EffectCommand& command);
     bool empty() const { return commands_.empty(); }
     std::size_t size() const { return commands_.size(); }
     void clear() { commands_.clear(); }

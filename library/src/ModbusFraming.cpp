@@ -8,7 +8,58 @@ void appendWord(Bytes& bytes, std::uint16_t value) {
     bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
 }
 
+long long wordAt(const std::uint8_t* bytes) { return static_cast<long long>(bytes[0]) << 8 | bytes[1]; }
+
 } // namespace
+
+const char* failureReason(Failure failure) {
+    switch (failure) {
+    case Failure::None: return "accepted";
+    case Failure::Exception: return "exception reply";
+    case Failure::RequestInvalid: return "request not sent: the framing cannot carry it";
+    case Failure::DeadlinePassed: return "request deadline passed";
+    case Failure::NotConnected: return "not connected";
+    case Failure::SendFailed: return "send error";
+    case Failure::HeaderIncomplete: return "no complete reply header";
+    case Failure::LengthInvalid: return "invalid length field";
+    case Failure::DataIncomplete: return "reply data incomplete";
+    case Failure::FrameIncomplete: return "no complete reply";
+    case Failure::FunctionUnsupported: return "reply with an unsupported function";
+    case Failure::ByteCountInvalid: return "reply with an invalid byte count";
+    case Failure::CrcMismatch: return "reply CRC mismatch";
+    case Failure::OtherTransaction: return "reply for another transaction";
+    case Failure::OtherProtocol: return "reply with another protocol identifier";
+    case Failure::OtherUnit: return "reply from another unit";
+    case Failure::OtherFunction: return "reply for another function";
+    case Failure::OtherEcho: return "reply echoing another address or value";
+    case Failure::LengthMismatch: return "reply of the wrong length";
+    }
+    return "unknown failure";
+}
+
+const char* functionName(std::uint8_t functionCode) {
+    switch (functionCode) {
+    case kWriteSingleCoil: return "write single coil";
+    case kWriteSingleRegister: return "write single register";
+    case kWriteMultipleCoils: return "write multiple coils";
+    default: return "function";
+    }
+}
+
+const char* exceptionName(long long code) {
+    switch (code) {
+    case 0x01: return "illegal function";
+    case 0x02: return "illegal data address";
+    case 0x03: return "illegal data value";
+    case 0x04: return "server device failure";
+    case 0x05: return "acknowledge";
+    case 0x06: return "server device busy";
+    case 0x08: return "memory parity error";
+    case 0x0A: return "gateway path unavailable";
+    case 0x0B: return "gateway target device failed to respond";
+    default: return "unknown exception";
+    }
+}
 
 std::uint16_t crc16(const std::uint8_t* bytes, std::size_t length) {
     std::uint16_t crc = 0xFFFF;
@@ -47,68 +98,25 @@ Bytes writeMultipleCoilsPdu(std::uint16_t start, const bool* values, int count) 
     return pdu;
 }
 
-Bytes mbapRequest(std::uint16_t transactionId, const Bytes& pdu) {
-    Bytes frame;
-    frame.reserve(kMbapHeaderSize + pdu.size());
-    appendWord(frame, transactionId);
-    appendWord(frame, 0);
-    appendWord(frame, static_cast<std::uint16_t>(pdu.size() + 1));
-    frame.push_back(kSlaveAddress);
-    frame.insert(frame.end(), pdu.begin(), pdu.end());
-    return frame;
-}
-
-Bytes rtuRequest(const Bytes& pdu) {
-    Bytes frame{kSlaveAddress};
-    frame.insert(frame.end(), pdu.begin(), pdu.end());
-    const std::uint16_t crc = crc16(frame.data(), frame.size());
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return frame;
-}
-
-int mbapDataLength(const std::uint8_t (&header)[kMbapHeaderSize]) { return header[4] * 256 + header[5] - 1; }
-
-std::uint16_t mbapTransactionId(const std::uint8_t (&header)[kMbapHeaderSize]) {
-    return static_cast<std::uint16_t>(header[0] << 8 | header[1]);
-}
-
-RtuReplyShape rtuReplyShape(std::uint8_t functionCode) {
-    if ((functionCode & 0x80) != 0) return RtuReplyShape::Exception;
-    switch (functionCode) {
-    case 3:
-    case 4:
-        return RtuReplyShape::ByteCount;
-    case 5:
-    case 6:
-    case 15:
-    case 16:
-        return RtuReplyShape::Fixed;
-    default:
-        return RtuReplyShape::Unsupported;
+Result checkWriteReply(const Bytes& requestPdu, const std::uint8_t* replyPdu, std::size_t length) {
+    if (requestPdu.size() < kWriteReplyPduSize) return failedWith(Failure::RequestInvalid);
+    const std::uint8_t function = requestPdu[0];
+    const auto wrongLength = [length](std::size_t wanted) {
+        return failedWith(Failure::LengthMismatch, static_cast<long long>(length), static_cast<long long>(wanted));
+    };
+    if (length == 0) return wrongLength(kWriteReplyPduSize);
+    if (replyPdu[0] == (function | kExceptionBit)) {
+        if (length != kExceptionPduSize) return wrongLength(kExceptionPduSize);
+        return failedWith(Failure::Exception, replyPdu[1], function);
     }
-}
-
-RtuCrcCheck checkRtuCrc(const Bytes& frame) {
-    if (frame.size() < 4) return {false, 0, 0};
-    const std::size_t body = frame.size() - 2;
-    const auto received = static_cast<std::uint16_t>(frame[body] | (frame[body + 1] << 8));
-    const std::uint16_t computed = crc16(frame.data(), body);
-    return {received == computed, received, computed};
-}
-
-bool rtuReplyAnswers(const Bytes& requestPdu, const Bytes& reply) {
-    constexpr std::size_t kEcho = kRtuFixedTail - 2; // the address and value a write reply echoes, not its CRC
-    if (requestPdu.size() < 1 + kEcho || reply.size() < 2 + kEcho || reply[1] != requestPdu[0] ||
-        rtuReplyShape(reply[1]) != RtuReplyShape::Fixed)
-        return true;
-    for (std::size_t i = 0; i < kEcho; ++i)
-        if (reply[2 + i] != requestPdu[1 + i]) return false;
-    return true;
-}
-
-bool writeAccepted(const Bytes& reply, std::uint8_t functionCode) {
-    return reply.size() >= 6 && reply[1] == functionCode;
+    if (replyPdu[0] != function) return failedWith(Failure::OtherFunction, replyPdu[0], function);
+    if (length != kWriteReplyPduSize) return wrongLength(kWriteReplyPduSize);
+    // A reply to an earlier write of the same function (one the device sent
+    // again, or late) echoes that write's address and value, not these.
+    const long long echoed = wordAt(replyPdu + 1) * 65536 + wordAt(replyPdu + 3);
+    const long long asked = wordAt(requestPdu.data() + 1) * 65536 + wordAt(requestPdu.data() + 3);
+    if (echoed != asked) return failedWith(Failure::OtherEcho, echoed, asked);
+    return {};
 }
 
 } // namespace karvel::modbus

@@ -119,12 +119,17 @@ bool SeatController::setConfiguration(std::int32_t newSeatType, const std::strin
 }
 
 void SeatController::startEffects(bool enableEffects, const EffectsEndpoints& endpoints) {
+    // The devices of the previous configuration are turned off before they
+    // are dropped: nothing keeps running that nothing controls any more. This
+    // runs here, on the configuring thread, so that a call still holding the
+    // old controller (an endpoint switch, an effect call from inside the log
+    // callback on its own worker) never has to join its own worker.
+    if (const auto previous = std::atomic_exchange(&effects, std::shared_ptr<EffectsController>()))
+        previous->shutdownTurningOff();
     if (!enableEffects) {
         logLine(kLogInfo, "[Ridova][INFO] Effects disabled.");
-        dropEffects();
         return;
     }
-    dropEffects();
     const auto started = std::make_shared<EffectsController>();
     std::atomic_store(&effects, started);
     if (started->initialize(endpoints)) {
@@ -137,15 +142,6 @@ void SeatController::startEffects(bool enableEffects, const EffectsEndpoints& en
     }
 }
 
-void SeatController::dropEffects() {
-    // Dropping the controller shuts it down. A call in progress may still hold
-    // it (an endpoint switch, or an effect call from inside the log callback on
-    // the controller's own worker): then it is shut down here, on this thread,
-    // so that its last holder never has to join its own worker.
-    if (const auto old = std::atomic_exchange(&effects, std::shared_ptr<EffectsController>()); old.use_count() > 1)
-        old->shutdown();
-}
-
 void SeatController::releaseEffects() {
     const std::shared_ptr<EffectsController> installed = installedEffects();
     if (!installed) return;
@@ -156,22 +152,8 @@ void SeatController::releaseEffects() {
 
 bool SeatController::setEffectsEndpoints(const std::string& relayIp, int relayPort, const std::string& speedIp,
                                          int speedPort) {
-    if (relayPort < 1 || relayPort > 65535 || speedPort < 1 || speedPort > 65535) {
-        logLine(kLogError, "[Ridova][ERROR] setEffectsEndpoints invalid port: relay=%d speed=%d", relayPort, speedPort);
-        return false;
-    }
-    std::uint8_t octets[4];
-    if (relayIp.empty() || !net::parseIpv4(relayIp.c_str(), octets) || speedIp.empty() ||
-        !net::parseIpv4(speedIp.c_str(), octets)) {
-        logLine(kLogError, "[Ridova][ERROR] setEffectsEndpoints invalid IP: relay=%s speed=%s", relayIp.c_str(),
-                speedIp.c_str());
-        return false;
-    }
-    if (relayIp == speedIp && relayPort == speedPort) {
-        logLine(kLogError,
-                "[Ridova][ERROR] setEffectsEndpoints requires distinct relay/speed endpoints (MBAP vs RTU-over-TCP)");
-        return false;
-    }
+    const EffectsEndpoints endpoints{relayIp, relayPort, speedIp, speedPort};
+    if (!effectsEndpointsAccepted("setEffectsEndpoints", endpoints)) return false;
     std::shared_ptr<EffectsController> target;
     {
         std::lock_guard<std::mutex> lock(controllerMutex);
@@ -184,7 +166,7 @@ bool SeatController::setEffectsEndpoints(const std::string& relayIp, int relayPo
         return false;
     }
     std::string error;
-    const bool switched = target->reconfigure(EffectsEndpoints{relayIp, relayPort, speedIp, speedPort}, error);
+    const bool switched = target->reconfigure(endpoints, error);
     if (!switched)
         logLine(kLogError, "[Ridova][ERROR] setEffectsEndpoints failed: %s", error.empty() ? "unknown error" : error.c_str());
     return switched;

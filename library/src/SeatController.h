@@ -61,7 +61,6 @@ private:
     static void closeLogAtExit(void*);
 
     void startEffects(bool enableEffects, const EffectsEndpoints& endpoints);
-    void dropEffects();
     void releaseEffects();
     // The installed effects controller, or none. Effect calls take no lock;
     // the atomic access keeps a stray overlap with configuration defined.

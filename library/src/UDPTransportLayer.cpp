@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "Deadline.h"
+#include "Ipv4Address.h"
 #include "LogSink.h"
 
 namespace karvel {
@@ -23,18 +24,6 @@ bool validPort(int port) { return port >= 1 && port <= 65535; }
 bool makeEndpoint(const std::string& ip, int port, net::Ipv4Endpoint& endpoint) {
     endpoint.port = static_cast<std::uint16_t>(port);
     return net::parseIpv4(ip.c_str(), endpoint.octets);
-}
-
-// Why no datagram could ever reach a seat at this address, or null when one can.
-// 0.0.0.0/8 names no host, 224.0.0.0/4 is multicast and 240.0.0.0/4 is
-// reserved, 255.255.255.255 (broadcast) included: every send would fail or
-// reach no seat, once per frame.
-const char* unusableTarget(const std::uint8_t (&octets)[4]) {
-    if (octets[0] == 0) return "no host";
-    if (octets[0] == 255 && octets[1] == 255 && octets[2] == 255 && octets[3] == 255) return "broadcast";
-    if (octets[0] >= 224 && octets[0] <= 239) return "multicast";
-    if (octets[0] >= 240) return "reserved";
-    return nullptr;
 }
 
 void writeField(Frame& frame, std::size_t offset, std::int32_t value) {
@@ -101,7 +90,7 @@ bool UDPTransportLayer::initialize(const std::string& ip, int port) {
         closeSocket();
         return false;
     }
-    if (const char* reason = unusableTarget(destination.octets)) {
+    if (const char* reason = unusableAddress(destination.octets)) {
         logLine(kLogError, "[Ridova][ERROR] UDPTransportLayer unusable destination IP: %s (%s)", ip.c_str(), reason);
         closeSocket();
         return false;
@@ -141,7 +130,7 @@ bool UDPTransportLayer::setTarget(const std::string& ip, int port) {
         logLine(kLogError, "[Ridova][ERROR] UDPTransportLayer setTarget invalid IP: %s", ip.c_str());
         return false;
     }
-    if (const char* reason = unusableTarget(destination.octets)) {
+    if (const char* reason = unusableAddress(destination.octets)) {
         logLine(kLogError, "[Ridova][ERROR] UDPTransportLayer setTarget unusable IP: %s (%s)", ip.c_str(), reason);
         return false;
     }

@@ -73,6 +73,7 @@ TEST_F(EffectsApi, EffectCallsReachTheDevices) {
     lib().TurnOffAllEffects();
     ASSERT_TRUE(relay.waitForRequests(6));
     EXPECT_TRUE(log().contains("[Ridova][DEBUG] turnOffAllEffects called"));
+    ASSERT_TRUE(speed.waitUntil([&] { return speed.holdingRegister(3) == 0; }));
     EXPECT_EQ(rtuPdu(speed.requests().back()), (Bytes{0x06, 0x00, 0x03, 0x00, 0x00}));
     const std::vector<Bytes> requests = relay.requests();
     EXPECT_EQ(mbapPdu(requests[3]), (Bytes{0x0F, 0x00, 0x04, 0x00, 0x04, 0x01, 0x00}));
@@ -135,6 +136,12 @@ TEST_F(EffectsApi, EndpointValidation) {
          "[Ridova][ERROR] setEffectsEndpoints invalid IP: relay=192.168.15.7 speed=localhost"},
         {"192.168.15.7", 8234, "192.168.15.7", 8234,
          "[Ridova][ERROR] setEffectsEndpoints requires distinct relay/speed endpoints (MBAP vs RTU-over-TCP)"},
+        {"0.0.0.0", 8234, "192.168.15.8", 8234,
+         "[Ridova][ERROR] setEffectsEndpoints unusable IP: relay=0.0.0.0 speed=192.168.15.8 (no host)"},
+        {"192.168.15.7", 8234, "255.255.255.255", 8234,
+         "[Ridova][ERROR] setEffectsEndpoints unusable IP: relay=192.168.15.7 speed=255.255.255.255 (broadcast)"},
+        {"239.1.2.3", 8234, "192.168.15.8", 8234,
+         "[Ridova][ERROR] setEffectsEndpoints unusable IP: relay=239.1.2.3 speed=192.168.15.8 (multicast)"},
     };
     for (const Case& c : cases) {
         log().clear();
@@ -165,8 +172,7 @@ TEST_F(EffectsApi, UnreachableDevicesCanBeCorrectedLater) {
                                std::to_string(refused)));
     ASSERT_TRUE(lib().SetEffectsEndpoints(kLoopback, relay.port(), kLoopback, speed.port()));
     lib().SetWindSpeed(2);
-    ASSERT_TRUE(speed.waitForRequests(1));
-    EXPECT_EQ(speed.holdingRegister(3), 70);
+    EXPECT_TRUE(speed.waitUntil([&] { return speed.holdingRegister(3) == 70; }));
     // Ports a socket cannot carry are refused rather than cut to 16 bits.
     log().clear();
     ASSERT_TRUE(lib().SetConfiguration(kOrvida, kLoopback, motion.port(), 1, kLoopback, relay.port() + 65536, kLoopback,
@@ -243,11 +249,13 @@ TEST_F(EffectsApi, SwitchAwayFromDevicesThatNoLongerAnswerReturnsPromptly) {
     ASSERT_TRUE(lib().SetEffectsEndpoints(kLoopback, next.relay.port(), kLoopback, next.speed.port()));
     // Two connects on loopback; waiting for the silent old pair would take at
     // least the time its turn-off is allowed, however loaded the machine.
-    EXPECT_LT(karvel::test::secondsSince(start), karvel::EffectsController::kRetireTimeoutMs / 1000.0);
+    EXPECT_LT(karvel::test::secondsSince(start), karvel::EffectsDevice::kTurnOffTimeoutMs / 1000.0);
     lib().SetWindSpeed(3);
     EXPECT_TRUE(next.speed.waitUntil([&] { return next.speed.holdingRegister(3) == 100; }, 20000));
-    EXPECT_TRUE(log().waitFor("[Ridova][ERROR] EffectsController old endpoints not turned off: relay=127.0.0.1:" +
-                              std::to_string(relay.port()) + " speed=127.0.0.1:" + std::to_string(speed.port())));
+    EXPECT_TRUE(log().waitFor("[Ridova][ERROR] EffectsController old relay board not turned off: 127.0.0.1:" +
+                              std::to_string(relay.port())));
+    EXPECT_TRUE(log().waitFor("[Ridova][ERROR] EffectsController old fan speed controller not turned off: 127.0.0.1:" +
+                              std::to_string(speed.port())));
 }
 
 namespace {
@@ -300,4 +308,210 @@ TEST_F(EffectsApi, TurnOffAllEffectsFromAnotherThreadDuringASwitchReachesTheNewP
     EXPECT_EQ(mbapPdu(offs[1]), (Bytes{0x0F, 0x00, 0x08, 0x00, 0x03, 0x01, 0x00}));
     EXPECT_EQ(mbapPdu(offs[2]), (Bytes{0x05, 0x00, 0x0F, 0x00, 0x00}));
     EXPECT_EQ(rtuPdu(next.speed.requests()[0]), (Bytes{0x06, 0x00, 0x03, 0x00, 0x00}));
+}
+
+namespace {
+
+const std::vector<bool> kRelayOff(12, false); // coils 4..15: water mist, scent and the heater
+
+// Wind 3, water mist 3, scent 1 and the heater on, as the devices hold them.
+::testing::AssertionResult switchOn(const ModbusTestServer& relay, const ModbusTestServer& speed) {
+    karvel::test::karvelLibrary().SetWindSpeed(3);
+    karvel::test::karvelLibrary().SetWaterMist(3);
+    karvel::test::karvelLibrary().SetScent(1);
+    karvel::test::karvelLibrary().SetHeater(1);
+    const bool on = relay.waitUntil([&] {
+        return relay.coils(4, 7) == std::vector<bool>{true, false, false, true, true, false, true} && relay.coil(15);
+    }) && speed.waitUntil([&] { return speed.holdingRegister(3) == 100; });
+    return on ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "the devices did not switch on";
+}
+
+bool relayOff(const ModbusTestServer& relay) { return relay.coils(4, 12) == kRelayOff; }
+
+struct SilentDevice {
+    const char* name;
+    bool relaySilent;
+};
+
+class EffectsApiSilentDevice : public EffectsApi, public ::testing::WithParamInterface<SilentDevice> {};
+
+} // namespace
+
+// One device stops answering mid-ride; the game turns everything off and
+// releases. The device that answers ends off, whatever the other does, and
+// the release stays within the stop time.
+TEST_P(EffectsApiSilentDevice, AllOffThenReleaseReachesTheDeviceThatAnswers) {
+    const bool relaySilent = GetParam().relaySilent;
+    ASSERT_TRUE(configure());
+    ASSERT_TRUE(switchOn(relay, speed));
+    (relaySilent ? relay : speed).misbehave(Behaviour::Silent, 1000000);
+    lib().TurnOffAllEffects();
+    const auto start = std::chrono::steady_clock::now();
+    lib().Release();
+    EXPECT_LT(karvel::test::secondsSince(start), karvel::EffectsController::kStopTimeoutMs / 1000.0 + 1.0);
+    if (relaySilent) {
+        EXPECT_EQ(speed.holdingRegister(3), 0);
+    } else {
+        EXPECT_TRUE(relayOff(relay));
+    }
+    // The silent one is named with what it was not sent.
+    const std::string silent = relaySilent ? "relay board" : "fan speed controller";
+    const std::string count = relaySilent ? "3" : "1";
+    const bool named = log().contains("[Ridova][ERROR] EffectsController stop time-out: " + count +
+                                      " queued effect jobs not sent to the " + silent) ||
+                       log().contains("[Ridova][ERROR] EffectsController " + silent + " not answering at stop: " + count +
+                                      " queued effect jobs not sent");
+    EXPECT_TRUE(named);
+}
+
+INSTANTIATE_TEST_SUITE_P(EffectsApi, EffectsApiSilentDevice,
+                         ::testing::Values(SilentDevice{"FanSilent", false}, SilentDevice{"RelaySilent", true}),
+                         [](const ::testing::TestParamInfo<SilentDevice>& param) { return std::string(param.param.name); });
+
+namespace {
+
+struct Reconfiguration {
+    const char* name;
+    int enableEffects;
+};
+
+class EffectsApiReconfiguration : public EffectsApi, public ::testing::WithParamInterface<Reconfiguration> {};
+
+} // namespace
+
+// A new configuration drops the devices of the old one: they are turned off
+// before the call returns, and the new devices are left as they are.
+TEST_P(EffectsApiReconfiguration, TurnsTheOldDevicesOff) {
+    ASSERT_TRUE(configure());
+    ASSERT_TRUE(switchOn(relay, speed));
+    karvel::test::EffectsDevices next;
+    log().clear();
+    ASSERT_TRUE(lib().SetConfiguration(kOrvida, kLoopback, motion.port(), GetParam().enableEffects, kLoopback,
+                                       next.relay.port(), kLoopback, next.speed.port()));
+    EXPECT_TRUE(relayOff(relay));
+    EXPECT_EQ(speed.holdingRegister(3), 0);
+    EXPECT_TRUE(log().contains("[Ridova][INFO] EffectsController old relay board turned off: 127.0.0.1:" +
+                               std::to_string(relay.port())));
+    EXPECT_TRUE(log().contains("[Ridova][INFO] EffectsController old fan speed controller turned off: 127.0.0.1:" +
+                               std::to_string(speed.port())));
+    EXPECT_EQ(next.relay.requestCount() + next.speed.requestCount(), 0u);
+    EXPECT_TRUE(log().linesStartingWith("[Ridova][ERROR]").empty());
+    // Nothing is left connected to the old devices.
+    EXPECT_TRUE(relay.waitUntil([&] { return relay.openConnections() == 0; }));
+    EXPECT_TRUE(speed.waitUntil([&] { return speed.openConnections() == 0; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(EffectsApi, EffectsApiReconfiguration,
+                         ::testing::Values(Reconfiguration{"ToOtherDevices", 1}, Reconfiguration{"WithEffectsDisabled", 0}),
+                         [](const ::testing::TestParamInfo<Reconfiguration>& param) {
+                             return std::string(param.param.name);
+                         });
+
+// The fan speed controller is off when the seat is registered: the relay
+// board works at once, and the wind asked meanwhile reaches the fan once it is
+// switched on, without another call.
+TEST_F(EffectsApi, ConfiguredWhileTheFanIsDownTheRelayWorksAndTheFanGetsItsLevelLater) {
+    const int fanPort = karvel::test::unusedTcpPort();
+    const std::string fanAt = "127.0.0.1:" + std::to_string(fanPort);
+    ASSERT_TRUE(lib().SetConfiguration(kOrvida, kLoopback, motion.port(), 1, kLoopback, relay.port(), kLoopback, fanPort));
+    EXPECT_TRUE(log().contains("[Ridova][ERROR] EffectsController connection failed: relay=1 speed=0"));
+    EXPECT_TRUE(log().contains("[Ridova][ERROR] Effects initialization failed; endpoints can still be corrected with "
+                               "setEffectsEndpoints. RelayIP=127.0.0.1, RelayPort=" +
+                               std::to_string(relay.port())));
+    EXPECT_TRUE(log().waitFor("[Ridova][ERROR] EffectsController fan speed controller not answering at " + fanAt +
+                              ": keeping its latest effect levels, trying again every 1000 ms"));
+    lib().SetWindSpeed(3);
+    lib().SetHeater(1);
+    lib().SetWaterMist(2);
+    EXPECT_TRUE(relay.waitUntil([&] { return relay.coil(15) && relay.coils(4, 4) == std::vector<bool>{1, 0, 1, 0}; }));
+    // The same endpoints again: in force already, and the fan is still tried on its own.
+    EXPECT_TRUE(lib().SetEffectsEndpoints(kLoopback, relay.port(), kLoopback, fanPort));
+    ModbusTestServer fan(Framing::Rtu, fanPort);
+    EXPECT_TRUE(fan.waitUntil([&] { return fan.holdingRegister(3) == 100; }));
+    EXPECT_TRUE(log().waitFor("[Ridova][INFO] EffectsController fan speed controller answering again at " + fanAt));
+    lib().TurnOffAllEffects();
+    lib().Release();
+    EXPECT_TRUE(relayOff(relay));
+    EXPECT_EQ(fan.holdingRegister(3), 0);
+    EXPECT_EQ(fan.requestCount(), 2u); // the kept wind, then the off
+}
+
+// Refusals and broken replies through the library, on both devices: an
+// exception reply is named and not retried; a reply that does not answer the
+// request is retried once over a fresh connection.
+TEST_F(EffectsApi, RefusalsAreNamedAndBadRepliesRetried) {
+    ASSERT_TRUE(configure());
+    relay.misbehave(Behaviour::IllegalAddress, 1);
+    speed.misbehave(Behaviour::Exception, 1);
+    lib().SetHeater(1);
+    lib().SetWindSpeed(2);
+    ASSERT_TRUE(log().waitFor("[Ridova][ERROR] ModbusTcpClient request failed: relay board, write single coil (0x05): "
+                              "exception 0x02 (illegal data address), not retried"));
+    ASSERT_TRUE(log().waitFor("[Ridova][ERROR] ModbusTcpClient request failed: fan speed controller, write single "
+                              "register (0x06): exception 0x04 (server device failure), not retried"));
+    EXPECT_FALSE(relay.coil(15));
+    EXPECT_EQ(speed.holdingRegister(3), 0);
+    // Mismatched replies: another unit, an empty PDU; another function, another
+    // value echoed. A device holds what it was told before its reply goes wrong:
+    // each step waits for the retry too.
+    relay.misbehave(Behaviour::WrongUnit, 1);
+    lib().SetWaterMist(1);
+    ASSERT_TRUE(relay.waitForRequests(3));
+    relay.misbehave(Behaviour::ShortLength, 1);
+    lib().SetScent(2);
+    ASSERT_TRUE(relay.waitForRequests(5));
+    speed.misbehave(Behaviour::WrongFunction, 1);
+    lib().SetWindSpeed(3);
+    ASSERT_TRUE(speed.waitForRequests(3));
+    speed.misbehave(Behaviour::WrongEcho, 1);
+    lib().SetWindSpeed(1);
+    ASSERT_TRUE(speed.waitForRequests(5));
+    lib().Release();
+    // One request each for the refusals (on the connection they came on), two each for the bad replies.
+    EXPECT_EQ(relay.requestCount(), 1u + 2u + 2u);
+    EXPECT_EQ(speed.requestCount(), 1u + 2u + 2u);
+    EXPECT_EQ(relay.connectionsAccepted(), 3);
+    EXPECT_EQ(speed.connectionsAccepted(), 3);
+    EXPECT_FALSE(relay.coil(15));
+    EXPECT_EQ(relay.coils(4, 7), (std::vector<bool>{1, 1, 0, 0, 0, 1, 1}));
+    EXPECT_EQ(speed.holdingRegister(3), 50);
+    for (const char* line : {"[Ridova][ERROR] ModbusTcpClient reply from unit 7, expected 1. Retry=0",
+                             "[Ridova][ERROR] ModbusTcpClient reply PDU of 0 bytes, expected 5. Retry=0",
+                             "[Ridova][ERROR] ModbusTcpClient reply for function 0x05, expected 0x06. Retry=0",
+                             "[Ridova][ERROR] ModbusTcpClient reply echoes address 4 value 50, expected address 3 value "
+                             "50. Retry=0"})
+        EXPECT_TRUE(log().contains(line)) << line;
+}
+
+// Configuration checks the effects endpoints as the endpoint switch does: the
+// motion side is configured, the effects controller runs without links, and
+// the switch can point it at working devices later.
+TEST_F(EffectsApi, ConfigurationRefusesEffectsEndpointsTheSwitchRefuses) {
+    struct Case {
+        const char* relayIp;
+        int relayPort;
+        const char* speedIp;
+        int speedPort;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"0.0.0.0", relay.port(), kLoopback, speed.port(),
+         "[Ridova][ERROR] EffectsController unusable IP: relay=0.0.0.0 speed=127.0.0.1 (no host)"},
+        {kLoopback, relay.port(), kLoopback, relay.port(),
+         "[Ridova][ERROR] EffectsController requires distinct relay/speed endpoints (MBAP vs RTU-over-TCP)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        log().clear();
+        ASSERT_TRUE(lib().SetConfiguration(kOrvida, kLoopback, motion.port(), 1, c.relayIp, c.relayPort, c.speedIp,
+                                           c.speedPort));
+        EXPECT_EQ(log().linesStartingWith("[Ridova][ERROR]").at(0), c.line);
+        EXPECT_FALSE(log().linesStartingWith("[Ridova][ERROR] Effects initialization failed;").empty());
+        lib().ResetPosition();
+        EXPECT_TRUE(motion.receive().has_value());
+    }
+    EXPECT_EQ(relay.connectionsAccepted() + speed.connectionsAccepted(), 0);
+    ASSERT_TRUE(lib().SetEffectsEndpoints(kLoopback, relay.port(), kLoopback, speed.port()));
+    lib().SetHeater(1);
+    EXPECT_TRUE(relay.waitUntil([&] { return relay.coil(15); }));
 }

@@ -96,3 +96,56 @@ TEST(EffectsQueue, AnyStreamStaysBoundedAndEndsInTheLastAskedState) {
         ASSERT_EQ(devices, asked) << "round " << round;
     }
 }
+
+// A command that met no answer goes back to the front, unless a later call
+// superseded it.
+TEST(EffectsQueue, PutBackGoesFirstUnlessSuperseded) {
+    EffectsQueue queue;
+    queue.push({Kind::WaterMist, 2});
+    queue.putBack({Kind::Heater, 1});
+    queue.putBack({Kind::WaterMist, 1}); // the queued change is later: it stands
+    EXPECT_EQ(drain(queue), (std::vector<EffectCommand>{{Kind::Heater, 1}, {Kind::WaterMist, 2}}));
+    queue.push({Kind::AllOff});
+    queue.push({Kind::Heater, 1});
+    queue.putBack({Kind::Scent, 2}); // the off came later
+    EXPECT_EQ(drain(queue), (std::vector<EffectCommand>{{Kind::AllOff}, {Kind::Heater, 1}}));
+}
+
+// The same stream against a device that misses requests at random: what it
+// missed goes back (an all-off as its parts, each on its own), and the
+// outputs still end as asked, the queue within its bound.
+TEST(EffectsQueue, AStreamToAnUnreliableDeviceEndsInTheLastAskedState) {
+    std::mt19937 random(18);
+    const auto misses = [&random] { return std::uniform_int_distribution<int>(0, 2)(random) == 0; };
+    for (int round = 0; round < 200; ++round) {
+        EffectsQueue queue;
+        Outputs asked{};
+        Outputs devices{};
+        const auto send = [&] {
+            const EffectCommand command = queue.pop();
+            std::vector<EffectCommand> parts{command};
+            if (command.kind == Kind::AllOff)
+                parts = {{Kind::Wind, 0}, {Kind::WaterMist, 0}, {Kind::Scent, 0}, {Kind::Heater, 0}};
+            std::vector<EffectCommand> missed;
+            for (const EffectCommand& part : parts) {
+                if (misses()) {
+                    missed.push_back(part);
+                } else {
+                    applyTo(devices, part);
+                }
+            }
+            for (auto part = missed.rbegin(); part != missed.rend(); ++part) queue.putBack(*part);
+        };
+        for (int call = 0; call < 500; ++call) {
+            const int pick = std::uniform_int_distribution<int>(0, 4)(random);
+            const EffectCommand command{static_cast<Kind>(pick), std::uniform_int_distribution<int>(0, 3)(random)};
+            queue.push(command);
+            applyTo(asked, command);
+            if (std::uniform_int_distribution<int>(0, 9)(random) == 0 && !queue.empty()) send();
+            ASSERT_LE(queue.size(), EffectsQueue::kMaxLength);
+        }
+        // The device answers again, now and then missing one more.
+        while (!queue.empty()) send();
+        ASSERT_EQ(devices, asked) << "round " << round;
+    }
+}

@@ -309,7 +309,10 @@ TEST_P(IndependentPeer, EndpointSwitchTurnsTheOldPairOffAndLeavesTheNewPairAlone
     // The effects worker writes the old pair off once the switch has returned.
     EXPECT_TRUE(old.relay().reaches(kRelayStart));
     EXPECT_TRUE(old.fan().reaches(kFanStart));
-    EXPECT_TRUE(log().waitFor("[Ridova][INFO] EffectsController old endpoints turned off"));
+    EXPECT_TRUE(log().waitFor("[Ridova][INFO] EffectsController old relay board turned off: 127.0.0.1:" +
+                              std::to_string(old.relay().port())));
+    EXPECT_TRUE(log().waitFor("[Ridova][INFO] EffectsController old fan speed controller turned off: 127.0.0.1:" +
+                              std::to_string(old.fan().port())));
     EXPECT_EQ(fresh.relay().state(), newRelayStart);
     EXPECT_EQ(fresh.fan().state(), newFanStart);
 
@@ -318,6 +321,18 @@ TEST_P(IndependentPeer, EndpointSwitchTurnsTheOldPairOffAndLeavesTheNewPairAlone
     lib().SetWindSpeed(1);
     EXPECT_TRUE(fresh.relay().reaches(DeviceState(newRelayStart).setCoils(kHeaterCoil, {0})));
     EXPECT_TRUE(fresh.fan().reaches(withFanSpeed(newFanStart, 50)));
+    EXPECT_EQ(old.relay().state(), kRelayStart);
+    EXPECT_EQ(old.fan().state(), kFanStart);
+}
+
+// Registering the seat again drops the devices of the first registration:
+// they end with every output off, as the servers hold them.
+TEST_P(IndependentPeer, ReconfigurationTurnsTheOldPairOff) {
+    const DevicePair old(GetParam(), kRelayStart, kFanStart);
+    ASSERT_TRUE(configure(old));
+    ASSERT_TRUE(switchOn(old));
+
+    ASSERT_TRUE(lib().SetConfiguration(kOrvida, kLoopback, receiver_.port(), 0, "", 0, "", 0));
     EXPECT_EQ(old.relay().state(), kRelayStart);
     EXPECT_EQ(old.fan().state(), kFanStart);
 }

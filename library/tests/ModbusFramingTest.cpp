@@ -38,27 +38,91 @@ TEST(ModbusFraming, CoilPacking) {
     EXPECT_EQ(largest[5], 246);
 }
 
-TEST(ModbusFraming, ReplyChecks) {
-    const std::uint8_t header[7] = {0, 0, 0, 0, 0x01, 0x02, 1};
-    EXPECT_EQ(mbapDataLength(header), 257);
-    const std::uint8_t zero[7] = {0, 0, 0, 0, 0, 0, 1};
-    EXPECT_EQ(mbapDataLength(zero), -1);
+// What each framing's check makes of a reply to a known request, byte by byte.
+struct ReplyCase {
+    const char* name;
+    Bytes frame;
+    Failure failure;
+    long long got;
+    long long expected;
+};
 
-    EXPECT_EQ(rtuReplyShape(0x85), RtuReplyShape::Exception);
-    EXPECT_EQ(rtuReplyShape(0x03), RtuReplyShape::ByteCount);
-    EXPECT_EQ(rtuReplyShape(0x04), RtuReplyShape::ByteCount);
-    for (std::uint8_t code : {0x05, 0x06, 0x0F, 0x10}) EXPECT_EQ(rtuReplyShape(code), RtuReplyShape::Fixed);
-    EXPECT_EQ(rtuReplyShape(0x2B), RtuReplyShape::Unsupported);
+void expectChecks(const Framing& framing, const Bytes& request, const std::vector<ReplyCase>& cases) {
+    for (const ReplyCase& c : cases) {
+        SCOPED_TRACE(std::string(framing.name) + " " + c.name);
+        Bytes reply{0xEE};
+        const Result result = framing.checkReply(request, c.frame, reply);
+        EXPECT_EQ(result.failure, c.failure);
+        EXPECT_EQ(result.got, c.got);
+        EXPECT_EQ(result.expected, c.expected);
+        // The reply, address byte first, only when the device answered.
+        if (result.answered()) {
+            const bool rtu = &framing == &kRtuOverTcp;
+            EXPECT_EQ(reply, rtu ? Bytes(c.frame.begin(), c.frame.end() - 2) : Bytes(c.frame.begin() + 6, c.frame.end()));
+        } else {
+            EXPECT_TRUE(reply.empty());
+        }
+    }
+}
 
-    EXPECT_TRUE(checkRtuCrc({0x01, 0x06, 0x00, 0x03, 0x00, 0x32, 0xF8, 0x1F}).ok);
-    const RtuCrcCheck bad = checkRtuCrc({0x01, 0x06, 0x00, 0x03, 0x00, 0x32, 0x1F, 0xF8});
-    EXPECT_FALSE(bad.ok);
-    EXPECT_EQ(bad.received, 0xF81F);
-    EXPECT_EQ(bad.computed, 0x1FF8);
-    EXPECT_FALSE(checkRtuCrc({0x01, 0x02, 0x03}).ok);
+TEST(ModbusFraming, MbapReplyMustAnswerItsRequest) {
+    const Bytes request = mbapRequest(0x0102, writeSingleCoilPdu(15, true));
+    ASSERT_EQ(request, (Bytes{0x01, 0x02, 0x00, 0x00, 0x00, 0x06, 0x01, 0x05, 0x00, 0x0F, 0xFF, 0x00}));
+    expectChecks(kModbusTcp, request,
+                 {
+                     {"echo", request, Failure::None, 0, 0},
+                     {"another transaction", {0x01, 0x03, 0, 0, 0, 6, 1, 0x05, 0x00, 0x0F, 0xFF, 0x00},
+                      Failure::OtherTransaction, 0x0103, 0x0102},
+                     {"another protocol", {0x01, 0x02, 0, 1, 0, 6, 1, 0x05, 0x00, 0x0F, 0xFF, 0x00},
+                      Failure::OtherProtocol, 1, 0},
+                     {"another unit", {0x01, 0x02, 0, 0, 0, 6, 2, 0x05, 0x00, 0x0F, 0xFF, 0x00}, Failure::OtherUnit, 2, 1},
+                     {"exception 02", {0x01, 0x02, 0, 0, 0, 3, 1, 0x85, 0x02}, Failure::Exception, 2, 0x05},
+                     {"exception 04", {0x01, 0x02, 0, 0, 0, 3, 1, 0x85, 0x04}, Failure::Exception, 4, 0x05},
+                     {"exception without its code", {0x01, 0x02, 0, 0, 0, 2, 1, 0x85}, Failure::LengthMismatch, 1, 2},
+                     {"exception to another function", {0x01, 0x02, 0, 0, 0, 3, 1, 0x86, 0x02}, Failure::OtherFunction,
+                      0x86, 0x05},
+                     {"another function", {0x01, 0x02, 0, 0, 0, 6, 1, 0x06, 0x00, 0x0F, 0xFF, 0x00},
+                      Failure::OtherFunction, 0x06, 0x05},
+                     {"empty PDU", {0x01, 0x02, 0, 0, 0, 1, 1}, Failure::LengthMismatch, 0, 5},
+                     {"short PDU", {0x01, 0x02, 0, 0, 0, 4, 1, 0x05, 0x00, 0x0F}, Failure::LengthMismatch, 3, 5},
+                     {"long PDU", {0x01, 0x02, 0, 0, 0, 7, 1, 0x05, 0x00, 0x0F, 0xFF, 0x00, 0x00},
+                      Failure::LengthMismatch, 6, 5},
+                     {"another value", {0x01, 0x02, 0, 0, 0, 6, 1, 0x05, 0x00, 0x0F, 0x00, 0x00}, Failure::OtherEcho,
+                      0x000F0000, 0x000FFF00},
+                     {"another address", {0x01, 0x02, 0, 0, 0, 6, 1, 0x05, 0x00, 0x0E, 0xFF, 0x00}, Failure::OtherEcho,
+                      0x000EFF00, 0x000FFF00},
+                 });
+}
 
-    EXPECT_TRUE(writeAccepted({0x01, 0x05, 0x00, 0x0F, 0xFF, 0x00}, 0x05));
-    EXPECT_FALSE(writeAccepted({0x01, 0x85, 0x04}, 0x05));
-    EXPECT_FALSE(writeAccepted({0x01, 0x06, 0x00, 0x0F, 0xFF, 0x00}, 0x05));
-    EXPECT_FALSE(writeAccepted({0x01}, 0x05));
+TEST(ModbusFraming, RtuReplyMustAnswerItsRequest) {
+    const Bytes request = rtuRequest(writeSingleRegisterPdu(3, 50));
+    ASSERT_EQ(request, (Bytes{0x01, 0x06, 0x00, 0x03, 0x00, 0x32, 0xF8, 0x1F}));
+    const auto framed = [](Bytes body) {
+        const std::uint16_t crc = crc16(body.data(), body.size());
+        body.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+        body.push_back(static_cast<std::uint8_t>(crc >> 8));
+        return body;
+    };
+    expectChecks(kRtuOverTcp, request,
+                 {
+                     {"echo", request, Failure::None, 0, 0},
+                     {"CRC bytes swapped", {0x01, 0x06, 0x00, 0x03, 0x00, 0x32, 0x1F, 0xF8}, Failure::CrcMismatch,
+                      0xF81F, 0x1FF8},
+                     {"another slave", framed({0x02, 0x06, 0x00, 0x03, 0x00, 0x32}), Failure::OtherUnit, 2, 1},
+                     {"exception 02", framed({0x01, 0x86, 0x02}), Failure::Exception, 2, 0x06},
+                     {"exception 04", framed({0x01, 0x86, 0x04}), Failure::Exception, 4, 0x06},
+                     {"another function", framed({0x01, 0x05, 0x00, 0x03, 0x00, 0x32}), Failure::OtherFunction, 5, 6},
+                     {"a replayed reply", framed({0x01, 0x06, 0x00, 0x03, 0x00, 0x46}), Failure::OtherEcho, 0x00030046,
+                      0x00030032},
+                     {"a read reply", framed({0x01, 0x03, 0x02, 0x00, 0x32}), Failure::OtherFunction, 3, 6},
+                 });
+}
+
+TEST(ModbusFraming, FailuresAreNamed) {
+    EXPECT_STREQ(functionName(0x0F), "write multiple coils");
+    EXPECT_STREQ(exceptionName(2), "illegal data address");
+    EXPECT_STREQ(exceptionName(4), "server device failure");
+    EXPECT_STREQ(exceptionName(0x42), "unknown exception");
+    for (int code = 0; code <= static_cast<int>(Failure::LengthMismatch); ++code)
+        EXPECT_STRNE(failureReason(static_cast<Failure>(code)), "unknown failure") << code;
 }

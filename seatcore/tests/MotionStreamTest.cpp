@@ -19,7 +19,7 @@ const KarvelCueing::CueingProfile& Road = KarvelCueing::RoadVehicleProfile();
 MotionSample Driving(double Forward, double YawRate = 0) {
     MotionSample Sample;
     Sample.Kind = MotionSample::EKind::Motion;
-    Sample.Motion.Acceleration.X = Forward;
+    Sample.Motion.SpecificForce.X = Forward;
     Sample.Motion.AngularVelocity.Z = YawRate;
     return Sample;
 }

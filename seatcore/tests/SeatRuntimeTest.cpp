@@ -43,7 +43,7 @@ size_t CountOf(const Strings& Calls, const std::string& Call) {
 MotionSample Driving(double Forward) {
     MotionSample Sample;
     Sample.Kind = MotionSample::EKind::Motion;
-    Sample.Motion.Acceleration.X = Forward;
+    Sample.Motion.SpecificForce.X = Forward;
     return Sample;
 }
 

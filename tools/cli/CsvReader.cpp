@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "SeatSession.h"
+#include "UsageError.h"
 
 namespace karvel::cli {
 

@@ -16,8 +16,9 @@ std::string presetList() {
 }
 
 KarvelCueing::VehicleMotion motionOf(const TelemetrySample& sample) {
-    const auto& m = sample.motion;
-    return {{m[0], m[1], m[2]}, {m[3], m[4], m[5]}};
+    const auto& f = sample.force;
+    const auto& w = sample.rates;
+    return {{f[0], f[1], f[2]}, {w[0], w[1], w[2]}};
 }
 
 } // namespace

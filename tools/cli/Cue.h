@@ -17,7 +17,7 @@ struct NamedProfile {
     KarvelCueing::CueingProfile profile;
 };
 
-// A preset by name (road, flight, gentle) or a profile text file; throws
+// A preset by name (road, race, flight, gentle) or a profile text file; throws
 // UsageError with the reason for an unknown name or an unusable file.
 NamedProfile loadCueProfile(const std::string& nameOrPath);
 

@@ -15,7 +15,7 @@ const char* const kPostureColumns[] = {"time", "pitch", "roll", "yaw", "height"}
 const std::map<std::string, int> kEffectColumns = {{"wind", 3}, {"mist", 3}, {"scent", 2}, {"heater", 1}};
 // A cueing recording's input columns: the vehicle's motion that gave each
 // posture (empty where the game sent the posture itself). Replay skips them.
-const char* const kRecordingInputColumns[] = {"ax", "ay", "az", "roll_rate", "pitch_rate", "yaw_rate"};
+const char* const kRecordingInputColumns[] = {"fx", "fy", "fz", "ax", "ay", "az", "roll_rate", "pitch_rate", "yaw_rate"};
 
 bool recordingInput(const std::string& name) {
     for (const char* column : kRecordingInputColumns)

@@ -2,7 +2,7 @@
 // roll, yaw and height (seconds, degrees, degrees, degrees, 0..1) in any
 // order, and optionally wind, mist, scent and heater (effect levels that hold
 // from their row on). Lines starting with # and blank lines are skipped. A
-// cueing recording (time, the vehicle's motion ax..yaw_rate, then the posture
+// cueing recording (time, the vehicle's motion fx..yaw_rate, then the posture
 // pitch, roll, yaw, height) is a motion file too: its input columns are skipped.
 #pragma once
 

@@ -15,13 +15,9 @@
 #include "Endpoint.h"
 #include "MotionCueing.h"
 #include "SeatHost/SeatHost.h"
+#include "UsageError.h"
 
 namespace karvel::cli {
-
-// Bad input from the user: reported, and the host exits with status 2.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 struct SeatSetup {
     const KarvelSeat::SeatModel* model = &KarvelSeat::TamselSeat;

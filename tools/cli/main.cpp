@@ -25,6 +25,7 @@
 #include "Replay.h"
 #include "SeatMotion.h"
 #include "SeatSession.h"
+#include "Tune.h"
 
 using namespace karvel;
 using namespace karvel::cli;
@@ -176,11 +177,24 @@ int main(int argc, char** argv) {
     CLI::App* cueCommand =
         app.add_subcommand("cue", "cue a vehicle's telemetry (CSV) into seat motion and stream it in real time");
     addSeatOptions(*cueCommand, cueSeat);
-    cueCommand->add_option("file", telemetryPath, "CSV with the columns time,ax,ay,az,roll_rate,pitch_rate,yaw_rate")
+    cueCommand->add_option("file", telemetryPath, "CSV telemetry: time, fx,fy,fz (or ax,ay,az with roll,pitch), roll_rate,pitch_rate,yaw_rate")
         ->required();
-    cueCommand->add_option("--profile", profileName, "cueing profile: a preset (road, flight, gentle) or a profile file")
+    cueCommand->add_option("--profile", profileName, "cueing profile: a preset (road, race, flight, gentle) or a profile file")
         ->capture_default_str();
     cueCommand->add_option("--rate", cueRate, "frames per second")->capture_default_str()->check(CLI::Range(1.0, 1000.0));
+
+    TuneSetup tuneSetup;
+    std::string tuneProfile = "road";
+    CLI::App* tuneCommand = app.add_subcommand(
+        "tune", "judge the cues of a telemetry file or recording on what a rider perceives, and write a report");
+    tuneCommand->add_option("file", tuneSetup.telemetryPath, "CSV telemetry (fx,fy,fz or ax,ay,az) or a recording")
+        ->required();
+    tuneCommand->add_option("--profile", tuneProfile, "cueing profile: a preset (road, race, flight, gentle) or a profile file")
+        ->capture_default_str();
+    tuneCommand->add_option("--out", tuneSetup.outDir, "folder for the HTML report")->capture_default_str();
+    tuneCommand->add_option("--rate", tuneSetup.rateHz, "cueing steps per second")->capture_default_str()->check(CLI::Range(10.0, 1000.0));
+    tuneCommand->add_option("--model", tuneSetup.model, "seat model whose stroke and home the cues are judged on: orvida or tamsel")
+        ->capture_default_str();
 
     SeatOptions demoSeat;
     double demoSeconds = 10;
@@ -226,6 +240,11 @@ int main(int argc, char** argv) {
             const TelemetryFile telemetry = loadTelemetryFile(telemetryPath);
             return withSeat(libraryPath, cueSeat, {"cue", "profile " + profile.name + "; ", profile.profile, cueRate},
                             [&](SeatSession&, SeatMotion& motion) { return cue(motion, telemetry); });
+        }
+        if (*tuneCommand) {
+            const NamedProfile profile = loadCueProfile(tuneProfile);
+            const TelemetryFile telemetry = loadTelemetryFile(tuneSetup.telemetryPath);
+            return tune(telemetry, profile, tuneSetup);
         }
         return withSeat(libraryPath, demoSeat, {"demo", "", postureEnvelope(), demoRate},
                         [&](SeatSession& seat, SeatMotion& motion) { return demo(seat, motion, demoSeconds); });

@@ -1,17 +1,21 @@
 """Vehicle telemetry for `karvel cue`, made from a scripted trajectory.
 
-A vehicle is described by its speed along its own nose and its attitude
+A vehicle is described by its speed along its path and the path's attitude
 (heading, pitch, bank) over time, plus a vertical displacement of the road
-(a bump). The script integrates that on a 1 kHz grid and derives, by central
-differences, what a game would report each frame: the vehicle's linear
-acceleration without gravity and its angular rates, both in the vehicle's own
-frame.
+(a bump) and, optionally, the body's own pitch and roll on its suspension,
+which turn the body but not its path. The script integrates that on a 1 kHz
+grid and derives, by central differences, what a game would report each
+frame: the vehicle's linear acceleration without gravity, its specific force
+(the acceleration less gravity, what an accelerometer in the vehicle reads:
+0, 0, +9.81 at rest and level), its attitude (roll and pitch) and its angular
+rates, all in the body's own frame.
 
 Axes and signs are those of the engine and of `karvel cue`: x forward, y
-right, z up (m/s^2); roll rate + rolls the right side down, pitch rate +
-raises the nose, yaw rate + turns to the right (deg/s). The sums are done in
-the right-handed frame x forward, y right, z down, in which these three rates
-are simply the body rates about x, y and z; z is turned up on output.
+right, z up (m/s^2); roll + right side down, pitch + nose up (deg); roll rate
++ rolls the right side down, pitch rate + raises the nose, yaw rate + turns to
+the right (deg/s). The sums are done in the right-handed frame x forward, y
+right, z down, in which these three rates are simply the body rates about x,
+y and z; z is turned up on output.
 """
 import math
 
@@ -50,11 +54,14 @@ def transpose_times(r, v):
 
 
 class Trajectory:
-    """Speed (m/s), heading rate, pitch and bank (rad) and road height (m, up)
-    as functions of time; integrates speed and heading itself."""
+    """Speed along the path (m/s), heading rate, path pitch and bank (rad) and
+    road height (m, up) as functions of time; integrates speed and heading
+    itself. `acceleration(t, speed)` is along the path. `body_pitch` and
+    `body_roll` (rad, functions of time) turn the body on its path, as a car's
+    suspension does: what is felt and reported is the body's."""
 
     def __init__(self, seconds, acceleration, heading_rate, pitch, bank, road=lambda t: 0.0,
-                 speed0=0.0, heading0=0.0):
+                 speed0=0.0, heading0=0.0, body_pitch=lambda t: 0.0, body_roll=lambda t: 0.0):
         self.seconds = seconds
         n = int(seconds * GRID) + 3
         dt = 1.0 / GRID
@@ -64,47 +71,75 @@ class Trajectory:
         for t in self.times:
             self.speed.append(speed)
             self.heading.append(heading)
-            speed = max(0.0, speed + acceleration(t) * dt)
+            speed = max(0.0, speed + acceleration(t, speed) * dt)
             heading += heading_rate(t, speed) * dt
         self.pitch = [pitch(t) for t in self.times]
         self.bank = [bank(t) for t in self.times]
-        self.road = [road(t) for t in self.times]
+        self.road = road
+        self.body_pitch = [body_pitch(t) for t in self.times]
+        self.body_roll = [body_roll(t) for t in self.times]
 
     def _velocity(self, i):
-        r = rotation(self.heading[i], self.pitch[i], self.bank[i])
+        # along the path's nose: the path's bank does not turn it
+        r = rotation(self.heading[i], self.pitch[i], 0.0)
         v = [r[k][0] * self.speed[i] for k in range(3)]
         # the road lifts the vehicle (z down in these sums)
-        climb = (self.road[min(i + 1, len(self.road) - 1)] - self.road[max(i - 1, 0)]) * GRID / 2.0
+        t, h = self.times[i], 1.0 / GRID
+        climb = (self.road(t + h) - self.road(t - h)) / (2.0 * h)
         v[2] -= climb
         return v
 
+    def _body(self, i):
+        return rotation(self.heading[i], self.pitch[i] + self.body_pitch[i], self.bank[i] + self.body_roll[i])
+
     def sample(self, i):
         """(ax, ay, az, roll_rate, pitch_rate, yaw_rate, heading deg, speed) at grid index i."""
-        r = rotation(self.heading[i], self.pitch[i], self.bank[i])
-        before, after = self._velocity(i - 1), self._velocity(i + 1)
-        world = [(after[k] - before[k]) * GRID / 2.0 for k in range(3)]
-        ax, ay, az_down = transpose_times(r, world)
-        r0 = rotation(self.heading[i - 1], self.pitch[i - 1], self.bank[i - 1])
-        r1 = rotation(self.heading[i + 1], self.pitch[i + 1], self.bank[i + 1])
-        # body rates: the skew matrix R^T dR/dt
-        d = [[(r1[a][b] - r0[a][b]) * GRID / 2.0 for b in range(3)] for a in range(3)]
-        w = [[sum(r[k][a] * d[k][b] for k in range(3)) for b in range(3)] for a in range(3)]
-        p, q, rr = w[2][1], w[0][2], w[1][0]
+        ax, ay, az_up = self.acceleration(i)
+        p, q, rr = self.rates(i)
         heading = math.degrees(self.heading[i])
         heading = (heading + 180.0) % 360.0 - 180.0
         if heading == -180.0:
             heading = 180.0
-        return (ax, ay, -az_down, math.degrees(p), math.degrees(q), math.degrees(rr), heading, self.speed[i])
+        return (ax, ay, az_up, p, q, rr, heading, self.speed[i])
+
+    def acceleration(self, i):
+        """The body's acceleration without gravity (m/s^2, z up) at grid index i."""
+        before, after = self._velocity(i - 1), self._velocity(i + 1)
+        world = [(after[k] - before[k]) * GRID / 2.0 for k in range(3)]
+        ax, ay, az_down = transpose_times(self._body(i), world)
+        return (ax, ay, -az_down)
+
+    def specific_force(self, i):
+        """What an accelerometer in the body reads (m/s^2, z up): the
+        acceleration less gravity, 0, 0, +g at rest and level."""
+        ax, ay, az_up = self.acceleration(i)
+        gx, gy, gz_down = transpose_times(self._body(i), [0.0, 0.0, G])
+        return (ax - gx, ay - gy, az_up + gz_down)
+
+    def attitude(self, i):
+        """(roll, pitch) of the body in degrees: roll + right side down, pitch + nose up."""
+        return (math.degrees(self.bank[i] + self.body_roll[i]), math.degrees(self.pitch[i] + self.body_pitch[i]))
+
+    def rates(self, i):
+        """Body rates (roll, pitch, yaw rate; deg/s) at grid index i."""
+        r = self._body(i)
+        r0, r1 = self._body(i - 1), self._body(i + 1)
+        # body rates: the skew matrix R^T dR/dt
+        d = [[(r1[a][b] - r0[a][b]) * GRID / 2.0 for b in range(3)] for a in range(3)]
+        w = [[sum(r[k][a] * d[k][b] for k in range(3)) for b in range(3)] for a in range(3)]
+        return (math.degrees(w[2][1]), math.degrees(w[0][2]), math.degrees(w[1][0]))
+
+    def index(self, t):
+        return min(max(int(round(t * GRID)) + 1, 1), len(self.times) - 2)
 
     def at(self, t):
-        i = int(round(t * GRID)) + 1
-        return self.sample(min(max(i, 1), len(self.times) - 2))
+        return self.sample(self.index(t))
 
 
 def drive():
     """16 s: pull away, a bump, a long right-hand bend whose heading crosses
     +-180 degrees, then hard braking to a crawl."""
-    def acceleration(t):
+    def acceleration(t, speed):
         return 3.5 * pulse(t, 1.0, 5.0, 0.4) - 5.5 * pulse(t, 12.5, 14.6, 0.3)
 
     def heading_rate(t, speed):
@@ -133,7 +168,7 @@ def flight():
     light turbulence."""
     speed0 = 60.0
 
-    def acceleration(t):
+    def acceleration(t, speed):
         return 2.0 * pulse(t, 9.0, 12.0, 0.5)
 
     def bank(t):

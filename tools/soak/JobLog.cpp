@@ -9,25 +9,21 @@ namespace {
 
 bool startsWith(const char* text, const char* prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
 
-bool endsWith(const char* text, const char* suffix) {
-    const std::size_t length = std::strlen(text);
-    const std::size_t tail = std::strlen(suffix);
-    return length >= tail && std::strcmp(text + length - tail, suffix) == 0;
+constexpr const char* kRequestStarted = "[Ridova][DEBUG] ModbusTcpClient sendRequest ";
+constexpr const char* kRequestFailed = "[Ridova][ERROR] ModbusTcpClient request failed: ";
+
+// How often a line occurred: N when the library held its repeats back.
+std::uint64_t occurrences(const char* line) {
+    const char* repeated = std::strstr(line, " (repeated ");
+    if (repeated == nullptr) return 1;
+    const std::uint64_t count = std::strtoull(repeated + std::strlen(" (repeated "), nullptr, 10);
+    return count > 0 ? count : 1;
 }
 
-constexpr const char* kClientError = "[Ridova][ERROR] ModbusTcpClient ";
-
-// The one line each failed attempt ends with.
-bool endsAnAttempt(const char* line) {
-    return endsWith(line, "Retry=0") || endsWith(line, "Retry=1") ||
-           startsWith(line, "[Ridova][ERROR] ModbusTcpClient readBytes data error.");
-}
-
-// Lines after which the request is not tried again.
-bool endsTheRequest(const char* line) {
-    return startsWith(line, "[Ridova][ERROR] ModbusTcpClient not connected, reconnect failed") ||
-           startsWith(line, "[Ridova][ERROR] ModbusTcpClient invalid dataLen: ") ||
-           startsWith(line, "[Ridova][ERROR] ModbusTcpClient request deadline passed.");
+// The lines a failing effects device causes: the client's, and those naming the device.
+bool aboutAnEffectsDevice(const char* line) {
+    return startsWith(line, "[Ridova][ERROR] ModbusTcpClient ") || std::strstr(line, "relay board") != nullptr ||
+           std::strstr(line, "fan speed controller") != nullptr;
 }
 
 } // namespace
@@ -46,22 +42,8 @@ std::string JobLog::firstOtherError() const {
     return firstOtherError_;
 }
 
-void JobLog::workerStopped() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    endRequestInProgress();
-}
-
-void JobLog::endRequestInProgress() {
-    if (inProgress_) ++succeeded_; // it would have failed by now
-    inProgress_ = false;
-}
-
 void JobLog::take(const char* line) {
-    if (startsWith(line, "[Ridova][DEBUG] ModbusTcpClient sendRequest ")) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        endRequestInProgress();
-        inProgress_ = true;
-        failedAttempts_ = 0;
+    if (startsWith(line, kRequestStarted)) {
         ++started_;
         return;
     }
@@ -70,19 +52,14 @@ void JobLog::take(const char* line) {
         framesGivenWay_ += givenWay;
         return;
     }
-    if (!startsWith(line, kClientError)) {
-        if (otherErrors_++ == 0) {
-            std::lock_guard<std::mutex> lock(otherMutex_);
-            firstOtherError_ = line;
-        }
+    if (startsWith(line, kRequestFailed)) {
+        failed_ += occurrences(line);
         return;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!inProgress_) return;
-    if (endsAnAttempt(line)) ++failedAttempts_;
-    if (failedAttempts_ == 2 || endsTheRequest(line)) {
-        inProgress_ = false;
-        ++failed_;
+    if (aboutAnEffectsDevice(line)) return;
+    if (otherErrors_++ == 0) {
+        std::lock_guard<std::mutex> lock(otherMutex_);
+        firstOtherError_ = line;
     }
 }
 

@@ -104,9 +104,9 @@ protected:
         const std::string length = runsOut ? "2" : "60";
         switch (ride()) {
         case Ride::Cue: {
-            // Pulling away: the seat leans back at the profile's tilt rate.
-            const std::string rows = "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate\n0,0,0,0,0,60,0\n0.3,3,0,0,0,0,0\n" +
-                                     length + ",3,0,0,0,0,0\n";
+            // Pulling away hard: the seat leans back as far as the profile lets it.
+            const std::string rows = "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate\n0,0,0,0,0,60,0\n0.3,9,0,0,0,0,0\n" +
+                                     length + ",9,0,0,0,0,0\n";
             return {"cue", writeFile("pull-away.csv", rows)};
         }
         case Ride::Replay: {

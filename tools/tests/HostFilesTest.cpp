@@ -2,6 +2,9 @@
 // column name, rows at uneven spacing interpolated, bad lines named.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+
 #include "CliFixture.h"
 #include "MotionFile.h"
 #include "SeatSession.h"
@@ -12,8 +15,15 @@ namespace {
 
 using cli::UsageError;
 
+constexpr double kG = 9.80665;
+
+void expectNear(const std::array<double, 3>& actual, const std::array<double, 3>& expected, const char* what) {
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-9) << what << " " << i;
+}
+
 TEST(TelemetryFile, ColumnsAreFoundByNameAndUnevenRowsInterpolated) {
     // Columns shuffled, two extra ones; rows 0.1 s, then 0.3 s, then 0 s apart.
+    // Acceleration without attitude: a level vehicle, gravity added on z.
     const std::string path = writeFile("uneven.csv",
                                        "# a comment\n"
                                        "speed,yaw_rate,time,ax,ay,az,note,roll_rate,pitch_rate\n"
@@ -24,14 +34,53 @@ TEST(TelemetryFile, ColumnsAreFoundByNameAndUnevenRowsInterpolated) {
                                        "7,-10,1.4,4,-8,9.81,y,0,-6\n");
     const cli::TelemetryFile file = cli::loadTelemetryFile(path);
     ASSERT_EQ(file.samples.size(), 4u);
+    EXPECT_TRUE(file.hasAcceleration);
     EXPECT_DOUBLE_EQ(file.duration(), 0.4);
-    // ax, ay, az, roll_rate, pitch_rate, yaw_rate at 1.25 s: half way from 1.1 to 1.4.
+    // At 1.25 s: half way from 1.1 to 1.4.
     const cli::TelemetrySample mid = cli::telemetryAt(file, 1.25);
-    const double expected[] = {2.5, -5, 4.905, 1.5, -3, 5};
-    for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(mid.motion[i], expected[i], 1e-12) << i;
-    EXPECT_NEAR(cli::telemetryAt(file, 1.05).motion[5], 15, 1e-12);
-    EXPECT_EQ(cli::telemetryAt(file, 0.5).motion[5], 10) << "held before the first row";
-    EXPECT_EQ(cli::telemetryAt(file, 9.0).motion[0], 4) << "held after the last row";
+    expectNear(mid.acceleration, {2.5, -5, 4.905}, "acceleration");
+    expectNear(mid.force, {2.5, -5, 4.905 + kG}, "specific force");
+    expectNear(mid.rates, {1.5, -3, 5}, "rates");
+    EXPECT_NEAR(cli::telemetryAt(file, 1.05).rates[2], 15, 1e-12);
+    EXPECT_EQ(cli::telemetryAt(file, 0.5).rates[2], 10) << "held before the first row";
+    EXPECT_EQ(cli::telemetryAt(file, 9.0).force[0], 4) << "held after the last row";
+}
+
+TEST(TelemetryFile, SpecificForceIsTakenAsItIsAndGravityAddedByTheAttitude) {
+    // Specific force given: used as it stands, even beside an acceleration.
+    const cli::TelemetryFile given = cli::loadTelemetryFile(
+        writeFile("force.csv", "time,fx,fy,fz,ax,ay,az,roll_rate,pitch_rate,yaw_rate\n0,1,2,3,7,8,9,0,0,0\n"));
+    expectNear(given.samples[0].force, {1, 2, 3}, "given");
+    expectNear(given.samples[0].acceleration, {7, 8, 9}, "kept");
+
+    // Acceleration with attitude: a coordinated turn banked 30 degrees right
+    // (worked by hand): the turn's acceleration in the banked frame is
+    // g tan 30 = 5.66184 m/s^2 toward the turn's centre, i.e. ay = g sin 30 =
+    // 4.90333 and az = g tan 30 sin 30 = 2.83094; gravity adds -g sin 30 on y
+    // and g cos 30 on z: nothing sideways, g / cos 30 = 11.32375 down through
+    // the seat. Then parked nose up 10 degrees: g sin 10 = 1.70293 forward.
+    const cli::TelemetryFile turn = cli::loadTelemetryFile(
+        writeFile("turn.csv", "time,ax,ay,az,roll,pitch,roll_rate,pitch_rate,yaw_rate\n"
+                              "0,0,4.903325,2.830937,30,0,0,2.7,4.7\n"
+                              "1,0,0,0,0,10,0,0,0\n"));
+    EXPECT_NEAR(turn.samples[0].force[0], 0, 1e-12);
+    EXPECT_NEAR(turn.samples[0].force[1], 0, 1e-6);
+    EXPECT_NEAR(turn.samples[0].force[2], kG / std::cos(3.141592653589793 / 6), 1e-5);
+    EXPECT_NEAR(turn.samples[1].force[0], kG * std::sin(3.141592653589793 / 18), 1e-12);
+    EXPECT_NEAR(turn.samples[1].force[2], kG * std::cos(3.141592653589793 / 18), 1e-12);
+}
+
+TEST(TelemetryFile, RecordingGivesItsInputsAndNeverTakesTheSeatPostureForAttitude) {
+    // A recording of the motion component: its pitch and roll are the seat's
+    // (beside a height), and a row of a posture the game sent itself has no inputs.
+    const cli::TelemetryFile file = cli::loadTelemetryFile(
+        writeFile("recording-in.csv", "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate,pitch,roll,yaw,height\n"
+                                      "0.5,1,2,3,4,5,6,10,-10,3,0.4\n"
+                                      "0.6,,,,,,,3,-2,-5,0.6\n"
+                                      "0.7,1,2,3,4,5,6,10,-10,3,0.4\n"));
+    ASSERT_EQ(file.samples.size(), 2u) << "the posture row is skipped";
+    expectNear(file.samples[0].force, {1, 2, 3 + kG}, "level: the seat's tilt is not the vehicle's");
+    expectNear(file.samples[1].rates, {4, 5, 6}, "rates");
 }
 
 TEST(TelemetryFile, BadLinesAreNamed) {
@@ -51,6 +100,17 @@ TEST(TelemetryFile, BadLinesAreNamed) {
     EXPECT_NE(message("twice.csv", "time,ax,ax,ay,az,roll_rate,pitch_rate,yaw_rate\n").find("column 'ax' twice"),
               std::string::npos);
     EXPECT_NE(message("empty.csv", header).find("empty.csv:1: no data rows"), std::string::npos);
+    EXPECT_NE(message("half.csv", "time,fx,fy,roll_rate,pitch_rate,yaw_rate\n0,0,0,0,0,0\n")
+                  .find("half.csv:1: the header lacks the column 'fz'"),
+              std::string::npos);
+    EXPECT_NE(message("none.csv", "time,roll_rate,pitch_rate,yaw_rate\n0,0,0,0\n")
+                  .find("none.csv:1: the header has neither fx,fy,fz (specific force) nor ax,ay,az"),
+              std::string::npos);
+    EXPECT_NE(message("roll-only.csv", header.substr(0, header.size() - 1) + ",roll\n0,0,0,0,0,0,0,5\n")
+                  .find("roll-only.csv:1: the attitude needs both roll and pitch; the header has only roll"),
+              std::string::npos);
+    EXPECT_NE(message("half-row.csv", header + "0,1,,3,0,0,0\n").find("half-row.csv:2: ay '' is not a number"),
+              std::string::npos);
 }
 
 TEST(MotionFile, RecordingIsReplayedFromItsPostureColumns) {

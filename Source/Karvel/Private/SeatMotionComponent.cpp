@@ -293,6 +293,7 @@ MotionSample USeatMotionComponent::NextSample(float DeltaSeconds, bool bPaused)
 	}
 	Sample.Kind = MotionSample::EKind::Motion;
 	Sample.Motion = Motion;
+	Sample.Acceleration = OwnerAcceleration;
 	return Sample;
 }
 
@@ -328,8 +329,13 @@ bool USeatMotionComponent::ReadOwnerMotion(float DeltaSeconds, VehicleMotion& Ou
 		Spin = bDifferences ? SpinBetween(LastRotation, Rotation, DeltaSeconds) : FVector::ZeroVector;
 	}
 	const FVector Acceleration = bDifferences ? (Velocity - LastVelocity) / DeltaSeconds : FVector::ZeroVector;
+	// What a rider in the vehicle feels: its acceleration less gravity, in its own frame, so that a vehicle
+	// banked into a turn, climbing or parked on a slope is cued as it is felt.
+	const UWorld* World = GetWorld();
+	const FVector Gravity(0.0, 0.0, World ? World->GetGravityZ() : -KarvelCueing::StandardGravity / CentimetresToMetres);
 
-	OutMotion.Acceleration = ToVec3(Transform.InverseTransformVectorNoScale(Acceleration) * CentimetresToMetres);
+	OwnerAcceleration = ToVec3(Transform.InverseTransformVectorNoScale(Acceleration) * CentimetresToMetres);
+	OutMotion.SpecificForce = ToVec3(Transform.InverseTransformVectorNoScale(Acceleration - Gravity) * CentimetresToMetres);
 	OutMotion.AngularVelocity = RotatorRates(Spin);
 	if (bDifferences || !bHasHistory)
 	{

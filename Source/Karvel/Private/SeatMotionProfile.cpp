@@ -50,6 +50,7 @@ const CueingProfile& PresetProfile(ESeatMotionPreset Preset)
 	{
 	case ESeatMotionPreset::Flight: return KarvelCueing::FlightProfile();
 	case ESeatMotionPreset::Gentle: return KarvelCueing::GentleProfile();
+	case ESeatMotionPreset::Race: return KarvelCueing::RaceProfile();
 	case ESeatMotionPreset::RoadVehicle: break;
 	}
 	return KarvelCueing::RoadVehicleProfile();

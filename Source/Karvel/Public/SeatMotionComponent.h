@@ -47,7 +47,7 @@ public:
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "为 true 时：游戏暂停期间关闭全部特效（风、水、气味、加热），恢复时重新打开暂停前的档位（暂停期间游戏另行设置过特效时除外）；Actor 结束时关闭全部特效。"))
 	bool bEffectsOffWhilePaused = true;
 
-	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "调参录制：非空时，开始运行即把每一步的输入（加速度、角速度）与输出姿态写入该 CSV 文件（已存在则覆盖）。"))
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "调参录制：非空时，开始运行即把每一步的输入（比力即含重力的加速度、角速度、不含重力的加速度）与输出姿态写入该 CSV 文件（已存在则覆盖），可用 karvel tune 生成体感报告。"))
 	FString RecordingPath;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "哪一辆载具驱动座椅。仅本地玩家的载具（默认）：多人游戏中只有本机玩家控制的载具驱动座椅，其他玩家的载具保持静止并在日志中说明一次原因；始终：无论由谁控制都驱动（例如无人控制的过山车车厢）；从不：此组件不驱动座椅。同一时间只有一个组件驱动座椅。"))
@@ -131,6 +131,8 @@ private:
 
 	// The owner's last state, for velocity and rotation differences.
 	bool bHasHistory = false;
+	// The owner's acceleration without gravity at the last reading (m/s^2, its own frame), for the recording.
+	KarvelCueing::Vec3 OwnerAcceleration;
 	FVector LastVelocity;
 	FVector LastLocation;
 	FQuat LastRotation;

@@ -5,15 +5,16 @@
 #include "MotionCueing/MotionCueing.h"
 #include "SeatMotionProfile.generated.h"
 
-UENUM(BlueprintType, meta = (ToolTip = "座椅体感预设：公路车辆、飞行或柔和。"))
+UENUM(BlueprintType, meta = (ToolTip = "座椅体感预设：公路车辆、飞行、柔和或赛车。"))
 enum class ESeatMotionPreset : uint8
 {
 	RoadVehicle = 0 UMETA(DisplayName = "公路车辆"),
 	Flight = 1 UMETA(DisplayName = "飞行"),
-	Gentle = 2 UMETA(DisplayName = "柔和")
+	Gentle = 2 UMETA(DisplayName = "柔和"),
+	Race = 3 UMETA(DisplayName = "赛车")
 };
 
-UCLASS(BlueprintType, meta = (ToolTip = "座椅体感配置资产：选择预设（公路车辆、飞行、柔和），或勾选自定义数值后逐项调整增益、滤波频率、倾斜限制、安全包络与回位时间。"))
+UCLASS(BlueprintType, meta = (ToolTip = "座椅体感配置资产：选择预设（公路车辆、飞行、柔和、赛车），或勾选自定义数值后逐项调整增益、滤波频率、倾斜限制、安全包络与回位时间。可用 karvel tune 对录制文件生成体感报告来调参。"))
 class KARVEL_API USeatMotionProfile : public UDataAsset
 {
 	GENERATED_BODY()
@@ -21,22 +22,22 @@ class KARVEL_API USeatMotionProfile : public UDataAsset
 public:
 	USeatMotionProfile();
 
-	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "体感预设。公路车辆：加速、刹车与转弯的倾斜明显，转动短促；飞行：转动更大、回中更慢、倾斜更多；柔和：幅度小、动作慢，适合初次体验。未勾选自定义数值时使用该预设。"))
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "体感预设。公路车辆：刹车、加速与转弯时座椅立即轻倾，转台随每个弯转动后缓缓回中，颠簸有起伏；赛车：倾斜更快更强，转台转动范围更大，路肩与颠簸更有力；飞行：持续的推力与拉升倾斜更多，协调转弯不侧倾，转台回中很慢；柔和：幅度小、动作慢，适合初次体验。未勾选自定义数值时使用该预设。"))
 	ESeatMotionPreset Preset = ESeatMotionPreset::RoadVehicle;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "勾选后使用下方的自定义数值，不再使用预设；可先点击“载入预设数值”以预设为起点调整。"))
 	bool bCustomValues = false;
 
-	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调增益：持续的纵向与横向加速度按 增益 × asin(a/g) 换算为俯仰与横滚倾角（无单位）。"))
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调增益：纵向与横向比力（含重力的加速度）按 增益 × asin(f/g) 换算为俯仰与横滚倾角，立即生效（无单位）。"))
 	double TiltGain = 0.0;
 
-	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调低通滤波的截止频率（Hz）：低于该频率的持续加速度才会换算为倾斜。"))
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调低通滤波的截止频率（Hz）：滤去比力中高于该频率的抖动后再换算为倾斜；越高倾斜越及时。"))
 	double TiltFrequency = 0.0;
 
-	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调的最大倾角（度）。"))
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调的最大倾角（度）：超过其一半后平滑趋近该值。"))
 	double TiltLimit = 0.0;
 
-	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调的最大倾斜角速度（度/秒），低于乘坐者能察觉为转动的速度，约 3 度/秒。"))
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Tilt", meta = (EditCondition = "bCustomValues", ToolTip = "倾斜协调的最大倾斜角速度（度/秒）。"))
 	double TiltRate = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Onset", meta = (EditCondition = "bCustomValues", ToolTip = "横滚角速度起始提示的增益（无单位）。"))
@@ -54,13 +55,13 @@ public:
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Onset", meta = (EditCondition = "bCustomValues", ToolTip = "俯仰起始提示的洗出（高通）截止频率（Hz）：越大回中越快。"))
 	double PitchWashout = 0.0;
 
-	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Onset", meta = (EditCondition = "bCustomValues", ToolTip = "偏航起始提示的洗出（高通）截止频率（Hz）：越大转台回中越快。"))
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Onset", meta = (EditCondition = "bCustomValues", ToolTip = "偏航洗出频率（Hz）：转台随偏航角速度转动，并以该频率（一阶）回中；越大回中越快。"))
 	double YawWashout = 0.0;
 
-	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Heave", meta = (EditCondition = "bCustomValues", ToolTip = "升降提示增益：每米提示位移对应的高度单位。"))
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Heave", meta = (EditCondition = "bCustomValues", ToolTip = "升降提示增益：每米提示位移对应的高度单位；Orvida 行程 100 毫米，增益 10 即与车辆位移一比一。"))
 	double HeaveGain = 0.0;
 
-	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Heave", meta = (EditCondition = "bCustomValues", ToolTip = "垂直加速度高通截止频率（Hz）。"))
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Heave", meta = (EditCondition = "bCustomValues", ToolTip = "垂直比力（超出重力部分）高通截止频率（Hz）。"))
 	double HeaveWashout = 0.0;
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion|Heave", meta = (EditCondition = "bCustomValues", ToolTip = "升降回到中性高度的截止频率（Hz）。"))

@@ -37,6 +37,8 @@ class UWorld : public UObject
 	float GetDeltaSeconds() const { return DeltaTimeSeconds; }
 	double GetTimeSeconds() const { return TimeSeconds; }
 	double GetRealTimeSeconds() const { return RealTimeSeconds; }
+	// Gravity along world Z, cm/s^2 (the engine's default: down at 980).
+	float GetGravityZ() const { return -980.0f; }
 
 	void AddReferencedObjects(FReferenceCollector& Collector) const override;
 

@@ -24,6 +24,12 @@ void sendBytes(net::SocketHandle connection, const Bytes& bytes, std::size_t cou
     net::sendAll(connection, bytes.data(), count);
 }
 
+// Whether an RTU frame's last two bytes (low byte first) are the CRC of the rest.
+bool crcHolds(const Bytes& frame) {
+    const std::size_t body = frame.size() - 2;
+    return modbus::crc16(frame.data(), body) == (frame[body] | frame[body + 1] << 8);
+}
+
 net::SocketHandle openTestTcpSocket() {
     useSocketLibrary();
     return net::openTcpSocket();
@@ -193,7 +199,7 @@ void ModbusTestServer::serveConnection(net::SocketHandle connection) {
     while (readRequest(connection, request)) {
         const Behaviour behaviour = nextBehaviour();
         const bool rtu = framing_ == Framing::Rtu;
-        if (rtu && !modbus::checkRtuCrc(request).ok) return; // a real device drops a damaged frame
+        if (rtu && !crcHolds(request)) return; // a real device drops a damaged frame
         const Bytes pdu(request.begin() + (rtu ? 1 : 7), request.end() - (rtu ? 2 : 0));
         Bytes replyPdu = handle(pdu, behaviour);
         {
@@ -286,6 +292,7 @@ Bytes ModbusTestServer::handle(const Bytes& pdu, Behaviour behaviour) {
     const std::uint16_t value = word(pdu, 3);
     const Bytes echo(pdu.begin(), pdu.begin() + 5);
     if (behaviour == Behaviour::Exception) return {static_cast<std::uint8_t>(function | 0x80), 0x04};
+    if (behaviour == Behaviour::IllegalAddress) return {static_cast<std::uint8_t>(function | 0x80), 0x02};
     std::lock_guard<std::mutex> lock(mutex_);
     switch (function) {
     case modbus::kWriteSingleCoil:
@@ -309,6 +316,8 @@ Bytes ModbusTestServer::frame(const Bytes& request, Bytes replyPdu, Behaviour be
     if (behaviour == Behaviour::WrongFunction)
         replyPdu[0] = replyPdu[0] == modbus::kWriteSingleRegister ? modbus::kWriteSingleCoil : modbus::kWriteSingleRegister;
     if (behaviour == Behaviour::UnknownFunction) replyPdu[0] = 0x2B;
+    if (behaviour == Behaviour::WrongEcho && replyPdu.size() >= 3) ++replyPdu[2];
+    if (behaviour == Behaviour::ShortReply) replyPdu.resize(3);
     const std::uint8_t unit = behaviour == Behaviour::WrongUnit ? 7 : modbus::kSlaveAddress;
     if (framing_ == Framing::Mbap) {
         auto length = static_cast<std::uint16_t>(replyPdu.size() + 1);
@@ -317,7 +326,8 @@ Bytes ModbusTestServer::frame(const Bytes& request, Bytes replyPdu, Behaviour be
             length = 1;
             replyPdu.clear();
         }
-        Bytes reply{request[0], request[1], 0, 0, static_cast<std::uint8_t>(length >> 8),
+        const std::uint8_t protocol = behaviour == Behaviour::WrongProtocol ? 1 : 0;
+        Bytes reply{request[0], request[1], 0, protocol, static_cast<std::uint8_t>(length >> 8),
                     static_cast<std::uint8_t>(length & 0xFF), unit};
         reply.insert(reply.end(), replyPdu.begin(), replyPdu.end());
         return reply;

@@ -27,9 +27,13 @@ public:
         LateReply,      // answers only once the client has given up on the reply (closed the connection)
         CloseMidReply,  // sends half the reply and closes
         Truncated,      // sends half the reply and keeps the connection open
-        Exception,      // answers with exception code 4
+        Exception,      // answers with exception code 4 (server device failure)
+        IllegalAddress, // answers with exception code 2 (illegal data address)
         WrongFunction,  // echoes another write function code
         WrongUnit,      // answers as unit 7
+        WrongEcho,      // echoes the next address
+        WrongProtocol,  // MBAP: protocol identifier 1
+        ShortReply,     // a reply PDU of 3 bytes, framed as such
         BadCrc,         // RTU: a reply with its CRC bytes swapped
         OverLong,       // the reply followed by stray bytes
         BadLength,      // MBAP: a length field of 300

@@ -22,21 +22,21 @@ bool CueRecorder::Open(const std::string& Path, std::string& Error) {
     return true;
 }
 
-void CueRecorder::WriteCued(double Time, const VehicleMotion& In, const SeatPose& Out) {
+void CueRecorder::WriteCued(double Time, const VehicleMotion& In, const Vec3& Acceleration, const SeatPose& Out) {
     if (!File.is_open()) return;
-    char row[512];
-    const int length = std::snprintf(row, sizeof row, "%.10g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g\n", Time,
-                                     In.Acceleration.X, In.Acceleration.Y, In.Acceleration.Z, In.AngularVelocity.X,
-                                     In.AngularVelocity.Y, In.AngularVelocity.Z, Out.Pitch, Out.Roll, Out.Yaw,
-                                     Out.Height);
+    char row[640];
+    const int length = std::snprintf(
+        row, sizeof row, "%.10g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g,%.6g\n", Time,
+        In.SpecificForce.X, In.SpecificForce.Y, In.SpecificForce.Z, In.AngularVelocity.X, In.AngularVelocity.Y,
+        In.AngularVelocity.Z, Acceleration.X, Acceleration.Y, Acceleration.Z, Out.Pitch, Out.Roll, Out.Yaw, Out.Height);
     WriteRow(row, length, sizeof row);
 }
 
 void CueRecorder::WritePosture(double Time, const SeatPose& Out) {
     if (!File.is_open()) return;
     char row[256];
-    const int length = std::snprintf(row, sizeof row, "%.10g,,,,,,,%.6g,%.6g,%.6g,%.6g\n", Time, Out.Pitch, Out.Roll,
-                                     Out.Yaw, Out.Height);
+    const int length = std::snprintf(row, sizeof row, "%.10g,,,,,,,,,,%.6g,%.6g,%.6g,%.6g\n", Time, Out.Pitch,
+                                     Out.Roll, Out.Yaw, Out.Height);
     WriteRow(row, length, sizeof row);
 }
 

@@ -49,7 +49,7 @@ const std::vector<ProfileField>& ProfileFields() {
         {"YawRateGain", &P::YawRateGain, 0, 3, ""},
         {"RollWashout", &P::RollWashout, 0.02, 5, "Hz"},
         {"PitchWashout", &P::PitchWashout, 0.02, 5, "Hz"},
-        {"YawWashout", &P::YawWashout, 0.02, 5, "Hz"},
+        {"YawWashout", &P::YawWashout, 0.005, 5, "Hz"},
         {"HeaveGain", &P::HeaveGain, 0, 10, "per m"},
         {"HeaveWashout", &P::HeaveWashout, 0.02, 5, "Hz"},
         {"HeaveReturn", &P::HeaveReturn, 0.02, 5, "Hz"},
@@ -120,29 +120,43 @@ const CueingProfile& RoadVehicleProfile() {
     return road;
 }
 
+const CueingProfile& RaceProfile() {
+    static const CueingProfile race = [] {
+        CueingProfile p;
+        p.TiltGain = 0.1;
+        p.TiltFrequency = 3;
+        p.TiltRate = 10;
+        p.YawWashout = 0.02;
+        p.HeaveGain = 8;
+        p.HeaveWashout = 0.5;
+        p.PitchVelocity = 40;
+        p.PitchAcceleration = 300;
+        p.RollVelocity = 40;
+        p.RollAcceleration = 300;
+        p.YawLimit = 90;
+        p.YawVelocity = 180;
+        p.HeightVelocity = 3;
+        p.HeightAcceleration = 60;
+        p.ParkSeconds = 2;
+        return p;
+    }();
+    return race;
+}
+
 const CueingProfile& FlightProfile() {
     static const CueingProfile flight = [] {
         CueingProfile p;
-        p.TiltGain = 1.0;
-        p.TiltFrequency = 0.3;
-        p.TiltLimit = 15;
-        p.TiltRate = 4;
-        p.RollRateGain = 1.2;
-        p.PitchRateGain = 1.2;
-        p.YawRateGain = 0.8;
-        p.RollWashout = 0.15;
-        p.PitchWashout = 0.15;
-        p.YawWashout = 0.12;
-        p.HeaveGain = 3;
-        p.HeaveWashout = 0.3;
-        p.HeaveReturn = 0.2;
+        p.TiltGain = 0.2;
+        p.TiltFrequency = 1;
+        p.TiltLimit = 8;
+        p.TiltRate = 12;
+        p.RollRateGain = 0.3;
+        p.PitchRateGain = 0.8;
+        p.RollWashout = 2;
+        p.PitchWashout = 0.5;
+        p.YawWashout = 0.01;
         p.PitchVelocity = 40;
-        p.PitchAcceleration = 250;
         p.RollVelocity = 40;
-        p.RollAcceleration = 250;
-        p.YawLimit = 35;
-        p.YawVelocity = 110;
-        p.YawAcceleration = 400;
         return p;
     }();
     return flight;
@@ -151,18 +165,16 @@ const CueingProfile& FlightProfile() {
 const CueingProfile& GentleProfile() {
     static const CueingProfile gentle = [] {
         CueingProfile p;
-        p.TiltGain = 0.5;
-        p.TiltFrequency = 0.4;
-        p.TiltLimit = 6;
-        p.TiltRate = 2;
-        p.RollRateGain = 0.4;
-        p.PitchRateGain = 0.4;
-        p.YawRateGain = 0.3;
-        p.RollWashout = 0.4;
-        p.PitchWashout = 0.4;
-        p.YawWashout = 0.3;
-        p.HeaveGain = 1;
-        p.HeaveWashout = 0.6;
+        p.TiltGain = 0.04;
+        p.TiltFrequency = 1;
+        p.TiltLimit = 3;
+        p.TiltRate = 4;
+        p.RollRateGain = 0.3;
+        p.PitchRateGain = 0.3;
+        p.YawRateGain = 0.6;
+        p.YawWashout = 0.05;
+        p.HeaveGain = 3;
+        p.HeaveWashout = 0.4;
         p.HeaveReturn = 0.4;
         p.PitchLimit = 8;
         p.PitchVelocity = 20;
@@ -170,11 +182,12 @@ const CueingProfile& GentleProfile() {
         p.RollLimit = 8;
         p.RollVelocity = 20;
         p.RollAcceleration = 100;
-        p.YawLimit = 12;
-        p.YawVelocity = 40;
-        p.YawAcceleration = 150;
-        p.HeightVelocity = 1.0;
-        p.HeightAcceleration = 8;
+        p.YawLimit = 30;
+        p.YawVelocity = 60;
+        p.YawAcceleration = 200;
+        p.HeightVelocity = 1;
+        p.HeightAcceleration = 15;
+        p.ParkSeconds = 2;
         return p;
     }();
     return gentle;
@@ -182,13 +195,14 @@ const CueingProfile& GentleProfile() {
 
 const CueingProfile* FindPresetProfile(std::string_view Name) {
     if (ProfileChecks::SameName(Name, "road")) return &RoadVehicleProfile();
+    if (ProfileChecks::SameName(Name, "race")) return &RaceProfile();
     if (ProfileChecks::SameName(Name, "flight")) return &FlightProfile();
     if (ProfileChecks::SameName(Name, "gentle")) return &GentleProfile();
     return nullptr;
 }
 
 std::vector<std::string> PresetProfileNames() {
-    return {"road", "flight", "gentle"};
+    return {"road", "race", "flight", "gentle"};
 }
 
 } // namespace KarvelCueing

@@ -1,5 +1,7 @@
 #include "MotionCueing/LeakyIntegrator.h"
 
+#include <algorithm>
+
 namespace KarvelCueing {
 
 void LeakyIntegrator::SetLeakFrequency(double Hz) {
@@ -12,6 +14,10 @@ double LeakyIntegrator::Step(double Dt, double Input) {
     Y = ((1.0 - W * h2) * Y + h2 * (LastInput + Input)) / (1.0 + W * h2);
     LastInput = Input;
     return Y;
+}
+
+void LeakyIntegrator::Limit(double Lo, double Hi) {
+    Y = std::clamp(Y, Lo, Hi);
 }
 
 } // namespace KarvelCueing

@@ -10,23 +10,33 @@ namespace CueingSteps {
 constexpr double DegreesPerRadian = 180.0 / 3.141592653589793;
 // Inputs beyond these are taken at them: no vehicle does more, and the
 // filters stay finite whatever a game sends.
-constexpr double MaxAcceleration = 1000.0; // m/s^2
-constexpr double MaxRate = 5000.0;         // deg/s
+constexpr double MaxForce = 1000.0; // m/s^2
+constexpr double MaxRate = 5000.0;  // deg/s
+// Where the tilt's soft limit starts to bend: below this share of TiltLimit
+// the tilt is exactly gain * asin(f / g).
+constexpr double TiltKnee = 0.5;
 
 bool Finite(const VehicleMotion& M) {
-    return std::isfinite(M.Acceleration.X) && std::isfinite(M.Acceleration.Y) && std::isfinite(M.Acceleration.Z) &&
-           std::isfinite(M.AngularVelocity.X) && std::isfinite(M.AngularVelocity.Y) &&
-           std::isfinite(M.AngularVelocity.Z);
+    return std::isfinite(M.SpecificForce.X) && std::isfinite(M.SpecificForce.Y) &&
+           std::isfinite(M.SpecificForce.Z) && std::isfinite(M.AngularVelocity.X) &&
+           std::isfinite(M.AngularVelocity.Y) && std::isfinite(M.AngularVelocity.Z);
 }
 
 bool Finite(const SeatPose& P) {
     return std::isfinite(P.Pitch) && std::isfinite(P.Roll) && std::isfinite(P.Yaw) && std::isfinite(P.Height);
 }
 
-// The tilt (deg) at which gravity stands in for a sustained acceleration.
-double TiltFor(double Acceleration, double Gain, double Limit) {
-    const double sine = std::clamp(Acceleration / StandardGravity, -1.0, 1.0);
-    return std::clamp(Gain * std::asin(sine) * DegreesPerRadian, -Limit, Limit);
+// The tilt (deg) at which gravity stands in for a force: gain * asin(f / g),
+// bent smoothly towards Limit above TiltKnee of it (never reaching it), so
+// that a force strong enough for the limit never stops the seat abruptly.
+double TiltFor(double Force, double Gain, double Limit) {
+    if (Limit <= 0) return 0;
+    const double sine = std::clamp(Force / StandardGravity, -1.0, 1.0);
+    const double tilt = Gain * std::asin(sine) * DegreesPerRadian;
+    const double knee = TiltKnee * Limit;
+    if (std::abs(tilt) <= knee) return tilt;
+    const double bent = knee + (Limit - knee) * std::tanh((std::abs(tilt) - knee) / (Limit - knee));
+    return tilt < 0 ? -bent : bent;
 }
 
 // Angle difference folded into (-180, 180].
@@ -66,7 +76,7 @@ void MotionCueing::ApplyProfile() {
     RollTilt.SetLimits(p.TiltRate, p.RollAcceleration);
     RollOnset.SetFrequency(p.RollWashout);
     PitchOnset.SetFrequency(p.PitchWashout);
-    YawOnset.SetFrequency(p.YawWashout);
+    YawAngle.SetLeakFrequency(p.YawWashout);
     HeaveOnset.SetFrequency(p.HeaveWashout);
     HeaveSpeed.SetLeakFrequency(p.HeaveReturn);
     PitchAxis.SetLimits(-p.PitchLimit, p.PitchLimit, p.PitchVelocity, p.PitchAcceleration);
@@ -88,7 +98,6 @@ void MotionCueing::ResetFilters() {
     RollTilt.Reset(0);
     RollOnset.Reset();
     PitchOnset.Reset();
-    YawOnset.Reset();
     HeaveOnset.Reset();
     RollAngle.Reset();
     PitchAngle.Reset();
@@ -208,33 +217,44 @@ SeatPose MotionCueing::StepPark(double Dt) {
 }
 
 SeatPose MotionCueing::Cue(double Seconds, const VehicleMotion& Motion) {
-    using CueingSteps::MaxAcceleration;
+    using CueingSteps::MaxForce;
     using CueingSteps::MaxRate;
     const CueingProfile& p = Settings;
     const double h = Seconds;
-    const double ax = std::clamp(Motion.Acceleration.X, -MaxAcceleration, MaxAcceleration);
-    const double ay = std::clamp(Motion.Acceleration.Y, -MaxAcceleration, MaxAcceleration);
-    const double az = std::clamp(Motion.Acceleration.Z, -MaxAcceleration, MaxAcceleration);
+    const double fx = std::clamp(Motion.SpecificForce.X, -MaxForce, MaxForce);
+    const double fy = std::clamp(Motion.SpecificForce.Y, -MaxForce, MaxForce);
+    const double fz = std::clamp(Motion.SpecificForce.Z, -MaxForce, MaxForce);
     const double rollRate = std::clamp(Motion.AngularVelocity.X, -MaxRate, MaxRate);
     const double pitchRate = std::clamp(Motion.AngularVelocity.Y, -MaxRate, MaxRate);
     const double yawRate = std::clamp(Motion.AngularVelocity.Z, -MaxRate, MaxRate);
 
-    // Tilt coordination: speeding up leans the rider back (+pitch); a push to
-    // the right (a right turn) lowers the left side (-roll), so the rider
-    // feels thrown outward.
-    const double pitchTilt = PitchTilt.Step(h, CueingSteps::TiltFor(SurgeLow.Step(h, ax), p.TiltGain, p.TiltLimit));
-    const double rollTilt = RollTilt.Step(h, -CueingSteps::TiltFor(SwayLow.Step(h, ay), p.TiltGain, p.TiltLimit));
+    // Tilt coordination, prompt: the force, smoothed only of its jitter, held
+    // by gravity at once (within TiltRate), so a braking or a turn is felt the
+    // right way as it starts and goes when it ends. A forward force leans the
+    // rider back (+pitch); a push to the right (a right turn) lowers the left
+    // side (-roll), so the rider feels thrown outward. A coordinated turn,
+    // felt straight down through the seat, tilts nothing.
+    const double pitchTilt = PitchTilt.Step(h, CueingSteps::TiltFor(SurgeLow.Step(h, fx), p.TiltGain, p.TiltLimit));
+    const double rollTilt = RollTilt.Step(h, -CueingSteps::TiltFor(SwayLow.Step(h, fy), p.TiltGain, p.TiltLimit));
 
-    // Onsets: the high-passed rate integrated is a rotation the same way that
-    // returns to neutral while the rate holds.
+    // Roll and pitch onsets: the high-passed rate integrated is a brief
+    // rotation the same way that returns to neutral while the rate holds.
     const double rollOnset = p.RollRateGain * RollAngle.Step(h, RollOnset.Step(h, rollRate));
     const double pitchOnset = p.PitchRateGain * PitchAngle.Step(h, PitchOnset.Step(h, pitchRate));
-    const double yawOnset = p.YawRateGain * YawAngle.Step(h, YawOnset.Step(h, yawRate));
-    // Heave: the high-passed acceleration integrated twice, the speed leaking
-    // away so that the travel returns to neutral too.
-    const double heave = p.HeaveGain * HeaveTravel.Step(h, HeaveSpeed.Step(h, HeaveOnset.Step(h, az)));
-
+    // Yaw: the rate itself integrated, leaking back to centre: the turntable
+    // turns with the vehicle from the first instant and eases back in a long
+    // turn, as the rider's sense of it fades. The angle held never goes past
+    // the turntable's range, so when a long turn ends it eases back at once.
     const SeatPose neutral = Neutral();
+    YawAngle.Step(h, yawRate);
+    if (p.YawRateGain > 0)
+        YawAngle.Limit((-p.YawLimit - neutral.Yaw) / p.YawRateGain, (p.YawLimit - neutral.Yaw) / p.YawRateGain);
+    const double yawOnset = p.YawRateGain * YawAngle.Value();
+    // Heave: the vertical force beyond gravity, high-passed and integrated
+    // twice, the speed leaking away so that the travel returns to neutral too.
+    const double heave =
+        p.HeaveGain * HeaveTravel.Step(h, HeaveSpeed.Step(h, HeaveOnset.Step(h, fz - StandardGravity)));
+
     return {neutral.Pitch + pitchTilt + pitchOnset, neutral.Roll + rollTilt + rollOnset, neutral.Yaw + yawOnset,
             neutral.Height + heave};
 }

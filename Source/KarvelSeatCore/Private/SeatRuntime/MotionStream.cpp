@@ -122,7 +122,7 @@ std::optional<Posture> MotionStream::Frame() {
     LeavePark();
     if (Sample.Kind == MotionSample::EKind::Motion) {
         const KarvelCueing::SeatPose Out = StepMotion(Sample.Motion);
-        RecordFrame(Out, &Sample.Motion);
+        RecordFrame(Out, &Sample);
         return PostureOf(Out);
     }
     const KarvelCueing::SeatPose Out = StepTowards(Sample.Posture);
@@ -178,10 +178,10 @@ std::unique_ptr<KarvelCueing::CueRecorder> MotionStream::Record(std::unique_ptr<
     return Stopped;
 }
 
-void MotionStream::RecordFrame(const KarvelCueing::SeatPose& Out, const KarvelCueing::VehicleMotion* In) {
+void MotionStream::RecordFrame(const KarvelCueing::SeatPose& Out, const MotionSample* Cued) {
     if (!Recorder) return;
-    if (In) {
-        Recorder->WriteCued(RecordSeconds, *In, Out);
+    if (Cued) {
+        Recorder->WriteCued(RecordSeconds, Cued->Motion, Cued->Acceleration, Out);
     } else {
         Recorder->WritePosture(RecordSeconds, Out);
     }

@@ -1,9 +1,12 @@
 // Records each step's input and output for tuning, as CSV with the header
-//   time,ax,ay,az,roll_rate,pitch_rate,yaw_rate,pitch,roll,yaw,height
-// in seconds, m/s^2, deg/s and the posture (deg, deg, deg, 0..1). Rows of
-// postures the game chose itself leave the six input fields empty.
-// The first seven columns are a telemetry file that can be cued again; the
-// time and the last four are a posture recording that can be replayed.
+//   time,fx,fy,fz,roll_rate,pitch_rate,yaw_rate,ax,ay,az,pitch,roll,yaw,height
+// in seconds; the vehicle's specific force (m/s^2, what the core is given),
+// its rates (deg/s) and its acceleration without gravity (m/s^2, as older
+// tools read it); then the posture (deg, deg, deg, 0..1). Rows of postures
+// the game chose itself leave the nine input fields empty.
+// The first seven columns are a telemetry file that can be cued again
+// (`karvel cue`, `karvel tune`); the time and the last four are a posture
+// recording that can be replayed.
 #pragma once
 
 #include "SeatCoreApi.h"
@@ -18,12 +21,14 @@ namespace KarvelCueing {
 
 class KARVELSEATCORE_API CueRecorder {
 public:
-    static constexpr const char* Header = "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate,pitch,roll,yaw,height";
+    static constexpr const char* Header =
+        "time,fx,fy,fz,roll_rate,pitch_rate,yaw_rate,ax,ay,az,pitch,roll,yaw,height";
 
     // Creates (or truncates) the file and writes the header; a file already
     // open is closed first. False with a message naming the path on failure.
     bool Open(const std::string& Path, std::string& Error);
-    void WriteCued(double Time, const VehicleMotion& In, const SeatPose& Out);
+    // In: what the core was given; Acceleration: the same motion without gravity.
+    void WriteCued(double Time, const VehicleMotion& In, const Vec3& Acceleration, const SeatPose& Out);
     void WritePosture(double Time, const SeatPose& Out);
     void Close();
     bool IsOpen() const { return File.is_open(); }

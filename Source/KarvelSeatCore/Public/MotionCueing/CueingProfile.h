@@ -12,26 +12,33 @@
 namespace KarvelCueing {
 
 struct CueingProfile {
-    // Tilt coordination: sustained acceleration X/Y becomes pitch/roll of
-    // gain * asin(a / g), within TiltLimit, turned no faster than TiltRate.
-    double TiltGain = 0.8;       // 1
-    double TiltFrequency = 0.5;  // Hz, break of the low-pass that picks the sustained part
-    double TiltLimit = 10;       // deg
-    double TiltRate = 3;         // deg/s, below what a rider notices as rotation
+    // Tilt coordination: the fore-aft and sideways specific force, smoothed by
+    // a low-pass at TiltFrequency, becomes pitch and roll of
+    // TiltGain * asin(f / g), bending smoothly towards TiltLimit above half of
+    // it, turned no faster than TiltRate. Prompt: a braking is felt as it
+    // starts and goes as it ends.
+    double TiltGain = 0.07;      // 1
+    double TiltFrequency = 2;    // Hz, break of the low-pass that smooths the force's jitter
+    double TiltLimit = 4;        // deg
+    double TiltRate = 8;         // deg/s
 
-    // Onset cues: each angular rate is high-passed (second order, critically
-    // damped, break *Washout) and integrated into a brief rotation.
-    double RollRateGain = 0.8;   // 1
-    double PitchRateGain = 0.8;  // 1
-    double YawRateGain = 0.6;    // 1
-    double RollWashout = 0.3;    // Hz
-    double PitchWashout = 0.3;   // Hz
-    double YawWashout = 0.2;     // Hz
+    // Onset cues: the roll and pitch rates are high-passed (second order,
+    // critically damped, break *Washout) and integrated into a brief rotation;
+    // the yaw rate is integrated and leaks back to centre (first order, break
+    // YawWashout), so the turntable turns with the vehicle at once.
+    double RollRateGain = 0.5;   // 1
+    double PitchRateGain = 0.5;  // 1
+    double YawRateGain = 1;      // 1
+    double RollWashout = 1;      // Hz
+    double PitchWashout = 1;     // Hz
+    double YawWashout = 0.03;    // Hz
 
-    // Heave: vertical acceleration, high-passed (break HeaveWashout) and
-    // integrated twice with a return to neutral (break HeaveReturn).
-    double HeaveGain = 2;        // height units per metre of cued travel
-    double HeaveWashout = 0.5;   // Hz
+    // Heave: the vertical specific force beyond gravity, high-passed (break
+    // HeaveWashout) and integrated twice with a return to neutral (break
+    // HeaveReturn). On an Orvida (a 100 mm stroke) a gain of 10 moves the seat
+    // as far as the vehicle.
+    double HeaveGain = 5;        // height units per metre of cued travel
+    double HeaveWashout = 0.3;   // Hz
     double HeaveReturn = 0.3;    // Hz
     double NeutralHeight = 0.5;  // 0..1, the height the cues move around
 
@@ -44,13 +51,13 @@ struct CueingProfile {
     double RollLimit = 15;             // deg
     double RollVelocity = 30;          // deg/s
     double RollAcceleration = 250;     // deg/s^2
-    double YawLimit = 30;              // deg
-    double YawVelocity = 90;           // deg/s
-    double YawAcceleration = 300;      // deg/s^2
+    double YawLimit = 60;              // deg
+    double YawVelocity = 150;          // deg/s
+    double YawAcceleration = 600;      // deg/s^2
     double HeightMin = 0;              // 0..1
     double HeightMax = 1;              // 0..1
-    double HeightVelocity = 1.5;       // 1/s
-    double HeightAcceleration = 10;    // 1/s^2
+    double HeightVelocity = 2;         // 1/s
+    double HeightAcceleration = 30;    // 1/s^2
 
     // Time within which a park brings the seat home from any posture within
     // the limits, moving or not, stepped at 30 Hz or faster.
@@ -74,11 +81,14 @@ KARVELSEATCORE_API const ProfileField* FindProfileField(std::string_view Name); 
 // seat within ParkSeconds).
 KARVELSEATCORE_API std::string ValidateProfile(const CueingProfile& Profile);
 
-// Presets. "road" (the default) for cars and karts: firm tilt for braking and
-// cornering, short rotations. "flight": larger, slower-washing rotations and
-// more tilt. "gentle": small, slow movements for first rides and sensitive
-// riders.
+// Presets (what each feels like is in the README). "road" (the default) for
+// cars and bikes: a prompt lean into braking and turns, the turntable
+// following every turn. "race" for racing games: quicker and stronger, the
+// turntable over a wider range. "flight": more tilt for long pulls and
+// throttle, the turntable easing back slowly. "gentle": small, slow movements
+// for first rides and sensitive riders.
 KARVELSEATCORE_API const CueingProfile& RoadVehicleProfile();
+KARVELSEATCORE_API const CueingProfile& RaceProfile();
 KARVELSEATCORE_API const CueingProfile& FlightProfile();
 KARVELSEATCORE_API const CueingProfile& GentleProfile();
 KARVELSEATCORE_API const CueingProfile* FindPresetProfile(std::string_view Name); // any case; nullptr if unknown

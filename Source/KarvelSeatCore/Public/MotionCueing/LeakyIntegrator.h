@@ -12,6 +12,9 @@ public:
     void SetLeakFrequency(double Hz);
     double Step(double Dt, double Input);
     void Reset() { Y = 0; LastInput = 0; }
+    // Holds the value within Lo..Hi (an integrator whose output cannot go
+    // further must not wind up beyond it).
+    void Limit(double Lo, double Hi);
     double Value() const { return Y; }
 
 private:

@@ -95,7 +95,7 @@ private:
     // Cue channels.
     LowPass2 SurgeLow, SwayLow;
     RateLimiter PitchTilt, RollTilt;
-    HighPass2 RollOnset, PitchOnset, YawOnset, HeaveOnset;
+    HighPass2 RollOnset, PitchOnset, HeaveOnset;
     LeakyIntegrator RollAngle, PitchAngle, YawAngle, HeaveSpeed, HeaveTravel;
 
     // Safety envelope.

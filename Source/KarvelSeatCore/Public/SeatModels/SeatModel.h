@@ -34,6 +34,10 @@ struct SeatModel {
     // The stroke of each support axis, in the unit of the lengths above and in pulses from bottom to top.
     constexpr float StrokeLength() const { return CrankRadius + CrankRadius; }
     constexpr float StrokePulses() const { return PulsesPerHalfTurn; }
+    // The stroke in metres, taking the lengths as millimetres (the motion controller needs only their ratio;
+    // 100 mm for an Orvida and 180 mm for a Tamsel are what seats of this build travel). What judging a heave
+    // cue on what a rider feels goes by.
+    constexpr double StrokeMetres() const { return StrokeLength() / 1000.0; }
 };
 
 // Tamsel homes at the bottom of the stroke, Orvida mid-stroke; both with the turntable at zero.

@@ -71,7 +71,8 @@ private:
     std::optional<Posture> ParkFrame();
     std::optional<Posture> ReturnFrame();
     void LeavePark();
-    void RecordFrame(const KarvelCueing::SeatPose& Out, const KarvelCueing::VehicleMotion* In);
+    // A cued row when Cued (its input), else a posture row.
+    void RecordFrame(const KarvelCueing::SeatPose& Out, const MotionSample* Cued);
 
     KarvelCueing::MotionCueing Core;
     Posture Home = TamselSeat.Home;

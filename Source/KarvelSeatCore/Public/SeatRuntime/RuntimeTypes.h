@@ -20,6 +20,8 @@ struct MotionSample {
     enum class EKind : std::uint8_t { Park, Motion, Posture };
     EKind Kind = EKind::Park;
     KarvelCueing::VehicleMotion Motion;
+    // The same motion's acceleration without gravity (m/s^2, vehicle frame), for recordings only.
+    KarvelCueing::Vec3 Acceleration;
     KarvelCueing::SeatPose Posture;
 };
 
