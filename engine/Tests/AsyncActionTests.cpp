@@ -14,19 +14,6 @@ namespace
 using Strings = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
-FSeatConnectParams OrvidaParams()
-{
-	FSeatConnectParams Params;
-	Params.SeatType = ESeatModelType::Orvida;
-	Params.UdpIp = TEXT("127.0.0.1");
-	Params.UdpPort = 7000;
-	Params.RelayIp = TEXT("127.0.0.7");
-	Params.RelayPort = 502;
-	Params.SpeedIp = TEXT("127.0.0.8");
-	Params.SpeedPort = 503;
-	return Params;
-}
-
 class SeatAsyncNodes : public FFakeSeatLibraryTest
 {
 protected:

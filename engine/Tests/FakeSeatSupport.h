@@ -9,6 +9,20 @@
 #include <string>
 #include <vector>
 
+// An Orvida seat on loopback addresses the fake library accepts.
+inline FSeatConnectParams OrvidaParams()
+{
+	FSeatConnectParams Params;
+	Params.SeatType = ESeatModelType::Orvida;
+	Params.UdpIp = TEXT("127.0.0.1");
+	Params.UdpPort = 7000;
+	Params.RelayIp = TEXT("127.0.0.7");
+	Params.RelayPort = 502;
+	Params.SpeedIp = TEXT("127.0.0.8");
+	Params.SpeedPort = 503;
+	return Params;
+}
+
 class FFakeSeatLibraryTest : public ::testing::Test
 {
 protected:

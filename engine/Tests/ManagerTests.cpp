@@ -40,19 +40,6 @@ protected:
 
 };
 
-FSeatConnectParams OrvidaParams()
-{
-	FSeatConnectParams Params;
-	Params.SeatType = ESeatModelType::Orvida;
-	Params.UdpIp = TEXT("127.0.0.1");
-	Params.UdpPort = 7000;
-	Params.RelayIp = TEXT("127.0.0.7");
-	Params.RelayPort = 502;
-	Params.SpeedIp = TEXT("127.0.0.8");
-	Params.SpeedPort = 503;
-	return Params;
-}
-
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float Infinity = std::numeric_limits<float>::infinity();
 }
