@@ -23,10 +23,12 @@ std::optional<LogLevel> parseLogLevel(const std::string& text) {
 
 void setLogLevel(LogLevel level) { threshold = static_cast<int>(level); }
 
+bool shows(LogLevel level) { return static_cast<int>(level) >= threshold; }
+
 void onLibraryLine(int level, const char* message) {
     if (message == nullptr) return;
     givenWay += tools::framesGivenWay(message);
-    if (level >= threshold) console::printLine(std::string("  library: ") + message);
+    if (shows(static_cast<LogLevel>(level))) console::printLine(std::string("  library: ") + message);
 }
 
 std::uint64_t framesGivenWay() { return givenWay.load(); }

@@ -13,6 +13,8 @@ enum class LogLevel { Debug = 0, Info = 1, Error = 2, Off = 3 };
 
 std::optional<LogLevel> parseLogLevel(const std::string& text);
 void setLogLevel(LogLevel level);
+// Whether lines at `level` are shown.
+bool shows(LogLevel level);
 
 // The LogCallback handed to the library.
 void onLibraryLine(int level, const char* message);

@@ -2,7 +2,10 @@
 
 namespace karvel::cli {
 
-SeatSession::SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup) : host_(library) {
+SeatSession::SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup,
+                         KarvelSeat::GuardLink* guard)
+    : host_(library) {
+    host_.SetGuard(guard);
     KarvelSeat::SeatSetup registration;
     registration.Model = setup.model->Code;
     registration.UdpIp = setup.motion.ip.c_str();

@@ -29,8 +29,10 @@ struct SeatSetup {
 class SeatSession {
 public:
     // Throws std::runtime_error when the library refuses the configuration
-    // (released again first).
-    SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup);
+    // (released again first). `guard`, when given, is kept informed from the
+    // configuration to the release (it must outlive the session).
+    SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup,
+                KarvelSeat::GuardLink* guard = nullptr);
     // Runs finish() unless it ran.
     ~SeatSession();
     SeatSession(const SeatSession&) = delete;

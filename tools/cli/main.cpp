@@ -24,7 +24,10 @@
 #include "LibraryLog.h"
 #include "Replay.h"
 #include "SeatMotion.h"
+#include "SeatGuard.h"
+#include "SeatHost/PostureEnvelope.h"
 #include "SeatSession.h"
+#include "Stop.h"
 #include "Tune.h"
 
 using namespace karvel;
@@ -115,14 +118,23 @@ void endRide(SeatSession& seat, SeatMotion& motion, const Ride& ride) {
                 static_cast<unsigned long long>(givenWay), seat.effectsEnabled() ? ", effects off" : "");
 }
 
-// Registers the seat, runs `drive` and always ends the ride safely. The exit
-// status is the stop request's when one came.
-int withSeat(const std::string& libraryPath, const SeatOptions& options, const Ride& ride,
+// Where the library is and where its guard keeps its state: what every
+// command that drives a seat shares.
+struct HostOptions {
+    std::string library = KARVEL_LIBRARY_PATH;
+    std::string stateDir; // empty: the guard's default
+};
+
+// Registers the seat under the watch of its guard, runs `drive` and always
+// ends the ride safely. The exit status is the stop request's when one came.
+int withSeat(const HostOptions& host, const SeatOptions& options, const Ride& ride,
              const std::function<int(SeatSession&, SeatMotion&)>& drive) {
     const SeatSetup setup = seatSetup(options);
-    LoadedLibrary library(libraryPath);
+    LoadedLibrary library(host.library);
     if (interrupted()) return interruptedStatus(); // before the seat was touched
-    SeatSession seat(library.functions, setup);
+    const std::unique_ptr<KarvelSeat::GuardLink> guard = seatGuard(host.library, host.stateDir);
+    guard->SetEnvelope(ride.envelope);
+    SeatSession seat(library.functions, setup, guard.get());
     SeatMotion motion(seat, ride.envelope, ride.rateHz);
     int status = 0;
     std::exception_ptr failure;
@@ -144,9 +156,11 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     CLI::App app{"karvel: drives a motion seat through the Karvel library"};
     app.require_subcommand(1);
-    std::string libraryPath = KARVEL_LIBRARY_PATH;
+    HostOptions host;
     std::string logLevel = "info";
-    app.add_option("--library", libraryPath, "path of the Karvel shared library")->capture_default_str();
+    app.add_option("--library", host.library, "path of the Karvel shared library")->capture_default_str();
+    app.add_option("--state-dir", host.stateDir,
+                   "folder of the guard's state file (default: the per-user state folder)");
     app.add_option("--log-level", logLevel, "library lines to show: debug, info, error or off")->capture_default_str();
 
     CLI::App* version = app.add_subcommand("version", "print the library's version");
@@ -204,6 +218,15 @@ int main(int argc, char** argv) {
     demoCommand->add_option("--seconds", demoSeconds, "length of the ride")->capture_default_str()->check(CLI::Range(0.5, 600.0));
     demoCommand->add_option("--rate", demoRate, "frames per second")->capture_default_str()->check(CLI::Range(1.0, 1000.0));
 
+    SeatOptions stopSeatOptions;
+    StopOptions stopOptions;
+    CLI::App* stopCommand = app.add_subcommand(
+        "stop", "park a seat whose host is gone and turn its effects off, from its guard's last state");
+    addSeatOptions(*stopCommand, stopSeatOptions);
+    stopCommand->add_option("--port-wait", stopOptions.portWaitSeconds, "seconds to wait for UDP port 8410 to be free")
+        ->capture_default_str()
+        ->check(CLI::Range(0.0, 3600.0));
+
     CLI11_PARSE(app, argc, argv);
 
     try {
@@ -212,9 +235,15 @@ int main(int argc, char** argv) {
         setLogLevel(*level);
 
         if (*version) {
-            LoadedLibrary library(libraryPath);
+            LoadedLibrary library(host.library);
             std::printf("%s\n", library.functions.GetVersion());
             return 0;
+        }
+        if (*stopCommand) {
+            stopOptions.stateDir = host.stateDir;
+            stopOptions.seat = seatSetup(stopSeatOptions);
+            LoadedLibrary library(host.library);
+            return stopSeat(library.functions, stopOptions);
         }
         if (*run) {
             std::ifstream file;
@@ -222,7 +251,7 @@ int main(int argc, char** argv) {
                 file.open(script);
                 if (!file) throw UsageError("cannot open the script " + script);
             }
-            return withSeat(libraryPath, runSeat, {"run", "", postureEnvelope(), runRate},
+            return withSeat(host, runSeat, {"run", "", KarvelSeat::PostureEnvelope(), runRate},
                             [&](SeatSession& seat, SeatMotion& motion) {
                                 const RunTarget target{seat, motion};
                                 return script.empty()
@@ -232,13 +261,13 @@ int main(int argc, char** argv) {
         }
         if (*replayCommand) {
             const MotionFile motion = loadMotionFile(motionPath);
-            return withSeat(libraryPath, replaySeat, {"replay", "", postureEnvelope(), replayRate},
+            return withSeat(host, replaySeat, {"replay", "", KarvelSeat::PostureEnvelope(), replayRate},
                             [&](SeatSession& seat, SeatMotion& stream) { return replay(seat, stream, motion); });
         }
         if (*cueCommand) {
             const NamedProfile profile = loadCueProfile(profileName);
             const TelemetryFile telemetry = loadTelemetryFile(telemetryPath);
-            return withSeat(libraryPath, cueSeat, {"cue", "profile " + profile.name + "; ", profile.profile, cueRate},
+            return withSeat(host, cueSeat, {"cue", "profile " + profile.name + "; ", profile.profile, cueRate},
                             [&](SeatSession&, SeatMotion& motion) { return cue(motion, telemetry); });
         }
         if (*tuneCommand) {
@@ -246,7 +275,7 @@ int main(int argc, char** argv) {
             const TelemetryFile telemetry = loadTelemetryFile(tuneSetup.telemetryPath);
             return tune(telemetry, profile, tuneSetup);
         }
-        return withSeat(libraryPath, demoSeat, {"demo", "", postureEnvelope(), demoRate},
+        return withSeat(host, demoSeat, {"demo", "", KarvelSeat::PostureEnvelope(), demoRate},
                         [&](SeatSession& seat, SeatMotion& motion) { return demo(seat, motion, demoSeconds); });
     } catch (const UsageError& error) {
         std::fprintf(stderr, "karvel: %s\n", error.what());

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "CliFixture.h"
+#include "CrashRide.h"
 #include "MotionCueing.h"
 #include "TerminalRun.h"
 
@@ -45,6 +46,31 @@ TEST_F(KarvelCue, ExampleFlightWithTheFlightProfileStaysWithinTheEnvelope) {
     EXPECT_NE(result.output.find("cue: profile flight; parked in"), std::string::npos) << result.output;
     EXPECT_GT(seat_.snapshot().motion.rates.peak.roll, 1.0) << "the bank moved the seat";
     expectEveryFrameWithinTheEnvelopeAndHome(result.output);
+}
+
+// A crash through every preset: the seat takes every posture as sent (no
+// support axis against the end of its stroke), so the virtual seat flags no
+// frame beyond the envelope.
+TEST_F(KarvelCue, ACrashWithEveryPresetStaysWithinTheEnvelope) {
+    std::string rows = "time,fx,fy,fz,roll_rate,pitch_rate,yaw_rate\n";
+    for (int i = 0; i * 0.02 <= KarvelCueingTest::kCrashRideSeconds; ++i) {
+        const KarvelCueing::VehicleMotion m = KarvelCueingTest::CrashRideAt(i * 0.02);
+        std::string line;
+        for (const double value : {i * 0.02, m.SpecificForce.X, m.SpecificForce.Y, m.SpecificForce.Z,
+                                   m.AngularVelocity.X, m.AngularVelocity.Y, m.AngularVelocity.Z})
+            line += (line.empty() ? "" : ",") + std::to_string(value);
+        rows += line + "\n";
+    }
+    const std::string crash = writeFile("crash-telemetry.csv", rows);
+    std::uint64_t before = 0;
+    for (const std::string& preset : KarvelCueing::PresetProfileNames()) {
+        SCOPED_TRACE(preset);
+        RunResult result = runToEnd(command({"cue", crash, "--profile", preset}), kRunLimit);
+        ASSERT_EQ(result.status, 0) << result.output;
+        expectEveryFrameWithinTheEnvelopeAndHome(result.output, before);
+        before += framesReported(result.output);
+    }
+    EXPECT_GT(seat_.snapshot().motion.rates.peak.roll, 5.0) << "the crash moved the seat";
 }
 
 TEST_F(KarvelCue, BadTelemetryOrProfileIsNamedAndEndsWithStatusTwo) {
@@ -134,7 +160,7 @@ TEST_F(KarvelCue, ReplayParksSoftlyFromWhereTheFileLeavesTheSeat) {
 TEST_F(KarvelCue, LibraryLogLinesGoAboveAProgressBarThatStaysWhole) {
     // Three seconds: the library writes its send line at the first frame and
     // about once a second after it, while the bar is drawn.
-    std::string rows = "time,ax,ay,az,roll_rate,pitch_rate,yaw_rate\n";
+    std::string rows = "time,fx,fy,fz,roll_rate,pitch_rate,yaw_rate\n";
     for (int i = 0; i <= 30; ++i) rows += std::to_string(i * 0.1) + ",2,0,0,0,0,0\n";
     const std::string telemetry = writeFile("three-seconds.csv", rows);
     constexpr int kColumns = 100;

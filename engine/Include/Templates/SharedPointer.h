@@ -26,7 +26,13 @@ private:
 	std::shared_ptr<T> Shared;
 };
 
-// Observes what a TSharedPtr owns without keeping it; Pin gives a TSharedPtr while it lives.
+template <typename T, typename... ArgTypes>
+TSharedPtr<T> MakeShared(ArgTypes&&... Args)
+{
+	return TSharedPtr<T>(std::make_shared<T>(std::forward<ArgTypes>(Args)...));
+}
+
+// A weak reference with the engine's spelling (Pin, IsValid, Reset) over std::weak_ptr.
 template <typename T>
 class TWeakPtr
 {
@@ -41,9 +47,3 @@ public:
 private:
 	std::weak_ptr<T> Weak;
 };
-
-template <typename T, typename... ArgTypes>
-TSharedPtr<T> MakeShared(ArgTypes&&... Args)
-{
-	return TSharedPtr<T>(std::make_shared<T>(std::forward<ArgTypes>(Args)...));
-}

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "SeatGuard/GuardLink.h"
+
 namespace KarvelSeat {
 
 namespace {
@@ -19,6 +21,8 @@ auto InTurn(FCall&& Call) {
 
 SeatHost::SeatHost(const LibraryFunctions& InLibrary) : Library(InLibrary) {}
 
+void SeatHost::SetGuard(GuardLink* InGuard) { Guard = InGuard; }
+
 bool SeatHost::Configure(const SeatSetup& Setup) {
     if (Library.SetConfiguration == nullptr) return false;
     const SeatModel& Model = SeatModelOf(Setup.Model);
@@ -34,6 +38,22 @@ bool SeatHost::Configure(const SeatSetup& Setup) {
     LastPosture = Model.Home;
     Effects = EffectLevels();
     ForgetHold();
+    if (Guard != nullptr && bConfigured) {
+        GuardedSeat Watched;
+        Watched.Model = Setup.Model;
+        Watched.UdpIp = Setup.UdpIp ? Setup.UdpIp : "";
+        Watched.UdpPort = Setup.UdpPort;
+        Watched.bEffects = bEffects;
+        Watched.RelayIp = bEffects && Setup.RelayIp ? Setup.RelayIp : "";
+        Watched.RelayPort = Setup.RelayPort;
+        Watched.SpeedIp = bEffects && Setup.SpeedIp ? Setup.SpeedIp : "";
+        Watched.SpeedPort = Setup.SpeedPort;
+        Guard->Watch(Watched);
+        TellGuardEffects();
+        TellGuardPosture();
+    } else if (Guard != nullptr) {
+        Guard->Release();
+    }
     return bConfigured;
 }
 
@@ -41,6 +61,7 @@ bool SeatHost::SendPosture(const Posture& Requested) {
     if (!bConfigured || !IsFinite(Requested)) return false;
     LastPosture = ClampPosture(Requested);
     InTurn([&] { Library.SendSeatPosture(LastPosture.Pitch, LastPosture.Roll, LastPosture.Yaw, LastPosture.Height); });
+    TellGuardPosture();
     return true;
 }
 
@@ -48,6 +69,7 @@ void SeatHost::ResetPosition() {
     if (!bConfigured) return;
     InTurn([&] { Library.ResetPosition(); });
     LastPosture = CurrentModel->Home;
+    TellGuardPosture();
 }
 
 void SeatHost::SetWindSpeed(int Level) {
@@ -86,7 +108,9 @@ void SeatHost::TurnOffAllEffects() {
 }
 
 bool SeatHost::SetUdpEndpoint(const char* Ip, int Port) {
-    return bConfigured && InTurn([&] { return Library.SetUdpEndpoint(Ip, Port); });
+    if (!bConfigured || !InTurn([&] { return Library.SetUdpEndpoint(Ip, Port); })) return false;
+    if (Guard != nullptr) Guard->UpdateUdpEndpoint(Ip, Port);
+    return true;
 }
 
 bool SeatHost::SetEffectsEndpoints(const char* RelayIp, int RelayPort, const char* SpeedIp, int SpeedPort) {
@@ -94,6 +118,8 @@ bool SeatHost::SetEffectsEndpoints(const char* RelayIp, int RelayPort, const cha
         return false;
     bEffectsEnabled = true;
     Effects = EffectLevels();
+    if (Guard != nullptr) Guard->UpdateEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort);
+    TellGuardEffects();
     return true;
 }
 
@@ -105,6 +131,7 @@ void SeatHost::HoldEffectsForPause() {
     // Off whatever the levels say: the devices may hold more than was commanded here.
     InTurn([&] { Library.TurnOffAllEffects(); });
     Effects = EffectLevels();
+    TellGuardEffects();
 }
 
 void SeatHost::RestoreEffectsAfterPause() {
@@ -128,6 +155,8 @@ void SeatHost::Stop(const std::function<void()>& Park) {
 
 void SeatHost::Release() {
     if (bConfigureAttempted && Library.Release != nullptr) InTurn([&] { Library.Release(); });
+    // Only now: a host that ends during the release is still parked by its guard.
+    if (Guard != nullptr) Guard->Release();
     Abandon();
 }
 
@@ -151,6 +180,15 @@ void SeatHost::ForgetHold() {
 
 void SeatHost::NoteEffectsCommand() {
     if (bHeld) bCommandedWhileHeld = true;
+    TellGuardEffects();
+}
+
+void SeatHost::TellGuardPosture() {
+    if (Guard != nullptr) Guard->PostPosture(LastPosture);
+}
+
+void SeatHost::TellGuardEffects() {
+    if (Guard != nullptr) Guard->PostEffects(Effects);
 }
 
 } // namespace KarvelSeat

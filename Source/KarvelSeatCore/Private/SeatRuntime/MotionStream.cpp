@@ -37,7 +37,8 @@ void MotionStream::SetFrameRate(double FrameRate) {
 
 void MotionStream::SetHome(const SeatModel& Model) {
     Home = Model.Home;
-    Core.SetHome(KarvelCueing::HomePose(Model));
+    // The model's home, where a park ends, and its platform's geometry for the envelope.
+    Core.SetSeatModel(Model);
     Core.Reset();
     Task = ETask::Idle;
     bHasSample = false;

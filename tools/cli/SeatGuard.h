@@ -1,0 +1,18 @@
+// The guard of karvel's seat (karvel-guard): it parks the seat and turns the
+// effects off should karvel end without releasing it (kill -9, a crash, the
+// machine's task manager). Found beside karvel, else where the build put it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "SeatGuard/GuardLink.h"
+
+namespace karvel::cli {
+
+// A link that starts the guard at the registration, for the library at
+// `libraryPath`; the guard keeps its state file in `stateDir` (empty: its
+// default). Its lines go to standard error (its start at the info level).
+std::unique_ptr<KarvelSeat::GuardLink> seatGuard(const std::string& libraryPath, const std::string& stateDir);
+
+} // namespace karvel::cli
