@@ -24,12 +24,22 @@ public class Karvel : ModuleRules
 
 		// The library is loaded by path at run time, never linked. Staging whichever copy is there keeps a
 		// packaged game working the way the editor does; the plugin loads the first of them that exists.
+		// The guard that parks the seat after a crash is started from beside the library, so it is staged with it.
 		bool bStaged = false;
 		foreach (string Location in LibraryLocations)
 		{
 			if (File.Exists(Path.Combine(PluginDirectory, Location)))
 			{
 				RuntimeDependencies.Add("$(PluginDir)/" + Location);
+				string Guard = Path.Combine(Path.GetDirectoryName(Location), "karvel-guard.exe").Replace('\\', '/');
+				if (File.Exists(Path.Combine(PluginDirectory, Guard)))
+				{
+					RuntimeDependencies.Add("$(PluginDir)/" + Guard);
+				}
+				else
+				{
+					Logger.LogWarning("Karvel: no karvel-guard.exe beside {Library}; a packaged game's seat will not be parked after a crash.", Location);
+				}
 				bStaged = true;
 			}
 		}
