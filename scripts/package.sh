@@ -2,7 +2,8 @@
 # Assembles the engine plugin as a user drops it into a project's Plugins/
 # folder and zips it: Karvel/Karvel.uplugin, the two modules Karvel/Source/Karvel/...
 # and Karvel/Source/KarvelSeatCore/...,
-# Karvel/Binaries/ThirdParty/Win64/Karvel.dll and Karvel/README.md, as
+# Karvel/Binaries/ThirdParty/Win64/Karvel.dll, Karvel/README.md and the user's
+# guides in Karvel/docs/ (all but the developer's guide), as
 # out/Karvel-<version>-Win64.zip. The same inputs give the same bytes.
 #
 #   scripts/package.sh [--dll PATH] [--out DIR]
@@ -44,6 +45,8 @@ plugin="$stage/Karvel"
 mkdir -p "$plugin/Binaries/ThirdParty/Win64"
 cp "$root/Karvel.uplugin" "$plugin/"
 cp "$root/README.md" "$plugin/"
+# The user's guides the README links to; the developer's guide stays in the repository.
+(cd "$root" && find docs -type f ! -name developer-guide.md -print0 | xargs -0 cp --parents -t "$plugin")
 cp "$dll" "$plugin/Binaries/ThirdParty/Win64/Karvel.dll"
 # The modules' sources only: the engine builds them, and generates their reflection code itself.
 (cd "$root" && find Source -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.Build.cs' \) -print0 |
