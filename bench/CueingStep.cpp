@@ -1,6 +1,7 @@
 // 6. What one step of the motion cueing core costs the game thread: a drive
 // with braking, cornering, bumps and turns, cued at 60 Hz, and postures the
-// game chose itself through the same envelope. Steps are timed in batches
+// game chose itself through the same envelope, and postures at the corners of
+// the ranges, where the platform's limits act. Steps are timed in batches
 // (a single step is too short for the clock) and reported per step.
 #include <benchmark/benchmark.h>
 
@@ -59,12 +60,36 @@ void postureStep(benchmark::State& state) {
     reportLatency(state, samples);
 }
 
+// Postures at the corners of the ranges, a new one every half second: the
+// envelope holds the seat clear of the ends of its stroke and its cranks
+// within the drive's limits, stepping at 100 Hz as a motion runtime does.
+void limitsStep(benchmark::State& state) {
+    KarvelCueing::MotionCueing core;
+    core.SetSeatModel(KarvelSeat::TamselSeat);
+    std::vector<double> samples;
+    long k = 0;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < kBatch; ++i, ++k) {
+            const long corner = k / 50;
+            KarvelCueing::SeatPose requested;
+            requested.Pitch = corner % 2 ? 15 : -15;
+            requested.Roll = corner % 3 ? 15 : -15;
+            requested.Height = corner % 5 < 2 ? 1 : 0;
+            benchmark::DoNotOptimize(core.StepPosture(0.01, requested));
+        }
+        samples.push_back(microsecondsBetween(start, Clock::now()) / kBatch);
+    }
+    reportLatency(state, samples);
+}
+
 } // namespace
 
 void registerBenchmarks(const BenchMode& mode) {
     const long batches = mode.pick(20000, 500);
     benchmark::RegisterBenchmark("cueing/step", cueStep)->Iterations(batches);
     benchmark::RegisterBenchmark("cueing/step_posture", postureStep)->Iterations(batches);
+    benchmark::RegisterBenchmark("cueing/step_limits", limitsStep)->Iterations(batches);
 }
 
 } // namespace karvel::bench

@@ -1,6 +1,8 @@
 // A profile text and then any stream of steps: the parser never crashes, and
-// whatever the steps carry, every posture that leaves the core is finite and
-// within the profile's ranges.
+// whatever the steps carry, every posture that leaves the core is finite,
+// within the profile's ranges (home aside) and one the seat can take: every
+// support axis within its stroke, and clear of its ends unless parking into
+// a home at the bottom of the stroke.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +27,13 @@ bool Within(double Value, double Lo, double Hi) {
     return std::isfinite(Value) && Value >= Lo - 1e-9 && Value <= Hi + 1e-9;
 }
 
+bool OnThePlatform(const KarvelCueing::SeatPose& Pose, double Margin) {
+    const KarvelCueing::PlatformVector axes = KarvelCueing::AxisPositions({Pose.Pitch, Pose.Roll, Pose.Height});
+    for (const double axis : axes)
+        if (!Within(axis, Margin, 1 - Margin)) return false;
+    return true;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -45,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         --size;
         const double dt = Take(data, size);
         KarvelCueing::SeatPose out;
-        switch (mode % 6) {
+        switch (mode % 7) {
         case 0:
         case 1: {
             KarvelCueing::VehicleMotion m;
@@ -65,13 +74,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         case 3: out = core.StepPark(dt); break;
         case 4: core.Resume(); out = core.Current(); break;
-        default: core.Recentre(); out = core.Current(); break;
+        case 5: core.Recentre(); out = core.Current(); break;
+        default:
+            // A fresh stream on the other seat: an Orvida homes mid-stroke, a Tamsel at the bottom.
+            core.SetSeatModel(core.Home().Height == 0 ? KarvelSeat::OrvidaSeat : KarvelSeat::TamselSeat);
+            core.Reset();
+            out = core.Current();
+            break;
         }
         core.TakeNonFiniteReport();
+        const double home = core.Home().Height;
+        // Home may lie below HeightMin: the seat starts and parks there, and a
+        // Tamsel's home is the bottom of the stroke.
+        const bool clear = home > 0;
         if (!Within(out.Pitch, -p.PitchLimit, p.PitchLimit) || !Within(out.Roll, -p.RollLimit, p.RollLimit) ||
             !Within(out.Yaw, -p.YawLimit, p.YawLimit) ||
-            // Home (height 0.5 here) may lie below HeightMin: the seat starts and parks there.
-            !Within(out.Height, std::fmin(p.HeightMin, 0.5), std::fmax(p.HeightMax, 0.5)))
+            !Within(out.Height, std::fmin(p.HeightMin, home), std::fmax(p.HeightMax, home)) ||
+            !OnThePlatform(out, clear ? 0.05 : 0))
             __builtin_trap();
     }
     return 0;

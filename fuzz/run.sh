@@ -5,10 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target karvel_fuzz_ModbusReply karvel_fuzz_ModbusReader karvel_fuzz_Exports karvel_fuzz_Kinematics karvel_fuzz_Cueing
+cmake --build --preset fuzz --target karvel_fuzz_ModbusReply karvel_fuzz_ModbusReader karvel_fuzz_Exports karvel_fuzz_Kinematics karvel_fuzz_Cueing karvel_fuzz_GuardLines
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-for pair in ModbusReply:modbus_reply ModbusReader:modbus_reader Exports:exports Kinematics:kinematics Cueing:cueing; do
+for pair in ModbusReply:modbus_reply ModbusReader:modbus_reader Exports:exports Kinematics:kinematics Cueing:cueing GuardLines:guard_lines; do
   name=${pair%%:*}
   corpus=$(mktemp -d)
   cp fuzz/corpus/"${pair##*:}"/* "$corpus"/

@@ -23,9 +23,11 @@ case "${1:-native}" in
   # googletest: its sources, built with the cross compiler. wine64 runs 64-bit
   # programs; without the 32-bit side (no i386 architecture) wine says so once
   # while it prepares a prefix, which is harmless here. zip and unzip: the
-  # plugin package (scripts/package.sh) and its check; python3 reads its
-  # descriptor and runs the engine's header tool.
-  windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 zip unzip python3) ;;
+  # plugin and tools packages (scripts/package.sh) and their checks; python3
+  # reads the plugin's descriptor and runs the engine's header tool.
+  # nlohmann-json and CLI11: header-only, used by the Windows karvel-sim.
+  windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 zip unzip python3
+                     nlohmann-json3-dev libcli11-dev) ;;
   *) echo "usage: $0 [native|windows]" >&2; exit 2 ;;
 esac
 

@@ -1,27 +1,34 @@
 #!/usr/bin/env bash
-# Assembles the engine plugin as a user drops it into a project's Plugins/
-# folder and zips it: Karvel/Karvel.uplugin, the two modules Karvel/Source/Karvel/...
-# and Karvel/Source/KarvelSeatCore/...,
-# Karvel/Binaries/ThirdParty/Win64/Karvel.dll, Karvel/README.md and the user's
-# guides in Karvel/docs/ (all but the developer's guide), as
-# out/Karvel-<version>-Win64.zip. The same inputs give the same bytes.
+# Zips what a Windows user gets, from one Windows build:
+#   out/Karvel-<version>-Win64.zip: the engine plugin as it drops into a
+#     project's Plugins/ folder: Karvel/Karvel.uplugin, the two modules
+#     Karvel/Source/Karvel/... and Karvel/Source/KarvelSeatCore/...,
+#     Karvel/Binaries/ThirdParty/Win64/Karvel.dll with its guard
+#     karvel-guard.exe beside it, Karvel/README.md and the user's guides in
+#     Karvel/docs/ (all but the developer's guide);
+#   out/Karvel-tools-<version>-Win64.zip: the Windows tools, Karvel-tools/
+#     with the programs, Karvel.dll beside them and README.txt (the build's
+#     tools-win64/ folder, staged by CMake: a program is added to it where it is
+#     built, with karvel_windows_tool()).
+# The same build gives the same bytes.
 #
-#   scripts/package.sh [--dll PATH] [--out DIR]
+#   scripts/package.sh [--build DIR] [--out DIR]
 #
-# Without --dll it cross-builds Karvel.dll with the windows preset's toolchain
-# in build-package/ (no tests, so no wine is needed).
+# --build takes a Windows build made before (cmake --preset windows). Without
+# it the script cross-builds the library and the tools with the windows
+# preset's toolchain in build-package/ (no tests, so no wine is needed).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-dll="" out="$root/out"
+build="" out="$root/out"
 while [ $# -gt 0 ]; do
   case "$1" in
-    --dll) dll=$2; shift 2 ;;
+    --build) build=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
-    *) echo "usage: $0 [--dll PATH] [--out DIR]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--build DIR] [--out DIR]" >&2; exit 2 ;;
   esac
 done
 
-# The plugin's version and the library's must agree: the zip carries both.
+# The plugin's version and the library's must agree: the zips carry both.
 version=$(sed -n 's/^[[:space:]]*"VersionName":[[:space:]]*"\([^"]*\)".*/\1/p' "$root/Karvel.uplugin")
 library_version=$(sed -n 's/^project(Karvel VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 if [ -z "$version" ] || [ "$version" != "$library_version" ]; then
@@ -29,18 +36,31 @@ if [ -z "$version" ] || [ "$version" != "$library_version" ]; then
   exit 1
 fi
 
-if [ -z "$dll" ]; then
-  cmake --preset windows -B "$root/build-package" -DKARVEL_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$root/build-package" --target Karvel -j2
-  dll="$root/build-package/library/Karvel.dll"
+if [ -z "$build" ]; then
+  build="$root/build-package"
+  cmake --preset windows -B "$build" -DKARVEL_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$build" --target Karvel karvel_tools_stage -j2
 fi
-if [ ! -f "$dll" ]; then
-  echo "no Karvel.dll at $dll" >&2
-  exit 1
-fi
+dll="$build/library/Karvel.dll" tools="$build/tools-win64"
+guard="$tools/karvel-guard.exe" # as staged for the tools zip
+for needed in "$dll" "$guard" "$tools/README.txt"; do
+  [ -f "$needed" ] || { echo "no $needed: build the windows preset first" >&2; exit 1; }
+done
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
+mkdir -p "$out"
+
+# Zips the folder $1 of the stage as $2: fixed times, modes and order; no owner or time extras.
+zip_folder() {
+  find "$stage/$1" -type d -exec chmod 755 {} +
+  find "$stage/$1" -type f -exec chmod 644 {} +
+  find "$stage/$1" -exec touch -h -d '2000-01-01 00:00:00 UTC' {} +
+  rm -f "$2"
+  (cd "$stage" && find "$1" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D -9 "$2" -@)
+  echo "$2"
+}
+
 plugin="$stage/Karvel"
 mkdir -p "$plugin/Binaries/ThirdParty/Win64"
 cp "$root/Karvel.uplugin" "$plugin/"
@@ -48,16 +68,11 @@ cp "$root/README.md" "$plugin/"
 # The user's guides the README links to; the developer's guide stays in the repository.
 (cd "$root" && find docs -type f ! -name developer-guide.md -print0 | xargs -0 cp --parents -t "$plugin")
 cp "$dll" "$plugin/Binaries/ThirdParty/Win64/Karvel.dll"
+cp "$guard" "$plugin/Binaries/ThirdParty/Win64/karvel-guard.exe"
 # The modules' sources only: the engine builds them, and generates their reflection code itself.
 (cd "$root" && find Source -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.Build.cs' \) -print0 |
   xargs -0 cp --parents -t "$plugin")
+zip_folder Karvel "$out/Karvel-$version-Win64.zip"
 
-# Fixed times, modes and order; no owner or time extras.
-find "$plugin" -type d -exec chmod 755 {} +
-find "$plugin" -type f -exec chmod 644 {} +
-find "$plugin" -exec touch -h -d '2000-01-01 00:00:00 UTC' {} +
-mkdir -p "$out"
-zip_file="$out/Karvel-$version-Win64.zip"
-rm -f "$zip_file"
-(cd "$stage" && find Karvel -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D -9 "$zip_file" -@)
-echo "$zip_file"
+cp -r "$tools" "$stage/Karvel-tools"
+zip_folder Karvel-tools "$out/Karvel-tools-$version-Win64.zip"

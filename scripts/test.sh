@@ -45,7 +45,7 @@ run_preset() {
     # The browser test drives Chromium against the sanitized simulator; too slow there, it runs in ci.
     # Benchmarks time nothing meaningful under a sanitizer. The host's long
     # real-time rides run in ci only; their shorter kin run here too.
-    isolated ctest --preset "$preset" -E "LiveViewInBrowser|bench_smoke|KarvelCue.Example|ReplayOfTheShippedDrive"
+    isolated ctest --preset "$preset" -E "LiveViewInBrowser|LiveViewLayout|bench_smoke|KarvelCue.Example|ReplayOfTheShippedDrive"
   fi
   echo "=== ${preset}: $((SECONDS - start)) s"
 }

@@ -80,6 +80,13 @@ FString FPaths::ConvertRelativePathToFull(const FString& Path)
 	return FromPath(Full.lexically_normal());
 }
 
+FString FPaths::GetPath(const FString& InPath)
+{
+	const std::u16string& Text = InPath.GetCharArray();
+	const std::size_t Separator = Text.find_last_of(u"/\\");
+	return Separator == std::u16string::npos ? FString() : FString(Text.substr(0, Separator));
+}
+
 FString FPaths::CombineInternal(std::initializer_list<FString> Paths)
 {
 	FString Result;

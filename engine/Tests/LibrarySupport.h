@@ -155,13 +155,17 @@ private:
 	ELogVerbosity::Type Previous;
 };
 
-// The captured lines that begin with Prefix, in order.
+// The guard link's lines ("[Karvel] Guard: ..."): its own thread writes them, at no fixed place among the others.
+inline constexpr const char* GuardLinePrefix = "[Karvel] Guard: ";
+
+// The captured lines that begin with Prefix, in order; the guard link's lines only when Prefix asks for them.
 inline std::vector<FLogCapture::FLine> LinesStartingWith(const FLogCapture& Capture, const std::string& Prefix)
 {
+	const bool bGuardLines = Prefix.rfind(GuardLinePrefix, 0) == 0;
 	std::vector<FLogCapture::FLine> Lines;
 	for (const FLogCapture::FLine& Line : Capture.GetLines())
 	{
-		if (Line.Text.rfind(Prefix, 0) == 0)
+		if (Line.Text.rfind(Prefix, 0) == 0 && (bGuardLines || Line.Text.rfind(GuardLinePrefix, 0) != 0))
 		{
 			Lines.push_back(Line);
 		}

@@ -1,5 +1,7 @@
 #include "KarvelLibrary.h"
 
+#include <filesystem>
+#include <system_error>
 #include <type_traits>
 
 namespace karvel::host {
@@ -24,6 +26,16 @@ static_assert(std::is_same_v<decltype(Table::SetLogCallback), decltype(&::Ridova
 static_assert(std::is_same_v<decltype(Table::SendPostureCommand), decltype(&::Ridova_SendPostureCommand)>);
 
 } // namespace
+
+std::string defaultLibraryPath() {
+    const std::string folder = executableDirectory();
+    if (!folder.empty()) {
+        const std::filesystem::path beside = std::filesystem::u8path(folder) / libraryFileName();
+        std::error_code error;
+        if (std::filesystem::is_regular_file(beside, error)) return beside.u8string();
+    }
+    return libraryFileName();
+}
 
 KarvelLibrary::KarvelLibrary(const std::string& path) : library_(path) {
     if (!library_.loaded()) {

@@ -26,6 +26,15 @@ private:
     std::string error_;
 };
 
+// The library's file name on this platform (libKarvel.so, Karvel.dll).
+const char* libraryFileName();
+// The folder of the running program (UTF-8), or empty when the system does not say.
+std::string executableDirectory();
+// Where a host finds the library when it is not told: beside the running
+// program when it is there, else its file name alone, which the system's
+// loader looks for on its search path.
+std::string defaultLibraryPath();
+
 // The library's exports, bound all or nothing into the table every host fills (the engine plugin's binding
 // too), Ridova_SendPostureCommand included.
 class KarvelLibrary : public KarvelSeat::LibraryFunctions {

@@ -5,6 +5,8 @@
 # player's machine.
 cmake_minimum_required(VERSION 3.25)
 set(system_dlls kernel32.dll ws2_32.dll msvcrt.dll ucrtbase.dll)
+# A program may name more of Windows' own DLLs (lower case), e.g. shell32.dll.
+list(APPEND system_dlls ${MORE_SYSTEM_DLLS})
 set(system_dll_pattern "^api-ms-win-(core|crt)-.*\\.dll$")
 
 if(OBJDUMP)

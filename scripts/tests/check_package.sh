@@ -1,27 +1,30 @@
 #!/usr/bin/env bash
-# check_package.sh DLL OBJDUMP VERSION WORKDIR: builds the plugin zip twice
-# from DLL with scripts/package.sh, unpacks it and checks what a user gets:
+# check_package.sh BUILD OBJDUMP VERSION WORKDIR: builds the plugin zip twice
+# from the Windows build BUILD with scripts/package.sh, unpacks it and checks what a user gets:
 # the layout (every source of both modules, the user's guides, nothing else), the files as they are in
-# the repository, the DLL's exports and imports, the .uplugin fields, and the
+# the repository, the DLL's exports and imports, the guard's imports, the .uplugin fields, and the
 # same bytes from the same inputs, and that the build rules stage the library
 # from every place the module looks for it.
 set -euo pipefail
-dll=$1 objdump=$2 version=$3 work=$4
+build=$1 objdump=$2 version=$3 work=$4
+dll="$build/library/Karvel.dll"
+guard="$build/tools-win64/karvel-guard.exe"
 root=$(cd "$(dirname "$0")/../.." && pwd)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 rm -rf "$work"
 mkdir -p "$work"
-bash "$root/scripts/package.sh" --dll "$dll" --out "$work/first" >/dev/null
-bash "$root/scripts/package.sh" --dll "$dll" --out "$work/second" >/dev/null
+bash "$root/scripts/package.sh" --build "$build" --out "$work/first" >/dev/null
+bash "$root/scripts/package.sh" --build "$build" --out "$work/second" >/dev/null
 zip_file="$work/first/Karvel-$version-Win64.zip"
 [ -f "$zip_file" ] || fail "no $(basename "$zip_file"); got: $(ls "$work/first")"
 cmp -s "$zip_file" "$work/second/Karvel-$version-Win64.zip" || fail "two runs gave different zips"
 
-# Layout: exactly the plugin descriptor, the read-me with the user's guides (not the developer's), the DLL
-# and every file of the modules' directories.
+# Layout: exactly the plugin descriptor, the read-me with the user's guides (not the developer's), the DLL,
+# its guard and every file of the modules' directories.
 expected=$(
-  { printf '%s\n' Karvel/Karvel.uplugin Karvel/README.md Karvel/Binaries/ThirdParty/Win64/Karvel.dll
+  { printf '%s\n' Karvel/Karvel.uplugin Karvel/README.md Karvel/Binaries/ThirdParty/Win64/Karvel.dll \
+      Karvel/Binaries/ThirdParty/Win64/karvel-guard.exe
     (cd "$root" && find Source -type f && find docs -type f ! -name developer-guide.md) | sed 's|^|Karvel/|'; } |
   LC_ALL=C sort)
 actual=$(unzip -Z1 "$zip_file" | LC_ALL=C sort)
@@ -31,6 +34,7 @@ $(diff <(echo "$expected") <(echo "$actual") || true)"
 unzip -q "$zip_file" -d "$work/unpacked"
 plugin="$work/unpacked/Karvel"
 cmp -s "$plugin/Binaries/ThirdParty/Win64/Karvel.dll" "$dll" || fail "the DLL is not the one given"
+cmp -s "$plugin/Binaries/ThirdParty/Win64/karvel-guard.exe" "$guard" || fail "the guard is not the build's"
 cmp -s "$plugin/Karvel.uplugin" "$root/Karvel.uplugin" || fail "Karvel.uplugin differs from the repository's"
 cmp -s "$plugin/README.md" "$root/README.md" || fail "README.md differs from the repository's"
 (cd "$root" && find Source docs -type f ! -name developer-guide.md) | while read -r file; do
@@ -55,6 +59,8 @@ done
 cmake -DLIBRARY="$plugin/Binaries/ThirdParty/Win64/Karvel.dll" -DOBJDUMP="$objdump" \
       -DEXPECTED="$root/library/tests/expected_exports.txt" -P "$root/library/tests/check_exports.cmake" >/dev/null ||
   fail "the packaged DLL's exports or imports are wrong"
+cmake -DLIBRARY="$plugin/Binaries/ThirdParty/Win64/karvel-guard.exe" -DOBJDUMP="$objdump" -DEXPECTED=/dev/null \
+      -P "$root/library/tests/check_exports.cmake" >/dev/null || fail "the guard imports from a DLL Windows lacks"
 
 # The descriptor as the engine reads it.
 python3 - "$plugin/Karvel.uplugin" "$version" <<'PY' || fail "Karvel.uplugin fields"

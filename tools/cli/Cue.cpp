@@ -1,5 +1,6 @@
 #include "Cue.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -26,7 +27,7 @@ KarvelCueing::VehicleMotion motionOf(const TelemetrySample& sample) {
 NamedProfile loadCueProfile(const std::string& nameOrPath) {
     if (const KarvelCueing::CueingProfile* preset = KarvelCueing::FindPresetProfile(nameOrPath))
         return {nameOrPath, *preset};
-    std::ifstream input(nameOrPath);
+    std::ifstream input(std::filesystem::u8path(nameOrPath));
     if (!input)
         throw UsageError("unknown profile '" + nameOrPath + "': give a preset (" + presetList() +
                          ") or a profile file");
@@ -41,11 +42,11 @@ NamedProfile loadCueProfile(const std::string& nameOrPath) {
 
 int cue(SeatMotion& motion, const TelemetryFile& file) {
     const double start = file.samples.front().time;
-    PacedStream stream(motion, file.duration());
+    PacedStream stream("cue", motion, file.duration());
     stream.run([&](double offset, double dt) {
         return motion.cueing().Step(dt, motionOf(telemetryAt(file, start + offset)));
     });
-    stream.printSummary("cue");
+    stream.printSummary();
     return 0;
 }
 

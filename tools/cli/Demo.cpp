@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <functional>
+#include <string>
+
+#include "Console.h"
 
 namespace karvel::cli {
 
@@ -53,13 +55,12 @@ int demo(SeatSession& seat, SeatMotion& motion, double seconds) {
     constexpr std::size_t kPhaseCount = sizeof kPhases / sizeof kPhases[0];
     const FramePacer& pacer = motion.pacer();
     const auto perPhase = static_cast<std::uint64_t>(std::max(1.0, seconds * pacer.rate() / kPhaseCount));
-    if (!seat.effectsEnabled()) std::printf("demo: motion only, this seat has no effects\n");
+    if (!seat.effectsEnabled()) console::printResult("demo: motion only, this seat has no effects");
     const std::uint64_t lateBefore = pacer.late();
     const FramePacer::Clock::time_point start = pacer.dueOf(motion.nextFrame());
     std::uint64_t frames = 0;
     for (const Phase& phase : kPhases) {
-        std::printf("demo: %s\n", phase.title);
-        std::fflush(stdout);
+        console::printResult(std::string("demo: ") + phase.title);
         if (seat.effectsEnabled()) phase.effects(seat);
         for (std::uint64_t i = 0; i < perPhase; ++i, ++frames) {
             const Posture p = phase.posture(static_cast<float>(i) / static_cast<float>(perPhase));
@@ -67,10 +68,10 @@ int demo(SeatSession& seat, SeatMotion& motion, double seconds) {
             if (!motion.frame([&](double dt) { return motion.cueing().StepPosture(dt, asked); })) return 0;
         }
     }
-    std::printf("demo: %llu postures in %.2f s, %llu late; effects off, the park and home follow\n",
-                static_cast<unsigned long long>(frames),
-                std::chrono::duration<double>(FramePacer::Clock::now() - start).count(),
-                static_cast<unsigned long long>(pacer.late() - lateBefore));
+    console::printResult(console::format("demo: %llu postures in %.2f s, %llu late; effects off, the park and home follow",
+                                         static_cast<unsigned long long>(frames),
+                                         std::chrono::duration<double>(FramePacer::Clock::now() - start).count(),
+                                         static_cast<unsigned long long>(pacer.late() - lateBefore)));
     return 0;
 }
 

@@ -25,22 +25,24 @@ bool recordingInput(const std::string& name) {
 
 } // namespace
 
-MotionFile loadMotionFile(const std::string& path) {
-    CsvReader reader(path, "motion file");
+MotionFile loadMotionFile(const std::string& path, const CsvReader::ReadProgress& progress) {
+    CsvReader reader(path, "motion file", progress);
     const std::vector<std::string> header = reader.header("time,pitch,roll,yaw,height");
     std::size_t posture[5];
     for (std::size_t i = 0; i < 5; ++i) posture[i] = requireColumn(reader, header, kPostureColumns[i]);
     MotionFile file;
     std::vector<std::size_t> effectColumn; // the column of each effect track
-    for (const std::string& name : header) {
-        const std::size_t column = *findColumn(reader, header, name);
+    for (std::size_t column = 0; column < header.size(); ++column) {
+        const std::string& name = header[column];
+        findColumn(reader, header, name); // fails for a column named twice
         if (kEffectColumns.count(name) != 0) {
             effectColumn.push_back(column);
             file.effects.push_back({name, {}});
         } else if (std::find(std::begin(kPostureColumns), std::end(kPostureColumns), name) ==
                        std::end(kPostureColumns) &&
                    !recordingInput(name)) {
-            reader.fail("unknown column '" + name + "'");
+            reader.fail("unknown column '" + reader.writtenName(column) +
+                        "': a motion file has time, pitch, roll, yaw, height and may have wind, mist, scent, heater");
         }
     }
 

@@ -1,6 +1,6 @@
-// A recorded motion file: CSV with a header naming the columns time, pitch,
-// roll, yaw and height (seconds, degrees, degrees, degrees, 0..1) in any
-// order, and optionally wind, mist, scent and heater (effect levels that hold
+// A recorded motion file: CSV (as CsvReader reads it) with a header naming
+// the columns time, pitch, roll, yaw and height (seconds, degrees, degrees,
+// degrees, 0..1) in any order, and optionally wind, mist, scent and heater (effect levels that hold
 // from their row on). Lines starting with # and blank lines are skipped. A
 // cueing recording (time, the vehicle's motion fx..yaw_rate, then the posture
 // pitch, roll, yaw, height) is a motion file too: its input columns are skipped.
@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "CsvReader.h"
 
 namespace karvel::cli {
 
@@ -28,8 +30,9 @@ struct MotionFile {
     std::vector<EffectTrack> effects;
 };
 
-// Throws UsageError naming the file and the line for anything it cannot use.
-MotionFile loadMotionFile(const std::string& path);
+// Throws UsageError naming the file and the line for anything it cannot use;
+// tells `progress` how far it has read.
+MotionFile loadMotionFile(const std::string& path, const CsvReader::ReadProgress& progress = {});
 
 // The posture at `time`, linearly between the rows around it.
 MotionSample postureAt(const MotionFile& file, double time);

@@ -1,6 +1,7 @@
 // A stream of a known length on the seat's schedule, shared by `replay` and
-// `cue`: a progress bar on a terminal while it runs (log lines go above it)
-// and one summary line at the end.
+// `cue`: its progress while it runs (a bar on a terminal, with log lines
+// above it; a line every few seconds elsewhere) and one summary line at the
+// end.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +14,8 @@ namespace karvel::cli {
 class PacedStream {
 public:
     // `seconds` of motion at the motion's rate: frames at 0, 1/rate, ... up to
-    // and including `seconds`.
-    PacedStream(SeatMotion& motion, double seconds);
+    // and including `seconds`. `name` ("replay") titles its progress and summary.
+    PacedStream(const char* name, SeatMotion& motion, double seconds);
 
     // At each frame's time, sends the posture `pose(offset, dt)` gives for the
     // frame's time from the start (seconds) and the frame step, until every
@@ -26,18 +27,16 @@ public:
     // "NAME: N of M postures streamed in S s (...), L late, worst W ms behind"
     // on standard output. Whether each became a frame on the wire is the
     // session's count (karvel's last line).
-    void printSummary(const char* name) const;
+    void printSummary() const;
 
 private:
-    void drawProgress(std::uint64_t done, std::uint64_t late) const;
-
+    const char* name_;
     SeatMotion& motion_;
     std::uint64_t total_;
     std::uint64_t streamed_ = 0;
     double elapsed_ = 0; // these three as the stream ended
     std::uint64_t late_ = 0;
     double worstMs_ = 0;
-    bool terminal_;
 };
 
 } // namespace karvel::cli

@@ -25,7 +25,7 @@ int replay(SeatSession& seat, SeatMotion& motion, const MotionFile& file) {
         console::printLine("karvel: the effect columns are ignored: this seat has no effects");
     const double start = file.samples.front().time;
     std::vector<int> applied(file.effects.size(), -1);
-    PacedStream stream(motion, file.samples.back().time - start);
+    PacedStream stream("replay", motion, file.samples.back().time - start);
     stream.run([&](double offset, double dt) {
         const double time = start + offset;
         const std::size_t row = rowAt(file, time);
@@ -38,7 +38,7 @@ int replay(SeatSession& seat, SeatMotion& motion, const MotionFile& file) {
         const MotionSample posture = postureAt(file, time);
         return motion.cueing().StepPosture(dt, {posture.pitch, posture.roll, posture.yaw, posture.height});
     });
-    stream.printSummary("replay");
+    stream.printSummary();
     return 0;
 }
 

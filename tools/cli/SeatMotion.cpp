@@ -9,24 +9,11 @@
 
 namespace karvel::cli {
 
-KarvelCueing::CueingProfile postureEnvelope() {
-    KarvelCueing::CueingProfile envelope = KarvelCueing::RoadVehicleProfile();
-    envelope.PitchLimit = 15;
-    envelope.RollLimit = 15;
-    envelope.YawLimit = 180;
-    envelope.HeightMin = 0;
-    envelope.HeightMax = 1;
-    // Yaw across 360 deg at 90 deg/s, braking and starting at 300 deg/s^2,
-    // takes 4.8 s.
-    envelope.ParkSeconds = 5;
-    return envelope;
-}
-
 SeatMotion::SeatMotion(SeatSession& seat, const KarvelCueing::CueingProfile& envelope, double rateHz)
     : seat_(seat), pacer_(rateHz) {
     std::string error;
     if (!cueing_.SetProfile(envelope, &error)) throw std::invalid_argument("motion envelope: " + error);
-    cueing_.SetHome(seat.homePose());
+    cueing_.SetSeatModel(seat.model());
     target_ = seat.homePose();
 }
 

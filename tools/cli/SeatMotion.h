@@ -17,12 +17,6 @@
 
 namespace karvel::cli {
 
-// The envelope of `replay`, `run` and `demo`: the road profile's speeds and
-// accelerations over the whole range the library takes (pitch and roll
-// +-15 deg, height 0..1) and yaw +-180 deg, with a park time that reaches
-// home from anywhere in it.
-KarvelCueing::CueingProfile postureEnvelope();
-
 struct ParkOutcome {
     enum class End {
         Home,      // home and at rest

@@ -1,8 +1,14 @@
 #include "SeatSession.h"
 
+#include "LibraryLines.h"
+#include "LibraryLog.h"
+
 namespace karvel::cli {
 
-SeatSession::SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup) : host_(library) {
+SeatSession::SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup,
+                         KarvelSeat::GuardLink* guard)
+    : host_(library) {
+    host_.SetGuard(guard);
     KarvelSeat::SeatSetup registration;
     registration.Model = setup.model->Code;
     registration.UdpIp = setup.motion.ip.c_str();
@@ -12,10 +18,11 @@ SeatSession::SeatSession(const KarvelSeat::LibraryFunctions& library, const Seat
     registration.RelayPort = setup.relay.port;
     registration.SpeedIp = setup.speed.ip.c_str();
     registration.SpeedPort = setup.speed.port;
+    LibraryErrors errors;
     if (!host_.Configure(registration)) {
         host_.Release(); // what the refused configuration may have set up
         finished_ = true;
-        throw std::runtime_error("the library refused the seat configuration (is UDP port 8410 free?)");
+        throw std::runtime_error("the library refused the seat configuration: " + tools::refusalCause(errors.lines()));
     }
 }
 

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 
 #include "Endpoint.h"
@@ -28,9 +27,12 @@ struct SeatSetup {
 
 class SeatSession {
 public:
-    // Throws std::runtime_error when the library refuses the configuration
-    // (released again first).
-    SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup);
+    // Throws std::runtime_error naming the cause when the library refuses
+    // the configuration (released again first). `guard`, when given, is kept
+    // informed from the configuration to the release (it must outlive the
+    // session).
+    SeatSession(const KarvelSeat::LibraryFunctions& library, const SeatSetup& setup,
+                KarvelSeat::GuardLink* guard = nullptr);
     // Runs finish() unless it ran.
     ~SeatSession();
     SeatSession(const SeatSession&) = delete;

@@ -78,8 +78,8 @@ std::array<double, 3> numbers(const CsvReader& reader, const std::vector<std::st
 
 } // namespace
 
-TelemetryFile loadTelemetryFile(const std::string& path) {
-    CsvReader reader(path, "telemetry file");
+TelemetryFile loadTelemetryFile(const std::string& path, const CsvReader::ReadProgress& progress) {
+    CsvReader reader(path, "telemetry file", progress);
     const std::vector<std::string> header = reader.header("time,fx,fy,fz,roll_rate,pitch_rate,yaw_rate");
     const Layout layout = layoutOf(reader, header);
 

@@ -1,5 +1,6 @@
-// A vehicle's telemetry for `karvel cue` and `karvel tune`: CSV with a header
-// naming the columns, in any order (other columns are skipped):
+// A vehicle's telemetry for `karvel cue` and `karvel tune`: CSV (as CsvReader
+// reads it) with a header naming the columns, in any order (other columns are
+// skipped):
 //   time                          seconds; rows at any spacing, steady or not,
 //                                 time never decreasing;
 //   fx,fy,fz                      the vehicle's specific force in m/s^2 (its
@@ -22,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "CsvReader.h"
 #include "CueEvaluation.h"
 
 namespace karvel::cli {
@@ -39,8 +41,9 @@ struct TelemetryFile {
     double duration() const { return samples.back().time - samples.front().time; }
 };
 
-// Throws UsageError naming the file and the line for anything it cannot use.
-TelemetryFile loadTelemetryFile(const std::string& path);
+// Throws UsageError naming the file and the line for anything it cannot use;
+// tells `progress` how far it has read.
+TelemetryFile loadTelemetryFile(const std::string& path, const CsvReader::ReadProgress& progress = {});
 
 // The motion at `time`, linearly between the rows around it (held before the
 // first row and after the last).

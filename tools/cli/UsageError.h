@@ -1,4 +1,5 @@
-// Bad input from the user: reported, and the host exits with status 2.
+// Bad input from the user (a command line, a file, a command of `run`):
+// reported, and the host exits with status 2.
 #pragma once
 
 #include <stdexcept>

@@ -77,4 +77,26 @@ FrameScan scanFrame(Framing framing, const std::vector<std::uint8_t>& stream, st
     return framing == Framing::ModbusTcp ? scanMbap(stream) : scanRtu(stream, slave);
 }
 
+std::vector<std::uint8_t> requestPdu(Framing framing, const std::uint8_t* frame, std::size_t length) {
+    if (framing == Framing::ModbusTcp) return {frame + kMbapHeader, frame + length};
+    return {frame + 1, frame + length - 2}; // without the slave address and the CRC
+}
+
+std::vector<std::uint8_t> replyFrame(Framing framing, const std::uint8_t* request, const std::vector<std::uint8_t>& pdu) {
+    std::vector<std::uint8_t> frame;
+    if (framing == Framing::ModbusTcp) {
+        const std::size_t length = pdu.size() + 1; // the unit identifier and the PDU
+        frame = {request[0], request[1], 0, 0, static_cast<std::uint8_t>(length >> 8),
+                 static_cast<std::uint8_t>(length), request[6]};
+        frame.insert(frame.end(), pdu.begin(), pdu.end());
+        return frame;
+    }
+    frame.push_back(request[0]);
+    frame.insert(frame.end(), pdu.begin(), pdu.end());
+    const std::uint16_t crc = crc16(frame.data(), frame.size());
+    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return frame;
+}
+
 } // namespace karvel::sim

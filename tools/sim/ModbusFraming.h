@@ -31,4 +31,10 @@ struct FrameScan {
 // Looks at the start of `stream`; never consumes on NeedMore.
 FrameScan scanFrame(Framing framing, const std::vector<std::uint8_t>& stream, std::uint8_t slave);
 
+// The PDU (function code first) of a request frame that scanFrame found.
+std::vector<std::uint8_t> requestPdu(Framing framing, const std::uint8_t* frame, std::size_t length);
+// The reply frame to `request` (a whole request frame) carrying `pdu`: the
+// MBAP header echoes the request's transaction and unit; RTU adds the CRC.
+std::vector<std::uint8_t> replyFrame(Framing framing, const std::uint8_t* request, const std::vector<std::uint8_t>& pdu);
+
 } // namespace karvel::sim

@@ -68,6 +68,18 @@ double RateWatch::frameStep(double interval) {
     return std::min(step, KarvelCueing::MaxStepSeconds);
 }
 
+RateReport RateWatch::reportAt(double seconds) const {
+    RateReport report = report_;
+    if (first_ || seconds - previousSeconds_ > kStillAfter) report.current = AxisRates{};
+    return report;
+}
+
+void RateWatch::startSession() {
+    const AxisRates limits = report_.limits;
+    report_ = RateReport{};
+    report_.limits = limits;
+}
+
 bool RateWatch::add(std::uint64_t frame, const DecodedPosture& posture, double seconds) {
     if (first_) {
         first_ = false;

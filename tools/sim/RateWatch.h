@@ -9,7 +9,9 @@
 // longest step over which the cueing envelope lets the seat move at its
 // limits (after a pause the seat must not jump either). Until a stream's
 // first few intervals have given its frame time, a frame is held to that
-// longest step, as after a pause.
+// longest step, as after a pause. A frame's rates hold until the seat would
+// have reached its target: once no frame has come for kStillAfter seconds,
+// the current rates are zero.
 #pragma once
 
 #include <cstdint>
@@ -38,11 +40,18 @@ struct RateReport {
 
 class RateWatch {
 public:
+    static constexpr double kStillAfter = 0.25; // s
+
     explicit RateWatch(const AxisRates& limits);
 
     // The next good frame; true when it moved faster than the limits allow.
     bool add(std::uint64_t frame, const DecodedPosture& posture, double seconds);
+    // The report as it stands at `seconds`.
+    RateReport reportAt(double seconds) const;
     const RateReport& report() const { return report_; }
+    // Peaks and flags start again from nothing; the last posture stays the
+    // one the next frame moves from.
+    void startSession();
 
 private:
     double frameStep(double interval);

@@ -49,11 +49,20 @@ struct Ports {
     int motion = 0, relay = 0, speed = 0, http = 0;
 };
 
+// The session the counters belong to (see SessionClock).
+struct SessionState {
+    std::uint64_t number = 1;
+    double seconds = 0; // since it started
+    std::string cause;  // why it started
+};
+
 struct SimSnapshot {
     std::uint64_t version = 0; // grows with every change
     std::string model;
     int stroke = 0; // pulses from the bottom to the top of a support axis's stroke, the model's
+    std::string address; // the one all devices listen on
     Ports ports;
+    SessionState session;
     MotionState motion;
     DeviceState relay, speed;
     EffectsState effects;

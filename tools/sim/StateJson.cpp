@@ -49,6 +49,11 @@ nlohmann::json toJson(const SimSnapshot& snapshot) {
     return {{"version", snapshot.version},
             {"model", snapshot.model},
             {"stroke", snapshot.stroke},
+            {"address", snapshot.address},
+            {"session",
+             {{"number", snapshot.session.number},
+              {"seconds", snapshot.session.seconds},
+              {"cause", snapshot.session.cause}}},
             {"ports",
              {{"motion", snapshot.ports.motion}, {"relay", snapshot.ports.relay}, {"speed", snapshot.ports.speed},
               {"http", snapshot.ports.http}}},
@@ -93,6 +98,10 @@ std::string summaryText(const SimSnapshot& snapshot) {
                   static_cast<unsigned long long>(rates.flagged), rates.limits.pitch, rates.limits.roll,
                   rates.limits.yaw, rates.limits.height);
     std::string result = std::string(text) + line;
+    std::snprintf(line, sizeof line, "  session %llu (%s), %.1f s\n",
+                  static_cast<unsigned long long>(snapshot.session.number), snapshot.session.cause.c_str(),
+                  snapshot.session.seconds);
+    result += line;
     if (!rates.lastFlag.empty()) result += "  last beyond the limits: " + rates.lastFlag + "\n";
     return result;
 }

@@ -1,11 +1,5 @@
 #include "WebView.h"
 
-#include <httplib.h>
-
-#include <chrono>
-#include <stdexcept>
-#include <string>
-
 #include "StateJson.h"
 #include "VirtualSeat.h"
 #include "WebPage.h"
@@ -13,51 +7,73 @@
 namespace karvel::sim {
 
 namespace {
-// At most this many events a second reach a page; a change in between is
-// folded into the next event.
-constexpr std::chrono::milliseconds kEventSpacing{40};
-constexpr std::chrono::milliseconds kKeepAlive{1000};
+
+// A stream gets the state at least this often, so that rates and frames per
+// second fall to zero on the page when frames stop.
+constexpr std::chrono::milliseconds kKeepAlive{500};
+
+HttpResponse text(int status, std::string body) {
+    HttpResponse response;
+    response.status = status;
+    response.body = std::move(body);
+    return response;
+}
+
+HttpResponse content(std::string body, std::string type) {
+    HttpResponse response;
+    response.body = std::move(body);
+    response.contentType = std::move(type);
+    return response;
+}
+
+HttpResponse onlyMethod(const char* method) {
+    HttpResponse response = text(405, std::string("use ") + method + "\n");
+    response.headers.emplace_back("Allow", method);
+    return response;
+}
+
+std::string dataEvent(const SimSnapshot& snapshot) { return "data: " + toJson(snapshot).dump() + "\n\n"; }
+
 } // namespace
 
-WebView::WebView(VirtualSeat& seat, std::uint16_t port) : seat_(seat), server_(std::make_unique<httplib::Server>()) {
-    routes();
-    port_ = port == 0 ? server_->bind_to_any_port("127.0.0.1") : (server_->bind_to_port("127.0.0.1", port) ? port : -1);
-    if (port_ <= 0) throw std::runtime_error("cannot serve the view on 127.0.0.1:" + std::to_string(port));
-    thread_ = std::thread([this] { server_->listen_after_bind(); });
+WebView::WebView(VirtualSeat& seat, std::uint16_t port, const HttpLimits& limits) : seat_(seat) {
+    net::Ipv4Endpoint local = seat.address();
+    local.port = port;
+    server_ = std::make_unique<HttpServer>(
+        local, limits, [this](const HttpRequest& request) { return respond(request); }, [this] { return event(); });
 }
 
-WebView::~WebView() {
-    stopping_ = true; // ends the event streams, which would keep their threads
-    server_->stop();
-    thread_.join();
+HttpResponse WebView::respond(const HttpRequest& request) {
+    const std::string path = request.target.substr(0, request.target.find('?'));
+    const bool get = request.method == "GET";
+    if (path == "/api/reset") return request.method == "POST" ? reset(request) : onlyMethod("POST");
+    if (path != "/" && path != "/api/state" && path != "/api/summary" && path != "/api/events")
+        return text(404, "no such page\n");
+    if (!get) return onlyMethod("GET");
+    if (path == "/") return content(kWebPage, "text/html; charset=utf-8");
+    if (path == "/api/state") return content(toJson(seat_.snapshot()).dump(), "application/json");
+    if (path == "/api/summary") return content(summaryText(seat_.snapshot()), "text/plain; charset=utf-8");
+    HttpResponse stream = content("retry: 2000\n" + dataEvent(seat_.snapshot()), "text/event-stream");
+    stream.eventStream = true;
+    return stream;
 }
 
-void WebView::routes() {
-    server_->Get("/", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content(kWebPage, "text/html; charset=utf-8");
-    });
-    server_->Get("/api/state", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_content(toJson(seat_.snapshot()).dump(), "application/json");
-    });
-    server_->Get("/api/summary", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_content(summaryText(seat_.snapshot()), "text/plain; charset=utf-8");
-    });
-    server_->Get("/api/events", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_header("Cache-Control", "no-cache");
-        auto seen = std::make_shared<std::uint64_t>(~std::uint64_t{0});
-        response.set_chunked_content_provider("text/event-stream", [this, seen](size_t, httplib::DataSink& sink) {
-            if (stopping_) return false;
-            if (*seen != ~std::uint64_t{0}) {
-                std::this_thread::sleep_for(kEventSpacing);
-                seat_.waitForChange(*seen, kKeepAlive);
-            }
-            if (stopping_) return false;
-            const SimSnapshot snapshot = seat_.snapshot();
-            *seen = snapshot.version;
-            const std::string event = "data: " + toJson(snapshot).dump() + "\n\n";
-            return sink.write(event.data(), event.size());
-        });
-    });
+// Another site's page may send a form here: only the view's own page may reset.
+HttpResponse WebView::reset(const HttpRequest& request) {
+    if (!request.origin.empty() && request.origin != "http://" + request.host)
+        return text(403, "a reset comes from the view's own page\n");
+    seat_.restartSession();
+    return content(toJson(seat_.snapshot()).dump(), "application/json");
+}
+
+std::string WebView::event() {
+    const auto now = std::chrono::steady_clock::now();
+    const std::uint64_t version = seat_.waitForChange(sentVersion_, std::chrono::milliseconds(0));
+    if (version == sentVersion_ && now - sentAt_ < kKeepAlive) return {};
+    const SimSnapshot snapshot = seat_.snapshot();
+    sentVersion_ = snapshot.version;
+    sentAt_ = now;
+    return dataEvent(snapshot);
 }
 
 } // namespace karvel::sim

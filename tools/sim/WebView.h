@@ -1,16 +1,16 @@
-// The live view: an HTTP server on 127.0.0.1 with the page at "/", the state
-// as JSON at "/api/state", the text summary at "/api/summary" and the state
-// pushed as server-sent events at "/api/events" whenever it changes.
+// The live view: the page at "/", the state as JSON at "/api/state", the text
+// summary at "/api/summary", the state pushed as server-sent events at
+// "/api/events" whenever it changes (and at least every second), and
+// "/api/reset" (POST) to start a new session by hand. Served on the seat's
+// address by HttpServer, within its limits.
 #pragma once
 
-#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <thread>
+#include <string>
 
-namespace httplib {
-class Server;
-}
+#include "HttpServer.h"
 
 namespace karvel::sim {
 
@@ -19,21 +19,21 @@ class VirtualSeat;
 class WebView {
 public:
     // Port 0 lets the system choose. Throws std::runtime_error when it cannot listen.
-    WebView(VirtualSeat& seat, std::uint16_t port);
-    ~WebView();
+    WebView(VirtualSeat& seat, std::uint16_t port, const HttpLimits& limits = {});
     WebView(const WebView&) = delete;
     WebView& operator=(const WebView&) = delete;
 
-    int port() const { return port_; }
+    int port() const { return server_->port(); }
 
 private:
-    void routes();
+    HttpResponse respond(const HttpRequest& request);
+    HttpResponse reset(const HttpRequest& request);
+    std::string event(); // on the server's thread only
 
     VirtualSeat& seat_;
-    std::unique_ptr<httplib::Server> server_;
-    int port_ = 0;
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
+    std::uint64_t sentVersion_ = 0;
+    std::chrono::steady_clock::time_point sentAt_;
+    std::unique_ptr<HttpServer> server_; // last: its thread calls the members above
 };
 
 } // namespace karvel::sim

@@ -1,7 +1,7 @@
 // karvel-sim: the virtual seat. Stands in for the motion controller, the
-// relay board and the fan speed controller on 127.0.0.1 and serves the live
-// view, until Ctrl-C or SIGTERM; then prints what it received.
-#include <csignal>
+// relay board and the fan speed controller on one local address (127.0.0.1
+// unless --bind says otherwise) and serves the live view, until Ctrl-C or a
+// request to end; then prints what it received.
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -11,18 +11,31 @@
 #include <CLI/CLI.hpp>
 
 #include "StateJson.h"
+#include "StopSignal.h"
 #include "VirtualSeat.h"
 #include "WebView.h"
 
+namespace {
+
+bool isLoopback(const karvel::net::Ipv4Endpoint& address) { return address.octets[0] == 127; }
+
+} // namespace
+
 int main(int argc, char** argv) {
     using namespace karvel::sim;
-    CLI::App app{"karvel-sim: a virtual motion seat with its effects devices, on 127.0.0.1"};
+    namespace net = karvel::net;
+    CLI::App app{"karvel-sim: a virtual motion seat with its effects devices", "karvel-sim"};
     std::string model = "orvida";
+    std::string bind = "127.0.0.1";
     SeatOptions options;
     std::uint16_t httpPort = 8080;
     bool noWeb = false;
     std::vector<double> maxRates;
     app.add_option("--model", model, "seat model whose crank constants invert the targets: tamsel or orvida")
+        ->capture_default_str();
+    app.add_option("--bind", bind,
+                   "IPv4 address the devices and the live view listen on (0.0.0.0: all of this machine's); "
+                   "beyond loopback, anyone who reaches it can drive the devices and read the view")
         ->capture_default_str();
     app.add_option("--motion-port", options.motionPort, "UDP port of the motion controller (0: any free)")
         ->capture_default_str();
@@ -45,14 +58,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "karvel-sim: unknown seat model '%s' (tamsel or orvida)\n", model.c_str());
         return 2;
     }
+    if (!net::parseIpv4(bind.c_str(), options.address.octets)) {
+        std::fprintf(stderr, "karvel-sim: --bind takes an IPv4 address such as 127.0.0.1 or 0.0.0.0, not '%s'\n",
+                     bind.c_str());
+        return 2;
+    }
 
-    // Every thread started below inherits the blocked signals; this one takes them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
+    StopSignal stop; // before any thread starts
+    net::startSocketLibrary();
     try {
         VirtualSeat seat(options);
         std::unique_ptr<WebView> view;
@@ -61,17 +74,25 @@ int main(int argc, char** argv) {
             seat.setHttpPort(view->port());
         }
         const Ports ports = seat.ports();
+        const char* address = bind.c_str();
         std::printf("karvel-sim ready: motion=%d relay=%d speed=%d http=%d\n", ports.motion, ports.relay, ports.speed,
                     ports.http);
-        std::printf("  %s seat; motion controller udp 127.0.0.1:%d, relay board tcp 127.0.0.1:%d (Modbus-TCP), "
-                    "fan speed controller tcp 127.0.0.1:%d (RTU-over-TCP)\n",
-                    options.model->Name, ports.motion, ports.relay, ports.speed);
-        if (view) std::printf("  live view: http://127.0.0.1:%d/\n", ports.http);
+        std::printf("  %s seat; motion controller udp %s:%d, relay board tcp %s:%d (Modbus-TCP), "
+                    "fan speed controller tcp %s:%d (RTU-over-TCP)\n",
+                    options.model->Name, address, ports.motion, address, ports.relay, address, ports.speed);
+        const bool everywhere = bind == "0.0.0.0";
+        if (view)
+            std::printf("  live view: http://%s:%d/%s\n", everywhere ? "127.0.0.1" : address, ports.http,
+                        everywhere ? " (or at any address of this machine)" : "");
+        if (!isLoopback(options.address))
+            std::printf("  listening beyond this machine: anyone who can reach %s can drive the virtual devices "
+                        "and read the live view\n",
+                        address);
         std::fflush(stdout);
 
-        int received = 0;
-        sigwait(&stopSignals, &received);
+        stop.wait();
         std::printf("%s", summaryText(seat.snapshot()).c_str());
+        std::fflush(stdout);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "karvel-sim: %s\n", error.what());
         return 1;

@@ -81,16 +81,6 @@ struct Pipe {
     }
 };
 
-bool atHome(const sim::DecodedPosture& p) {
-    return std::abs(p.pitch) < 1e-3 && std::abs(p.roll) < 1e-3 && std::abs(p.yaw) < 1e-3 &&
-           std::abs(p.height - 0.5) < 1e-4;
-}
-
-bool everyEffectOff(const sim::SimSnapshot& s) {
-    const bool coilOn = std::any_of(s.relay.coils.begin(), s.relay.coils.end(), [](bool on) { return on; });
-    return !coilOn && s.speed.registers.size() > 3 && s.speed.registers[3] == 0;
-}
-
 class KarvelEnding : public KarvelCli, public ::testing::WithParamInterface<std::tuple<Ride, Ending>> {
 protected:
     Ride ride() const { return std::get<0>(GetParam()); }

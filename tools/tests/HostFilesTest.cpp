@@ -1,19 +1,31 @@
 // The host's file readers without a seat: telemetry and recordings found by
-// column name, rows at uneven spacing interpolated, bad lines named.
+// column name, rows at uneven spacing interpolated, bad lines named, files
+// as spreadsheets write them read or refused with what to change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
 #include "CliFixture.h"
 #include "MotionFile.h"
-#include "SeatSession.h"
 #include "TelemetryFile.h"
+#include "UsageError.h"
 
 namespace karvel::tools::test {
 namespace {
 
 using cli::UsageError;
+
+// What loading the motion file `text` says: "accepted" or the complaint.
+std::string motionFileMessage(const std::string& name, const std::string& text) {
+    try {
+        cli::loadMotionFile(writeFile(name, text));
+    } catch (const UsageError& error) {
+        return error.what();
+    }
+    return "accepted";
+}
 
 constexpr double kG = 9.80665;
 
@@ -128,12 +140,100 @@ TEST(MotionFile, RecordingIsReplayedFromItsPostureColumns) {
     EXPECT_NEAR(mid.yaw, -1, 1e-6);
     EXPECT_NEAR(mid.height, 0.5, 1e-6);
     // Other unknown columns are still refused: a misspelt effect must not go unnoticed.
-    try {
-        cli::loadMotionFile(writeFile("typo.csv", "time,pitch,roll,yaw,height,wnd\n0,0,0,0,0.5,1\n"));
-        ADD_FAILURE() << "accepted";
-    } catch (const UsageError& error) {
-        EXPECT_NE(std::string(error.what()).find("typo.csv:1: unknown column 'wnd'"), std::string::npos);
-    }
+    const std::string typo = motionFileMessage("typo.csv", "time,pitch,roll,yaw,height,Wnd\n0,0,0,0,0.5,1\n");
+    EXPECT_NE(typo.find("typo.csv:1: unknown column 'Wnd': a motion file has time, pitch, roll, yaw, height and may "
+                        "have wind, mist, scent, heater"),
+              std::string::npos)
+        << typo;
+}
+
+// Files as spreadsheets and other programs save them, each read to the same
+// two rows: time 0 and 0.5, pitch 1.5 and -2, height 0.5 and 0.25, wind 2.
+struct SpreadsheetCase {
+    const char* name;
+    const char* text;
+};
+
+class SpreadsheetFile : public ::testing::TestWithParam<SpreadsheetCase> {};
+
+TEST_P(SpreadsheetFile, IsReadAsItsAuthorMeantIt) {
+    const cli::MotionFile file = cli::loadMotionFile(writeFile(std::string(GetParam().name) + ".csv", GetParam().text));
+    ASSERT_EQ(file.samples.size(), 2u);
+    EXPECT_EQ(file.samples[1].time, 0.5);
+    EXPECT_EQ(file.samples[0].pitch, 1.5f);
+    EXPECT_EQ(file.samples[1].pitch, -2.0f);
+    EXPECT_EQ(file.samples[1].height, 0.25f);
+    ASSERT_EQ(file.effects.size(), 1u);
+    EXPECT_EQ(file.effects[0].name, "wind");
+    EXPECT_EQ(file.effects[0].levels[1], 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Accepted, SpreadsheetFile,
+    ::testing::Values(
+        SpreadsheetCase{"ByteOrderMark", "\xEF\xBB\xBFtime,pitch,roll,yaw,height,wind\n0,1.5,0,0,0.5,2\n0.5,-2,0,0,0.25,2\n"},
+        SpreadsheetCase{"MarkBeforeAComment", "\xEF\xBB\xBF# exported\ntime,pitch,roll,yaw,height,wind\n0,1.5,0,0,0.5,2\n"
+                                              "0.5,-2,0,0,0.25,2\n"},
+        SpreadsheetCase{"Semicolons", "time;pitch;roll;yaw;height;wind\r\n0;1.5;0;0;0.5;2\r\n0.5;-2;0;0;0.25;2\r\n"},
+        SpreadsheetCase{"Tabs", "time\tpitch\troll\tyaw\theight\twind\n0\t1.5\t0\t0\t0.5\t2\n0.5\t-2\t0\t0\t0.25\t2\n"},
+        SpreadsheetCase{"CapitalisedNames", "Time,Pitch,ROLL,Yaw,Height,Wind\n0,1.5,0,0,0.5,2\n0.5,-2,0,0,0.25,2\n"},
+        SpreadsheetCase{"QuotedCells", "\"time\",\"pitch\",\"roll\",\"yaw\",\"height\",\"wind\"\n\"0\",\"1.5\",0,0,0.5,2\n"
+                                       "0.5, \"-2\" ,0,0,0.25,\"2\"\n"},
+        SpreadsheetCase{"AllAtOnce", "\xEF\xBB\xBF\"Time\";\"Pitch\";\"Roll\";\"Yaw\";\"Height\";\"Wind\"\r\n"
+                                     "0;1.5;0;0;0.5;2\r\n0.5;-2;0;0;0.25;2\r\n"}),
+    [](const ::testing::TestParamInfo<SpreadsheetCase>& test) { return std::string(test.param.name); });
+
+// Files that cannot be read as they stand: the complaint says what to change,
+// and one about the header shows the columns it found.
+struct RefusedCase {
+    const char* name;
+    const char* text;
+    const char* says;
+};
+
+class RefusedFile : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedFile, SaysWhatToChange) {
+    const std::string message = motionFileMessage(std::string(GetParam().name) + ".csv", GetParam().text);
+    EXPECT_NE(message.find(GetParam().says), std::string::npos) << message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, RefusedFile,
+    ::testing::Values(
+        RefusedCase{"OtherNames", "Zeit,Nick,Roll,Gier,Hoehe\n0,0,0,0,0.5\n",
+                    "OtherNames.csv:1: the header lacks the column 'time': it has the columns 'Zeit', 'Nick', 'Roll', "
+                    "'Gier', 'Hoehe'"},
+        RefusedCase{"Spaces", "time pitch roll yaw height\n0 0 0 0 0.5\n",
+                    "lacks the column 'time': it has one column, 'time pitch roll yaw height' (separate the names with "
+                    "commas)"},
+        RefusedCase{"NoHeader", "0,0,0,0,0.5\n0.1,1,0,0,0.5\n",
+                    "NoHeader.csv:1: the first line holds numbers, not column names: start the file with the header "
+                    "time,pitch,roll,yaw,height"},
+        RefusedCase{"DecimalCommas", "time;pitch;roll;yaw;height\n0;1,5;0;0;0,5\n",
+                    "DecimalCommas.csv:2: pitch '1,5' is not a number: write a decimal point (1.5)"},
+        RefusedCase{"DecimalCommasUnquoted", "time,pitch,roll,yaw,height\n0,1,5,0,0,0,5\n",
+                    "expected 5 values, found 7 (a decimal comma splits a value in two: write 0.5, not 0,5)"},
+        RefusedCase{"Utf16", "\xFF\xFEt", "Utf16.csv:1: the file is UTF-16 text: save it as UTF-8"},
+        RefusedCase{"SameNameTwice", "time,pitch,roll,yaw,height,Time\n0,0,0,0,0.5,0\n",
+                    "column 'time' twice ('time' and 'Time')"}),
+    [](const ::testing::TestParamInfo<RefusedCase>& test) { return std::string(test.param.name); });
+
+TEST(CsvReader, TellsHowFarItHasReadAndEndsAtTheFileSize) {
+    std::string text = "time,pitch,roll,yaw,height\n";
+    for (int i = 0; i < 20000; ++i) text += std::to_string(i) + ",1,2,3,0.5\n";
+    const std::string path = writeFile("long.csv", text);
+    std::vector<std::uint64_t> reports;
+    std::uint64_t size = 0;
+    const cli::MotionFile file = cli::loadMotionFile(path, [&](std::uint64_t read, std::uint64_t total) {
+        reports.push_back(read);
+        size = total;
+    });
+    EXPECT_EQ(file.samples.size(), 20000u);
+    EXPECT_EQ(size, text.size());
+    ASSERT_GE(reports.size(), 3u) << "now and then, and at the end";
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+    EXPECT_EQ(reports.back(), text.size());
 }
 
 } // namespace

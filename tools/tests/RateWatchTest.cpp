@@ -82,6 +82,32 @@ TEST(RateWatch, AfterAPauseTheSeatMayMoveOnlyWhatTheLimitsAllowInTheLongestStep)
         << large.report().lastFlag;
 }
 
+TEST(RateWatch, RatesFallToZeroOnceTheStreamStops) {
+    RateWatch watch(kLimits);
+    EXPECT_EQ(watch.reportAt(0.0).current.pitch, 0.0) << "no frame yet";
+    for (int i = 0; i <= 50; ++i) watch.add(i + 1, pose(0.2 * i, 0, 0.9 * i), 1.0 + i * 0.01); // 20 and 90 deg/s
+    EXPECT_NEAR(watch.reportAt(1.5 + 0.2).current.pitch, 20.0, 1e-6) << "0.2 s after the last frame";
+    const RateReport still = watch.reportAt(1.5 + 0.3);
+    EXPECT_EQ(still.current.pitch, 0.0) << "0.3 s after the last frame the seat stands still";
+    EXPECT_EQ(still.current.yaw, 0.0);
+    EXPECT_NEAR(still.peak.yaw, 90.0, 1e-6) << "the peak stays";
+    EXPECT_NEAR(watch.report().current.pitch, 20.0, 1e-6) << "what the last frame did is kept";
+}
+
+TEST(RateWatch, ANewSessionClearsPeaksAndFlagsButStillMovesFromTheLastPosture) {
+    RateWatch watch(kLimits);
+    for (int i = 0; i < 10; ++i) watch.add(i + 1, pose(0), i * 0.01);
+    EXPECT_TRUE(watch.add(11, pose(10), 0.1));
+    watch.startSession();
+    EXPECT_EQ(watch.report().flagged, 0u);
+    EXPECT_EQ(watch.report().lastFlag, "");
+    EXPECT_EQ(watch.report().peak.pitch, 0.0);
+    EXPECT_EQ(watch.report().limits.pitch, kLimits.pitch);
+    // The seat is at 10 degrees: going to 20 at once is still a jump.
+    EXPECT_TRUE(watch.add(1, pose(20), 0.11));
+    EXPECT_NE(watch.report().lastFlag.find("frame 1: pitch +10.000deg"), std::string::npos) << watch.report().lastFlag;
+}
+
 TEST(RateWatch, PresetLimitsCoverEveryPreset) {
     const AxisRates limits = presetRateLimits();
     EXPECT_GT(limits.pitch, 0);

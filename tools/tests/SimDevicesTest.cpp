@@ -3,6 +3,7 @@
 // ones do (echoes, exceptions, silence for a bad CRC or another slave).
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "ModbusFraming.h"
@@ -164,6 +165,59 @@ TEST_F(VirtualSeatDevices, FanSpeedControllerAnswersRtuFramesAndStaysSilentOnBad
     EXPECT_EQ(s.effects.windLevel, 2);
     EXPECT_EQ(s.speed.requests, 5u);
     EXPECT_EQ(s.speed.ignored, 1u);
+}
+
+// Counters, flags and peaks belong to a session; the posture and the device outputs stay across sessions.
+TEST(VirtualSeatSessions, CountersStartAgainWhileThePostureAndTheOutputsStay) {
+    using namespace std::chrono_literals;
+    sim::SeatOptions options = loopbackSeat(KarvelSeat::OrvidaSeat);
+    options.sessionGap = 1000ms;
+    sim::VirtualSeat seat(options);
+    const net::Ipv4Endpoint motion{{127, 0, 0, 1}, static_cast<std::uint16_t>(seat.ports().motion)};
+    const Bytes tilted = karvel::test::expectedFrame(103002, 180000, 73604, 420000);
+    const Bytes level = karvel::test::expectedFrame(60000, 60000, 60000, 0);
+    const Bytes cut(tilted.begin(), tilted.begin() + 3);
+    const net::SocketHandle sender = net::openUdpSocket();
+    for (const Bytes* datagram : {&level, &tilted, &cut}) // a jump, flagged, and a broken datagram
+        net::sendTo(sender, datagram->data(), datagram->size(), motion);
+    sim::SimSnapshot s = seat.waitFor([](const sim::SimSnapshot& x) { return x.motion.malformed() == 1; }, kDeadline);
+    ASSERT_EQ(s.motion.frames, 2u);
+    EXPECT_EQ(s.motion.rates.flagged, 1u);
+    EXPECT_EQ(s.session.number, 1u);
+
+    std::this_thread::sleep_for(1200ms); // the quiet gap is what is tested
+    net::sendTo(sender, tilted.data(), tilted.size(), motion);
+    s = seat.waitFor([](const sim::SimSnapshot& x) { return x.session.number == 2 && x.motion.frames == 1; },
+                     kDeadline);
+    EXPECT_EQ(s.session.number, 2u);
+    EXPECT_EQ(s.session.cause, "a host after a pause");
+    EXPECT_EQ(s.motion.frames, 1u);
+    EXPECT_EQ(s.motion.malformed(), 0u);
+    EXPECT_EQ(s.motion.lastFault, "");
+    EXPECT_EQ(s.motion.rates.flagged, 0u) << "the same posture again moved nothing";
+    EXPECT_EQ(s.motion.rates.peak.pitch, 0.0);
+    EXPECT_EQ(s.motion.last.targets.u, 420000);
+    net::closeSocket(sender);
+
+    TcpClient relay(seat.ports().relay);
+    relay.send(mbap(1, {0x05, 0x00, 0x0F, 0xFF, 0x00})); // heater on
+    EXPECT_EQ(relay.receive(12), mbap(1, {0x05, 0x00, 0x0F, 0xFF, 0x00}));
+    EXPECT_EQ(seat.snapshot().relay.requests, 1u);
+    // (A machine that stalls longer than the gap here may have begun another session: numbers are relative.)
+    const std::uint64_t before = seat.snapshot().session.number;
+    EXPECT_EQ(seat.restartSession(), before + 1);
+    s = seat.snapshot();
+    EXPECT_EQ(s.session.cause, "reset");
+    EXPECT_EQ(s.relay.requests, 0u);
+    EXPECT_EQ(s.motion.frames, 0u);
+    EXPECT_TRUE(s.effects.heater) << "the relay board still holds its output";
+    EXPECT_EQ(s.relay.clients, 1);
+    EXPECT_EQ(s.motion.last.targets.u, 420000) << "the seat stays where it was";
+    relay.send(mbap(2, {0x05, 0x00, 0x0F, 0x00, 0x00}));
+    EXPECT_EQ(relay.receive(12), mbap(2, {0x05, 0x00, 0x0F, 0x00, 0x00}));
+    s = seat.snapshot();
+    EXPECT_EQ(s.relay.requests, 1u);
+    EXPECT_FALSE(s.effects.heater);
 }
 
 } // namespace

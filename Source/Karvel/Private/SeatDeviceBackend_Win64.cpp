@@ -3,6 +3,8 @@
 #include "HAL/PlatformProcess.h"
 #include "Interfaces/IPluginManager.h"
 #include "Misc/Paths.h"
+#include "SeatDeviceGuard.h"
+#include "SeatGuard/GuardLink.h"
 
 namespace
 {
@@ -73,6 +75,8 @@ public:
 		if (!Missing)
 		{
 			SetLogForwarding(true);
+			Guard = AcquireSeatGuard(Path);
+			Seat.SetGuard(Guard.Get());
 			return true;
 		}
 
@@ -149,13 +153,16 @@ public:
 
 private:
 	// Nothing stays configured through a library that is gone (the owner released it above); the table goes
-	// with the file.
+	// with the file, and this backend's share of the guard with it.
 	void ClearTable()
 	{
 		Seat.Abandon();
+		Seat.SetGuard(nullptr);
+		Guard.Reset();
 		Exports = KarvelSeat::LibraryFunctions();
 	}
 
+	TSharedPtr<KarvelSeat::GuardLink> Guard;
 	void* DllHandle = nullptr;
 	KarvelSeat::LibraryFunctions Exports;
 	KarvelSeat::SeatHost Seat{Exports};

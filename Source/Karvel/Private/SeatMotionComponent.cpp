@@ -179,9 +179,9 @@ void USeatMotionComponent::TickComponent(float DeltaTime, ELevelTick TickType, F
 
 void USeatMotionComponent::StartStream(const USeatDeviceManager& Seat)
 {
-	// Home as a posture, so that parking ends exactly where the seat's own home command puts it:
-	// Orvida homes mid-stroke, Tamsel at the bottom of the stroke.
-	Cueing.SetHome(KarvelCueing::HomePose(Seat.GetSeatModel()));
+	// The seat's crank geometry for the envelope, and its home as a posture, so that parking ends exactly where
+	// the seat's own home command puts it: Orvida homes mid-stroke, Tamsel at the bottom of the stroke.
+	Cueing.SetSeatModel(Seat.GetSeatModel());
 	Cueing.Reset();
 	if (!bHasRequestedPosture)
 	{

@@ -15,6 +15,8 @@ public:
 	static bool FileExists(const FString& Filename);
 	static bool IsRelative(const FString& Path);
 	static FString ConvertRelativePathToFull(const FString& Path);
+	// The path up to its last separator, without it: the folder of a file.
+	static FString GetPath(const FString& InPath);
 
 	template <typename... PathTypes>
 	static FString Combine(const PathTypes&... Paths)

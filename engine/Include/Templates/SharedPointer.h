@@ -31,3 +31,19 @@ TSharedPtr<T> MakeShared(ArgTypes&&... Args)
 {
 	return TSharedPtr<T>(std::make_shared<T>(std::forward<ArgTypes>(Args)...));
 }
+
+// A weak reference with the engine's spelling (Pin, IsValid, Reset) over std::weak_ptr.
+template <typename T>
+class TWeakPtr
+{
+public:
+	TWeakPtr() = default;
+	TWeakPtr(const TSharedPtr<T>& Shared) : Weak(Shared.ToStd()) {}
+
+	TSharedPtr<T> Pin() const { return TSharedPtr<T>(Weak.lock()); }
+	bool IsValid() const { return !Weak.expired(); }
+	void Reset() { Weak.reset(); }
+
+private:
+	std::weak_ptr<T> Weak;
+};

@@ -1,11 +1,10 @@
-// A program run by a test: its standard input from a file (or /dev/null), its
+// A program run by a test: its standard input from a file (or none), its
 // standard output and error into one file (or each elsewhere); ended and
 // reaped on destruction.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,12 +23,14 @@ struct Redirect {
 
 class ChildProcess {
 public:
+    // "/dev/null" as input means none, on every platform.
     ChildProcess(const std::vector<std::string>& arguments, const std::string& input = "/dev/null",
                  Redirect out = {}, Redirect err = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    // A signal here; on Windows SIGINT and SIGTERM are a Ctrl-Break to the program's console group.
     void signal(int number) const;
     // The exit status, or nothing when the process still runs at the deadline.
     std::optional<int> wait(std::chrono::milliseconds timeout);
@@ -40,7 +41,8 @@ public:
     bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
 
 private:
-    pid_t pid_ = -1;
+    long long id_ = -1;         // the process id
+    std::uintptr_t handle_ = 0; // Windows: the process handle
     std::string outputPath_;
     std::optional<int> status_;
 };

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -16,6 +19,9 @@
 namespace karvel::tools::test {
 
 constexpr std::chrono::milliseconds kRunLimit{30000};
+
+std::string cliPath();
+std::string motionFile(const std::string& name);
 
 // Writes `text` into a file of the test's temporary directory; its path.
 inline std::string writeFile(const std::string& name, const std::string& text) {
@@ -41,15 +47,26 @@ inline std::uint64_t givenWayReported(const std::string& output) {
     return match.empty() ? 0 : std::stoull(match[2]);
 }
 
+// An empty folder of its own for one test's guard state, under the test's
+// temporary folder: a guard never writes into the user's state folder.
+inline std::string freshStateDir() {
+    static int made = 0;
+    const std::string dir = ::testing::TempDir() + "karvel-state-" + std::to_string(::getpid()) + "-" + std::to_string(made++);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
 class KarvelCli : public ::testing::Test {
 protected:
     sim::VirtualSeat seat_{loopbackSeat(KarvelSeat::OrvidaSeat)};
 
     // Every frame the host sent arrived whole, none beyond the envelope, and
-    // the seat ended at the Orvida's home with the effects off.
-    void expectEveryFrameWithinTheEnvelopeAndHome(const std::string& output) {
-        const std::uint64_t sent = framesReported(output);
-        ASSERT_GT(sent, 0u) << output;
+    // the seat ended at the Orvida's home with the effects off. `before`: the
+    // frames earlier runs sent to the same seat.
+    void expectEveryFrameWithinTheEnvelopeAndHome(const std::string& output, std::uint64_t before = 0) {
+        ASSERT_GT(framesReported(output), 0u) << output;
+        const std::uint64_t sent = before + framesReported(output);
         const sim::SimSnapshot s = seat_.waitFor(
             [&](const sim::SimSnapshot& x) {
                 return x.motion.frames >= sent && x.speed.requests > 0;
@@ -67,10 +84,15 @@ protected:
         EXPECT_FALSE(s.effects.heater);
     }
 
-    // karvel with the library under test, `words` and the seat's addresses.
+    // The test's own folder for the guard's state file.
+    const std::string stateDir_ = freshStateDir();
+
+    // karvel with the library under test, the test's state folder, `words`
+    // and the seat's addresses (and the log level, but for "": karvel's own).
     std::vector<std::string> command(std::vector<std::string> words, const std::string& logLevel = "error") const {
         const sim::Ports ports = seat_.ports();
-        std::vector<std::string> line = {cliPath(), "--library", karvel::test::libraryPath(), "--log-level", logLevel};
+        std::vector<std::string> line = {cliPath(), "--library", karvel::test::libraryPath(), "--state-dir", stateDir_};
+        if (!logLevel.empty()) line.insert(line.end(), {"--log-level", logLevel});
         line.insert(line.end(), words.begin(), words.end());
         if (words[0] != "version") {
             for (const std::string& option : {"--udp=127.0.0.1:" + std::to_string(ports.motion),

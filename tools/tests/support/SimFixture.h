@@ -16,6 +16,11 @@ constexpr std::chrono::milliseconds kDeadline{10000};
 
 sim::SeatOptions loopbackSeat(const KarvelSeat::SeatModel& model);
 
+// The seat at its home posture, as the frames decode it.
+bool atHome(const sim::DecodedPosture& p);
+// No relay coil on and the fan speed controller's speed at 0.
+bool everyEffectOff(const sim::SimSnapshot& s);
+
 class LibraryAgainstSim : public ::testing::Test {
 protected:
     // Starts the seat and registers it with the library (effects when Orvida).
@@ -27,8 +32,5 @@ protected:
 
     std::unique_ptr<sim::VirtualSeat> seat_;
 };
-
-std::string cliPath();
-std::string motionFile(const std::string& name);
 
 } // namespace karvel::tools::test

@@ -15,7 +15,8 @@ extern char** environ;
 namespace karvel::tools::test {
 
 TerminalResult runInTerminal(const std::vector<std::string>& arguments, int columns,
-                             std::chrono::milliseconds timeout) {
+                             std::chrono::milliseconds timeout, const std::string& typed,
+                             const std::string& typeAfter) {
     winsize size{};
     size.ws_row = 40;
     size.ws_col = static_cast<unsigned short>(columns);
@@ -39,8 +40,14 @@ TerminalResult runInTerminal(const std::vector<std::string>& arguments, int colu
 
     // Read until the program's side closes (EIO on Linux) or the time is up.
     TerminalResult result;
+    bool typing = !typed.empty();
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
+        if (typing && result.raw.find(typeAfter) != std::string::npos) {
+            typing = false;
+            if (::write(master, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
+                throw std::runtime_error("cannot type into the terminal");
+        }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {

@@ -14,8 +14,11 @@ struct TerminalResult {
     std::string raw;  // every byte written, escape sequences included
 };
 
+// `typed` is typed into the terminal once the program has written
+// `typeAfter` (at once when empty).
 TerminalResult runInTerminal(const std::vector<std::string>& arguments, int columns,
-                             std::chrono::milliseconds timeout);
+                             std::chrono::milliseconds timeout, const std::string& typed = "",
+                             const std::string& typeAfter = "");
 
 // The rows a terminal of `columns` would show after `raw`: carriage return,
 // line feed, erase to the end of the row (ESC [ K) and wrapping at the last

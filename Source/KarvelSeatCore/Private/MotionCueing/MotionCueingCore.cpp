@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "MotionCueing/SeatHome.h"
+
 namespace KarvelCueing {
 
 namespace CueingSteps {
@@ -79,15 +81,24 @@ void MotionCueing::ApplyProfile() {
     YawAngle.SetLeakFrequency(p.YawWashout);
     HeaveOnset.SetFrequency(p.HeaveWashout);
     HeaveSpeed.SetLeakFrequency(p.HeaveReturn);
-    PitchAxis.SetLimits(-p.PitchLimit, p.PitchLimit, p.PitchVelocity, p.PitchAcceleration);
-    RollAxis.SetLimits(-p.RollLimit, p.RollLimit, p.RollVelocity, p.RollAcceleration);
     YawAxis.SetLimits(-p.YawLimit, p.YawLimit, p.YawVelocity, p.YawAcceleration);
-    HeightAxis.SetLimits(p.HeightMin, p.HeightMax, p.HeightVelocity, p.HeightAcceleration);
+    PostureLimits platform;
+    platform.Lo = {-p.PitchLimit, -p.RollLimit, p.HeightMin};
+    platform.Hi = {p.PitchLimit, p.RollLimit, p.HeightMax};
+    platform.Velocity = {p.PitchVelocity, p.RollVelocity, p.HeightVelocity};
+    platform.Acceleration = {p.PitchAcceleration, p.RollAcceleration, p.HeightAcceleration};
+    Platform.SetPostureLimits(platform);
+}
+
+void MotionCueing::SetSeatModel(const KarvelSeat::SeatModel& Model) {
+    Platform.SetSeatModel(Model);
+    SetHome(KarvelCueing::HomePose(Model));
 }
 
 void MotionCueing::SetHome(const SeatPose& NewHome) {
     if (!CueingSteps::Finite(NewHome)) return;
-    HomePose = NewHome;
+    const PlatformVector stroke = PlatformEnvelope::WithinStroke({NewHome.Pitch, NewHome.Roll, NewHome.Height});
+    HomePose = {stroke[0], stroke[1], NewHome.Yaw, stroke[2]};
     if (Fresh) Reset();
 }
 
@@ -107,12 +118,11 @@ void MotionCueing::ResetFilters() {
 }
 
 void MotionCueing::RestAt(const SeatPose& Pose) {
-    PitchAxis.Reset(Pose.Pitch);
-    RollAxis.Reset(Pose.Roll);
+    Platform.Reset({Pose.Pitch, Pose.Roll, Pose.Height});
     YawAxis.Reset(Pose.Yaw);
-    HeightAxis.Reset(Pose.Height);
-    Output = Pose;
-    LastTarget = Pose;
+    const PlatformVector& at = Platform.Position();
+    Output = {at[0], at[1], Pose.Yaw, at[2]};
+    LastTarget = Output;
 }
 
 void MotionCueing::Reset() {
@@ -148,8 +158,8 @@ void MotionCueing::Resume() {
 }
 
 bool MotionCueing::IsParked() const {
-    return Parking && PitchAxis.AtRestOn(HomePose.Pitch) && RollAxis.AtRestOn(HomePose.Roll) &&
-           YawAxis.AtRestOn(HomePose.Yaw) && HeightAxis.AtRestOn(HomePose.Height);
+    return Parking && YawAxis.AtRestOn(HomePose.Yaw) &&
+           Platform.AtRestOn({HomePose.Pitch, HomePose.Roll, HomePose.Height});
 }
 
 bool MotionCueing::TakeNonFiniteReport() {
@@ -260,20 +270,23 @@ SeatPose MotionCueing::Cue(double Seconds, const VehicleMotion& Motion) {
 }
 
 SeatPose MotionCueing::Track(double Seconds, const SeatPose& Target) {
-    return Move(Seconds, Target, &AxisEnvelope::Step);
+    return Move(Seconds, Target, false);
 }
 
 SeatPose MotionCueing::ParkStep(double Seconds) {
     // Home may lie outside the cueing limits (a seat whose home is the bottom
-    // of the stroke with HeightMin above it): park goes there all the same.
-    return Move(Seconds, HomePose, &AxisEnvelope::StepUnlimited);
+    // of the stroke, below the platform's margin and maybe HeightMin): park
+    // goes there all the same.
+    return Move(Seconds, HomePose, true);
 }
 
-SeatPose MotionCueing::Move(double Seconds, const SeatPose& Target, double (AxisEnvelope::*StepAxis)(double, double)) {
-    Output.Pitch = (PitchAxis.*StepAxis)(Seconds, Target.Pitch);
-    Output.Roll = (RollAxis.*StepAxis)(Seconds, Target.Roll);
-    Output.Yaw = (YawAxis.*StepAxis)(Seconds, Target.Yaw);
-    Output.Height = (HeightAxis.*StepAxis)(Seconds, Target.Height);
+SeatPose MotionCueing::Move(double Seconds, const SeatPose& Target, bool Home) {
+    const PlatformVector target{Target.Pitch, Target.Roll, Target.Height};
+    const PlatformVector& platform = Home ? Platform.StepHome(Seconds, target) : Platform.Step(Seconds, target);
+    Output.Pitch = platform[0];
+    Output.Roll = platform[1];
+    Output.Height = platform[2];
+    Output.Yaw = Home ? YawAxis.StepUnlimited(Seconds, Target.Yaw) : YawAxis.Step(Seconds, Target.Yaw);
     return Output;
 }
 

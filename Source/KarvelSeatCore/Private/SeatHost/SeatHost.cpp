@@ -1,8 +1,12 @@
 #include "SeatHost/SeatHost.h"
 
+#include "SeatGuard/GuardLink.h"
+
 namespace KarvelSeat {
 
 SeatHost::SeatHost(const LibraryFunctions& InLibrary) : Library(InLibrary) {}
+
+void SeatHost::SetGuard(GuardLink* InGuard) { Guard = InGuard; }
 
 bool SeatHost::Configure(const SeatSetup& Setup) {
     if (Library.SetConfiguration == nullptr) return false;
@@ -17,6 +21,22 @@ bool SeatHost::Configure(const SeatSetup& Setup) {
     LastPosture = Model.Home;
     Effects = EffectLevels();
     ForgetHold();
+    if (Guard != nullptr && bConfigured) {
+        GuardedSeat Watched;
+        Watched.Model = Setup.Model;
+        Watched.UdpIp = Setup.UdpIp ? Setup.UdpIp : "";
+        Watched.UdpPort = Setup.UdpPort;
+        Watched.bEffects = bEffects;
+        Watched.RelayIp = bEffects && Setup.RelayIp ? Setup.RelayIp : "";
+        Watched.RelayPort = Setup.RelayPort;
+        Watched.SpeedIp = bEffects && Setup.SpeedIp ? Setup.SpeedIp : "";
+        Watched.SpeedPort = Setup.SpeedPort;
+        Guard->Watch(Watched);
+        TellGuardEffects();
+        TellGuardPosture();
+    } else if (Guard != nullptr) {
+        Guard->Release();
+    }
     return bConfigured;
 }
 
@@ -24,6 +44,7 @@ bool SeatHost::SendPosture(const Posture& Requested) {
     if (!bConfigured || !IsFinite(Requested)) return false;
     LastPosture = ClampPosture(Requested);
     Library.SendSeatPosture(LastPosture.Pitch, LastPosture.Roll, LastPosture.Yaw, LastPosture.Height);
+    TellGuardPosture();
     return true;
 }
 
@@ -31,6 +52,7 @@ void SeatHost::ResetPosition() {
     if (!bConfigured) return;
     Library.ResetPosition();
     LastPosture = CurrentModel->Home;
+    TellGuardPosture();
 }
 
 void SeatHost::SetWindSpeed(int Level) {
@@ -69,13 +91,17 @@ void SeatHost::TurnOffAllEffects() {
 }
 
 bool SeatHost::SetUdpEndpoint(const char* Ip, int Port) {
-    return bConfigured && Library.SetUdpEndpoint(Ip, Port);
+    if (!bConfigured || !Library.SetUdpEndpoint(Ip, Port)) return false;
+    if (Guard != nullptr) Guard->UpdateUdpEndpoint(Ip, Port);
+    return true;
 }
 
 bool SeatHost::SetEffectsEndpoints(const char* RelayIp, int RelayPort, const char* SpeedIp, int SpeedPort) {
     if (!bConfigured || !Library.SetEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort)) return false;
     bEffectsEnabled = true;
     Effects = EffectLevels();
+    if (Guard != nullptr) Guard->UpdateEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort);
+    TellGuardEffects();
     return true;
 }
 
@@ -87,6 +113,7 @@ void SeatHost::HoldEffectsForPause() {
     // Off whatever the levels say: the devices may hold more than was commanded here.
     Library.TurnOffAllEffects();
     Effects = EffectLevels();
+    TellGuardEffects();
 }
 
 void SeatHost::RestoreEffectsAfterPause() {
@@ -110,6 +137,8 @@ void SeatHost::Stop(const std::function<void()>& Park) {
 
 void SeatHost::Release() {
     if (bConfigureAttempted && Library.Release != nullptr) Library.Release();
+    // Only now: a host that ends during the release is still parked by its guard.
+    if (Guard != nullptr) Guard->Release();
     Abandon();
 }
 
@@ -133,6 +162,15 @@ void SeatHost::ForgetHold() {
 
 void SeatHost::NoteEffectsCommand() {
     if (bHeld) bCommandedWhileHeld = true;
+    TellGuardEffects();
+}
+
+void SeatHost::TellGuardPosture() {
+    if (Guard != nullptr) Guard->PostPosture(LastPosture);
+}
+
+void SeatHost::TellGuardEffects() {
+    if (Guard != nullptr) Guard->PostEffects(Effects);
 }
 
 } // namespace KarvelSeat

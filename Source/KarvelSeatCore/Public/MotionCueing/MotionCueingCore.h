@@ -4,7 +4,10 @@
 //
 // Every posture that leaves the object has gone through the envelope: within
 // the profile's position, velocity and acceleration limits, measured as
-// (change of posture) / step with the step counted at most MaxStepSeconds.
+// (change of posture) / step with the step counted at most MaxStepSeconds,
+// and within the seat model's platform: each support axis clear of the ends of
+// its stroke, each crank within the drive's speed and acceleration
+// (PlatformEnvelope.h). The library never clamps such a posture.
 // A step of zero, negative or non-finite length moves nothing. Non-finite
 // input is not used: the seat goes on smoothly to the last good target and
 // comes to rest there. A bad step or bad input makes TakeNonFiniteReport()
@@ -21,6 +24,7 @@
 #include "HighPass2.h"
 #include "LeakyIntegrator.h"
 #include "LowPass2.h"
+#include "PlatformEnvelope.h"
 #include "RateLimiter.h"
 
 namespace KarvelCueing {
@@ -31,15 +35,22 @@ public:
     explicit MotionCueing(const CueingProfile& InProfile = RoadVehicleProfile());
 
     // Refuses an invalid profile (Error gets ValidateProfile's message) and
-    // keeps the old one. A new profile takes effect from the next step; the
-    // seat moves into new, narrower limits at the new limits' pace.
+    // keeps the old one. A new profile takes effect at once by braking at its
+    // acceleration limits from the present velocity, never by cutting the
+    // velocity; the seat moves into new, narrower limits at the new limits'
+    // pace. (Only where braking that gently would run a support axis against
+    // the end of its stroke does it brake harder, as hard as the stroke needs.)
     bool SetProfile(const CueingProfile& NewProfile, std::string* Error = nullptr);
     const CueingProfile& Profile() const { return Settings; }
 
+    // The seat model: its home (as SetHome) and its platform's crank geometry
+    // and limits. An Orvida until set.
+    void SetSeatModel(const KarvelSeat::SeatModel& Model);
     // The seat model's home as a posture (0, 0, 0, 0.5 unless set): where a
     // stream starts from and where a park ends. The cues move around
     // (home pitch, home roll, home yaw, the profile's NeutralHeight).
-    // A home with a non-finite value is ignored.
+    // A home with a non-finite value is ignored; one beyond the stroke is taken
+    // as the library would take it.
     void SetHome(const SeatPose& NewHome);
     const SeatPose& Home() const { return HomePose; }
 
@@ -62,8 +73,9 @@ public:
     void Reset();           // home at rest, not parking, nothing held: for a fresh stream
     // The seat stands at Pose, at rest, after postures sent some other way (a
     // recording played back): what follows, a park included, moves on from
-    // there. Pose may lie outside the profile's limits; a park brings it home
-    // all the same. A pose with a non-finite value is ignored.
+    // there. Pose may lie outside the profile's limits (taken within the stroke
+    // as the library would take it); a park brings it home all the same. A pose
+    // with a non-finite value is ignored.
     void StandAt(const SeatPose& Pose);
 
     const SeatPose& Current() const { return Output; } // last posture that left the envelope
@@ -80,7 +92,7 @@ private:
     SeatPose Hold(double Seconds);                           // towards the last good target, reported
     SeatPose Track(double Seconds, const SeatPose& Target);
     SeatPose ParkStep(double Seconds);
-    SeatPose Move(double Seconds, const SeatPose& Target, double (AxisEnvelope::*StepAxis)(double, double));
+    SeatPose Move(double Seconds, const SeatPose& Target, bool Home);
     SeatPose Neutral() const;
 
     CueingProfile Settings;
@@ -98,8 +110,9 @@ private:
     HighPass2 RollOnset, PitchOnset, HeaveOnset;
     LeakyIntegrator RollAngle, PitchAngle, YawAngle, HeaveSpeed, HeaveTravel;
 
-    // Safety envelope.
-    AxisEnvelope PitchAxis, RollAxis, YawAxis, HeightAxis;
+    // Safety envelope: the turntable on its own, the rest as the platform moves it.
+    AxisEnvelope YawAxis;
+    PlatformEnvelope Platform;
 };
 
 } // namespace KarvelCueing

@@ -1,7 +1,7 @@
 // The rules every host of the seat library follows, written once against its C interface: what a configuration
 // hands the library, the checks on postures, the posture and effect levels in force, effects held across a
-// pause, and the shutdown order (park, effects off, home, release). The engine plugin and karvel drive their
-// seat through one SeatHost each.
+// pause, the shutdown order (park, effects off, home, release), and keeping the guard that parks the seat after a
+// crash informed. The engine plugin and karvel drive their seat through one SeatHost each.
 //
 // A SeatHost is called from one thread at a time: a host that drives it from several serialises the calls.
 #pragma once
@@ -15,6 +15,8 @@
 #include "SeatModels/SeatModel.h"
 
 namespace KarvelSeat {
+
+class GuardLink;
 
 // A seat registration as the library takes it. The texts are UTF-8 and only need to live for the call.
 struct SeatSetup {
@@ -32,6 +34,11 @@ class KARVELSEATCORE_API SeatHost {
 public:
     // Library is the host's table; its functions may be null while nothing is bound, and are then not called.
     explicit SeatHost(const LibraryFunctions& Library);
+
+    // The guard (not owned; null for none) is told from now on what the library was configured with, every posture
+    // and effect level sent, and the release. A configuration the library refuses releases it too: nothing is left
+    // for it to park.
+    void SetGuard(GuardLink* Guard);
 
     // Configures the library's seat. The effects endpoints reach it only for a model with effects whose setup
     // enables them; otherwise effects are disabled and both addresses are empty (the ports go as given). The
@@ -82,8 +89,11 @@ public:
 private:
     void ForgetHold();
     void NoteEffectsCommand();
+    void TellGuardPosture();
+    void TellGuardEffects();
 
     const LibraryFunctions& Library;
+    GuardLink* Guard = nullptr;
     const SeatModel* CurrentModel = &TamselSeat;
     bool bConfigured = false;
     bool bConfigureAttempted = false;
