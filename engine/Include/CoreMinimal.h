@@ -14,3 +14,4 @@
 #include "Logging/LogMacros.h"
 #include "CoreGlobals.h"
 #include "UObject/ObjectMacros.h"
+#include "Delegates/Delegate.h"

@@ -3,6 +3,11 @@
 #include "Engine/GameInstance.h"
 #include "Engine/World.h"
 #include "GameFramework/Actor.h"
+#include "GameFramework/Controller.h"
+#include "GameFramework/Pawn.h"
+#include "GameFramework/PlayerController.h"
+#include "Kismet/BlueprintAsyncActionBase.h"
+#include "Containers/StringConv.h"
 #include "Misc/CoreMisc.h"
 #include "UObject/GeneratedCppIncludes.h"
 
@@ -33,7 +38,11 @@ void BuildEngine(UPackage& Package)
 	Package.AddClass("UGameInstanceSubsystem", &Subsystem, nullptr, {});
 	Package.AddClass("UGameInstance", UObject::StaticClass(), &Construct<UGameInstance>, {});
 	Package.AddClass("UWorld", UObject::StaticClass(), &Construct<UWorld>, {});
-	Package.AddClass("AActor", UObject::StaticClass(), &Construct<AActor>, {});
+	UClass& Actor = Package.AddClass("AActor", UObject::StaticClass(), &Construct<AActor>, {});
+	Package.AddClass("APawn", &Actor, &Construct<APawn>, {});
+	UClass& Controller = Package.AddClass("AController", &Actor, &Construct<AController>, {});
+	Package.AddClass("APlayerController", &Controller, &Construct<APlayerController>, {});
+	Package.AddClass("UBlueprintAsyncActionBase", UObject::StaticClass(), &Construct<UBlueprintAsyncActionBase>, {});
 	UClass& ActorComponent = Package.AddClass("UActorComponent", UObject::StaticClass(), nullptr, {});
 	UClass& SceneComponent = Package.AddClass("USceneComponent", &ActorComponent, &Construct<USceneComponent>, {});
 	Package.AddClass("UPrimitiveComponent", &SceneComponent, &Construct<UPrimitiveComponent>, {});
@@ -50,6 +59,25 @@ UClass* UGameInstanceSubsystem::StaticClass() { return &UE::StandIn::FindClassCh
 UClass* UGameInstance::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "UGameInstance"); }
 UClass* UWorld::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "UWorld"); }
 UClass* AActor::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "AActor"); }
+UClass* APawn::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "APawn"); }
+UClass* AController::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "AController"); }
+UClass* APlayerController::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "APlayerController"); }
+UClass* UBlueprintAsyncActionBase::StaticClass()
+{
+	return &UE::StandIn::FindClassChecked(EnginePackage, "UBlueprintAsyncActionBase");
+}
+
+FString UObject::GetName() const
+{
+	const std::string& ClassName = ClassPrivate ? ClassPrivate->GetName() : std::string("UObject");
+	const std::string Name = ClassName.substr(ClassName.empty() ? 0 : 1) + "_" + std::to_string(UniqueID);
+	return FString(UE::StandIn::Utf8ToUtf16(Name));
+}
+
+FString GetNameSafe(const UObject* Object)
+{
+	return Object ? Object->GetName() : FString(TEXT("None"));
+}
 UClass* UActorComponent::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "UActorComponent"); }
 UClass* USceneComponent::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "USceneComponent"); }
 UClass* UPrimitiveComponent::StaticClass() { return &UE::StandIn::FindClassChecked(EnginePackage, "UPrimitiveComponent"); }
@@ -107,10 +135,67 @@ UGameInstanceSubsystem* UGameInstance::GetSubsystemBase(const UClass* SubsystemC
 	return Found == Subsystems.end() ? nullptr : *Found;
 }
 
+void UGameInstance::RegisterReferencedObject(UObject* ObjectToReference)
+{
+	if (ObjectToReference && std::find(ReferencedObjects.begin(), ReferencedObjects.end(), ObjectToReference) == ReferencedObjects.end())
+	{
+		ReferencedObjects.push_back(ObjectToReference);
+	}
+}
+
+void UGameInstance::UnregisterReferencedObject(UObject* ObjectToReference)
+{
+	ReferencedObjects.erase(std::remove(ReferencedObjects.begin(), ReferencedObjects.end(), ObjectToReference), ReferencedObjects.end());
+}
+
 void UGameInstance::AddReferencedObjects(FReferenceCollector& Collector) const
 {
 	for (UGameInstanceSubsystem* Subsystem : Subsystems)
 	{
 		Collector.AddReferencedObject(Subsystem);
 	}
+	for (UObject* Object : ReferencedObjects)
+	{
+		Collector.AddReferencedObject(Object);
+	}
+}
+
+void UBlueprintAsyncActionBase::RegisterWithGameInstance(const UObject* WorldContextObject)
+{
+	for (UObject* Outer = const_cast<UObject*>(WorldContextObject); Outer; Outer = Outer->GetOuter())
+	{
+		if (const UWorld* World = Cast<UWorld>(Outer))
+		{
+			RegisterWithGameInstance(World->GetGameInstance());
+			return;
+		}
+		if (UGameInstance* GameInstance = Cast<UGameInstance>(Outer))
+		{
+			RegisterWithGameInstance(GameInstance);
+			return;
+		}
+	}
+}
+
+void UBlueprintAsyncActionBase::RegisterWithGameInstance(UGameInstance* GameInstance)
+{
+	if (!GameInstance)
+	{
+		return;
+	}
+	if (UGameInstance* Previous = RegisteredWithGameInstance.Get())
+	{
+		Previous->UnregisterReferencedObject(this);
+	}
+	GameInstance->RegisterReferencedObject(this);
+	RegisteredWithGameInstance = GameInstance;
+}
+
+void UBlueprintAsyncActionBase::SetReadyToDestroy()
+{
+	if (UGameInstance* GameInstance = RegisteredWithGameInstance.Get())
+	{
+		GameInstance->UnregisterReferencedObject(this);
+	}
+	RegisteredWithGameInstance = nullptr;
 }

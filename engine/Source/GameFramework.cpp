@@ -2,6 +2,8 @@
 #include "Engine/GameInstance.h"
 #include "Engine/World.h"
 #include "GameFramework/Actor.h"
+#include "GameFramework/Controller.h"
+#include "GameFramework/Pawn.h"
 #include "Kismet/GameplayStatics.h"
 
 #include <algorithm>
@@ -78,6 +80,12 @@ void UActorComponent::TickComponent(float, ELevelTick, FActorComponentTickFuncti
 UWorld* AActor::GetWorld() const
 {
 	return FindWorld(this);
+}
+
+ENetMode AActor::GetNetMode() const
+{
+	const UWorld* World = GetWorld();
+	return World ? World->GetNetMode() : NM_Standalone;
 }
 
 UGameInstance* AActor::GetGameInstance() const
@@ -203,6 +211,7 @@ void AActor::TickActorAndComponents(float DeltaSeconds, bool bPaused)
 
 void AActor::AddReferencedObjects(FReferenceCollector& Collector) const
 {
+	Collector.AddReferencedObject(Owner);
 	for (UActorComponent* Component : OwnedComponents)
 	{
 		Collector.AddReferencedObject(Component);
@@ -280,4 +289,56 @@ bool UGameplayStatics::IsGamePaused(const UObject* WorldContextObject)
 {
 	const UWorld* World = FindWorld(WorldContextObject);
 	return World && World->IsPaused();
+}
+
+bool APawn::IsLocallyControlled() const
+{
+	return Controller && Controller->IsLocalController();
+}
+
+bool APawn::IsPlayerControlled() const
+{
+	return Controller && Controller->IsPlayerController();
+}
+
+void APawn::EndPlay(const EEndPlayReason::Type EndPlayReason)
+{
+	Super::EndPlay(EndPlayReason);
+	if (Controller)
+	{
+		Controller->UnPossess();
+	}
+}
+
+void AController::Possess(APawn* InPawn)
+{
+	UnPossess();
+	if (InPawn)
+	{
+		if (InPawn->Controller)
+		{
+			InPawn->Controller->UnPossess();
+		}
+		Pawn = InPawn;
+		InPawn->Controller = this;
+	}
+}
+
+void AController::UnPossess()
+{
+	if (Pawn)
+	{
+		Pawn->Controller = nullptr;
+		Pawn = nullptr;
+	}
+}
+
+void UE::StandIn::SetNetMode(UWorld& World, ENetMode NetMode)
+{
+	World.NetMode = NetMode;
+}
+
+void UE::StandIn::SetRemoteController(AController& Controller, bool bRemote)
+{
+	Controller.bRemote = bRemote;
 }

@@ -89,9 +89,10 @@ void FProperty::CopyValue(const void* FromContainer, void* ToContainer) const
 	case EPropertyKind::Double: *static_cast<double*>(To) = *static_cast<const double*>(From); return;
 	case EPropertyKind::String: *static_cast<FString*>(To) = *static_cast<const FString*>(From); return;
 	case EPropertyKind::Object: *static_cast<FObjectPtr*>(To) = *static_cast<const FObjectPtr*>(From); return;
-	case EPropertyKind::Struct: break;
+	case EPropertyKind::Struct:
+	case EPropertyKind::MulticastDelegate: break;
 	}
-	std::fprintf(stderr, "stand-in: cannot copy the struct property %s\n", GetName().c_str());
+	std::fprintf(stderr, "stand-in: cannot copy the property %s\n", GetName().c_str());
 	std::abort();
 }
 

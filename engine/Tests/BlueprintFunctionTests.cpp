@@ -30,6 +30,7 @@ struct FExpectedFunction
 
 // In registration order, which is sorted by name.
 const std::vector<FExpectedFunction> FunctionTable = {
+	{"ConfigureMotionRuntime", "Motion", EKind::Callable, {{"FrameRate", "float", "100.000000"}, {"WatchdogSeconds", "float", "0.250000"}}, "bool"},
 	{"GetActiveConfig", "Registration", EKind::PureConst, {}, "USeatDeviceConfig*"},
 	{"GetCurrentState", "State", EKind::PureConst, {}, "const FSeatCurrentState&"},
 	{"GetSDKVersion", "Info", EKind::PureConst, {}, "FString"},
@@ -63,18 +64,22 @@ TEST(BlueprintFunctionTable, ManagerIsAGameInstanceSubsystemInTheKarvelPackage)
 	// Each header registers its classes as its generated code is initialised, in an order the linker chooses.
 	std::vector<std::string> Classes = NamesOf(KarvelPackage().GetClasses());
 	std::sort(Classes.begin(), Classes.end());
-	EXPECT_EQ(Classes, (std::vector<std::string>{"USeatDeviceConfig", "USeatDeviceManager", "USeatMotionComponent", "USeatMotionProfile"}));
+	EXPECT_EQ(Classes, (std::vector<std::string>{"USeatDeviceAsyncAction", "USeatDeviceConfig", "USeatDeviceManager",
+		"USeatMotionComponent", "USeatMotionProfile"}));
 }
 
-// Only ActiveConfig is reflected, with no specifiers: the garbage collector sees it, editor and Blueprints do not.
-TEST(BlueprintFunctionTable, ActiveConfigIsTheOnlyReflectedProperty)
+// Only the configurations are reflected, with no specifiers: the garbage collector sees the one in force and the one
+// a registration under way registers; editor and Blueprints see neither.
+TEST(BlueprintFunctionTable, OnlyTheConfigurationsAreReflectedProperties)
 {
 	const std::vector<const FProperty*> Properties = ManagerClass().GetProperties();
-	ASSERT_EQ(Properties.size(), 1u);
-	EXPECT_EQ(Properties[0]->GetName(), "ActiveConfig");
-	EXPECT_EQ(Properties[0]->GetKind(), EPropertyKind::Object);
-	EXPECT_EQ(Properties[0]->GetTypeName(), "USeatDeviceConfig");
-	EXPECT_EQ(Properties[0]->GetPropertyFlags(), CPF_None);
+	EXPECT_EQ(NamesOf(Properties), (std::vector<std::string>{"ActiveConfig", "PendingConfig"}));
+	for (const FProperty* Property : Properties)
+	{
+		EXPECT_EQ(Property->GetKind(), EPropertyKind::Object);
+		EXPECT_EQ(Property->GetTypeName(), "USeatDeviceConfig");
+		EXPECT_EQ(Property->GetPropertyFlags(), CPF_None);
+	}
 }
 
 TEST(BlueprintFunctionTable, FunctionsInRegistrationOrder)

@@ -89,7 +89,7 @@ TEST_F(SeatEndToEnd, AnOrvidaSeatFromRegistrationToShutdown)
 
 		UE::StandIn::ClearSleepRequests();
 		Game.Shutdown();
-		EXPECT_EQ(UE::StandIn::GetSleepRequests(), std::vector<float>{0.1f});
+		EXPECT_TRUE(UE::StandIn::GetSleepRequests().empty()) << "the game thread never sleeps";
 	}
 
 	// Unregistering and deinitialising each turned the effects off and sent the seat home; the release

@@ -37,9 +37,12 @@ static_assert(IsScopedByteEnum<ESeatModelType> && IsScopedByteEnum<ESeatWindLeve
 TEST(ReflectedEnums, PackageHoldsTheEnumsInDeclarationOrder)
 {
 	std::vector<std::string> Names = NamesOf(KarvelPackage().GetEnums());
-	const auto Motion = std::find(Names.begin(), Names.end(), "ESeatMotionPreset");
-	ASSERT_NE(Motion, Names.end());
-	Names.erase(Motion);
+	for (const char* Motion : {"ESeatMotionPreset", "ESeatDrivePolicy"})
+	{
+		const auto Found = std::find(Names.begin(), Names.end(), Motion);
+		ASSERT_NE(Found, Names.end()) << Motion;
+		Names.erase(Found);
+	}
 	EXPECT_EQ(Names, (std::vector<std::string>{"ESeatModelType", "ESeatWindLevel", "ESeatWaterMistLevel", "ESeatScentLevel"}));
 }
 

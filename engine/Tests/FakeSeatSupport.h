@@ -9,6 +9,20 @@
 #include <string>
 #include <vector>
 
+// An Orvida seat on loopback addresses the fake library accepts.
+inline FSeatConnectParams OrvidaParams()
+{
+	FSeatConnectParams Params;
+	Params.SeatType = ESeatModelType::Orvida;
+	Params.UdpIp = TEXT("127.0.0.1");
+	Params.UdpPort = 7000;
+	Params.RelayIp = TEXT("127.0.0.7");
+	Params.RelayPort = 502;
+	Params.SpeedIp = TEXT("127.0.0.8");
+	Params.SpeedPort = 503;
+	return Params;
+}
+
 class FFakeSeatLibraryTest : public ::testing::Test
 {
 protected:
@@ -22,9 +36,13 @@ protected:
 
 	USeatDeviceManager& Manager() const { return Game->Manager(); }
 
-	// The calls the library received since the last look.
+	// The calls the library received since the last look, once the seat has run all that it was asked.
 	std::vector<std::string> TakeCalls() const
 	{
+		if (const USeatDeviceManager* Seat = Game ? Game->Get()->GetSubsystem<USeatDeviceManager>() : nullptr)
+		{
+			EXPECT_TRUE(Seat->WaitForSeatCommands(10.0f));
+		}
 		std::vector<std::string> Calls = Fake->Calls();
 		Fake->ClearCalls();
 		return Calls;

@@ -9,6 +9,7 @@
 #include "StandIn/StandInControl.h"
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -64,7 +65,9 @@ public:
 	std::vector<std::string> Calls() const
 	{
 		std::vector<std::string> Result;
-		std::string Text = Function<const char* (*)()>("Fake_Calls")();
+		const auto Copy = Function<int (*)(char*, int)>("Fake_CopyCalls");
+		std::string Text(static_cast<size_t>(Copy(nullptr, 0)) + 1, '\0');
+		Text.resize(static_cast<size_t>(std::min(Copy(Text.data(), static_cast<int>(Text.size())), static_cast<int>(Text.size()) - 1)));
 		for (std::size_t End; (End = Text.find(';')) != std::string::npos; Text.erase(0, End + 1))
 		{
 			Result.push_back(Text.substr(0, End));
@@ -72,7 +75,15 @@ public:
 		return Result;
 	}
 	void ClearCalls() const { Function<void (*)()>("Fake_ClearCalls")(); }
+	// Waits, at most TimeoutMs, until Count calls beginning with Prefix ("Posture", "ResetPosition") have come since
+	// the last clear; whether they have.
+	bool WaitForCalls(const char* Prefix, int Count, int TimeoutMs = 10000) const
+	{
+		return Function<int (*)(const char*, int, int)>("Fake_WaitForCalls")(Prefix, Count, TimeoutMs) != 0;
+	}
 	void SetResult(bool bResult) const { Function<void (*)(int)>("Fake_SetResult")(bResult ? 1 : 0); }
+	// Each configuration takes this long from now on.
+	void SetConfigureMilliseconds(int Milliseconds) const { Function<void (*)(int)>("Fake_SetConfigureMilliseconds")(Milliseconds); }
 	void SetVersion(const char* Version) const { Function<void (*)(const char*)>("Fake_SetVersion")(Version); }
 	void Log(int Level, const char* Message) const { Function<void (*)(int, const char*)>("Fake_Log")(Level, Message); }
 

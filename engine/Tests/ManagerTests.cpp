@@ -16,7 +16,7 @@ protected:
 	bool RegisterTamsel()
 	{
 		const bool bRegistered = Manager().RegisterTamselSeat(TEXT("127.0.0.1"), 7408);
-		Fake->ClearCalls();
+		TakeCalls();
 		return bRegistered;
 	}
 
@@ -39,19 +39,6 @@ protected:
 	}
 
 };
-
-FSeatConnectParams OrvidaParams()
-{
-	FSeatConnectParams Params;
-	Params.SeatType = ESeatModelType::Orvida;
-	Params.UdpIp = TEXT("127.0.0.1");
-	Params.UdpPort = 7000;
-	Params.RelayIp = TEXT("127.0.0.7");
-	Params.RelayPort = 502;
-	Params.SpeedIp = TEXT("127.0.0.8");
-	Params.SpeedPort = 503;
-	return Params;
-}
 
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float Infinity = std::numeric_limits<float>::infinity();
@@ -124,7 +111,7 @@ TEST_F(SeatDeviceManager, AFailedRegistrationLeavesNothingBehind)
 	ExpectEffects(Manager().GetCurrentState(), 0, 0, 0, false);
 	EXPECT_EQ(KarvelLines().back(), "[Karvel] Failed to configure hardware backend.");
 
-	Fake->ClearCalls();
+	TakeCalls();
 	Manager().SendPosture(1.0f, 1.0f, 1.0f, 0.5f);
 	Manager().SetWindSpeed(ESeatWindLevel(3));
 	Manager().ResetPosition();
@@ -165,7 +152,7 @@ TEST_F(SeatDeviceManager, NonFiniteInputSendsNothingAndKeepsTheSnapshot)
 {
 	ASSERT_TRUE(RegisterTamsel());
 	Manager().SendPosture(3.0f, 4.0f, 5.0f, 0.6f);
-	Fake->ClearCalls();
+	TakeCalls();
 
 	Manager().SendPosture(NaN, 0.0f, 0.0f, 0.5f);
 	Manager().SendPosture(0.0f, 0.0f, 0.0f, Infinity);
@@ -193,7 +180,7 @@ TEST_F(SeatDeviceManager, EffectsReachTheLibraryAndTheSnapshot)
 	Manager().TurnOffAllEffects();
 	EXPECT_TRUE(TakeCalls().empty());
 	ASSERT_TRUE(Manager().RegisterSeatWithParameters(OrvidaParams()));
-	Fake->ClearCalls();
+	TakeCalls();
 
 	Manager().SetWindSpeed(ESeatWindLevel(3));
 	Manager().SetWaterMist(ESeatWaterMistLevel(2));
@@ -274,7 +261,7 @@ TEST_F(SeatDeviceManager, EffectsEndpointSwitchOnATamselTurnsTheEffectsSwitchOn)
 		"[Karvel] Failed to switch Effects Endpoints (Relay: 127.0.0.9:2, Speed: 127.0.0.10:3). Old connections retained."}));
 }
 
-TEST_F(SeatDeviceManager, DeinitializeTurnsOffHomesWaitsAndUnloads)
+TEST_F(SeatDeviceManager, DeinitializeTurnsOffHomesAndUnloadsWithoutSleeping)
 {
 	ASSERT_TRUE(RegisterTamsel());
 	EXPECT_EQ(ToUtf8(Manager().GetSDKVersion()), "Fake seat library 1.0");
@@ -283,7 +270,7 @@ TEST_F(SeatDeviceManager, DeinitializeTurnsOffHomesWaitsAndUnloads)
 	Game->Shutdown();
 	EXPECT_EQ(TakeCalls(), (Strings{"TurnOffAllEffects", "ResetPosition", "TurnOffAllEffects", "ResetPosition", "Release",
 		"SetLogCallback(null)"}));
-	EXPECT_EQ(UE::StandIn::GetSleepRequests(), std::vector<float>{0.1f});
+	EXPECT_TRUE(UE::StandIn::GetSleepRequests().empty()) << "the runtime sent them before the release; nothing sleeps";
 	EXPECT_EQ(ToUtf8(Subsystem->GetSDKVersion()), "No Backend");
 	EXPECT_FALSE(Subsystem->IsSeatReady());
 	Fake.reset();
@@ -294,7 +281,7 @@ TEST_F(SeatDeviceManager, DeinitializeAfterUnregisterStillSendsOffAndHome)
 {
 	ASSERT_TRUE(RegisterTamsel());
 	Manager().UnregisterSeat();
-	Fake->ClearCalls();
+	TakeCalls();
 	Game->Shutdown();
 	EXPECT_EQ(TakeCalls(), (Strings{"TurnOffAllEffects", "ResetPosition", "Release", "SetLogCallback(null)"}));
 }
@@ -372,7 +359,8 @@ TEST_F(SeatDeviceManager, EveryManagerLineHasItsVerbosity)
 	EXPECT_EQ(Seen, Expected);
 }
 
-// The library's calls (which the fake reports at DEBUG) with the number of platform sleeps made before each.
+// The library's calls (which the fake reports at DEBUG, from whatever thread calls it) with the number of
+// platform sleeps made before each.
 class FCallsBetweenSleeps : public FOutputDevice
 {
 public:
@@ -385,14 +373,16 @@ public:
 		const std::string Prefix = "[Ridova DLL] [Ridova][DEBUG] call ";
 		if (Text.rfind(Prefix, 0) == 0)
 		{
+			std::lock_guard<std::mutex> Lock(Mutex);
 			Events.push_back(Text.substr(Prefix.size()) + " after " + std::to_string(UE::StandIn::GetSleepRequests().size()));
 		}
 	}
 
+	std::mutex Mutex;
 	std::vector<std::string> Events;
 };
 
-TEST_F(SeatDeviceManager, TheShutdownPauseComesAfterOffAndHomeAndBeforeTheRelease)
+TEST_F(SeatDeviceManager, TheShutdownSendsOffAndHomeBeforeTheReleaseAndNeverSleeps)
 {
 	ASSERT_TRUE(RegisterTamsel());
 	const FVerboseLogTemp Verbose;
@@ -400,8 +390,8 @@ TEST_F(SeatDeviceManager, TheShutdownPauseComesAfterOffAndHomeAndBeforeTheReleas
 	FCallsBetweenSleeps Timeline;
 	Game->Shutdown();
 	EXPECT_EQ(Timeline.Events, (Strings{"TurnOffAllEffects after 0", "ResetPosition after 0", "TurnOffAllEffects after 0",
-		"ResetPosition after 0", "Release after 1"}));
-	EXPECT_EQ(UE::StandIn::GetSleepRequests(), std::vector<float>{0.1f});
+		"ResetPosition after 0", "Release after 0"}));
+	EXPECT_TRUE(UE::StandIn::GetSleepRequests().empty());
 }
 
 TEST_F(SeatDeviceManager, ALibraryMissingAtStartIsLoadedAtTheNextRegistration)
@@ -421,6 +411,7 @@ TEST_F(SeatDeviceManager, ALibraryMissingAtStartIsLoadedAtTheNextRegistration)
 	ASSERT_TRUE(Fake->IsValid());
 	EXPECT_EQ(TakeCalls(), (Strings{"SetLogCallback(set)", "Configure(0,127.0.0.1,7408,0,,8234,,8234)"}));
 	Late.Manager().SendPosture(1.0f, 0.0f, 0.0f, 0.5f);
+	ASSERT_TRUE(Late.Manager().WaitForSeatCommands(10.0f));
 	EXPECT_EQ(TakeCalls(), Strings{"Posture(1,0,0,0.5)"});
 }
 
@@ -546,4 +537,14 @@ TEST_F(SeatDeviceManager, TheVTableHelperInstanceTouchesNoLibrary)
 	Instance.reset();
 	EXPECT_TRUE(TakeCalls().empty());
 	EXPECT_TRUE(Manager().RegisterTamselSeat(TEXT("127.0.0.1"), 7408)) << "the game instance's manager still works";
+}
+
+TEST_F(SeatDeviceManager, MotionRuntimeSettingsOutsideTheirRangesAreRefused)
+{
+	EXPECT_TRUE(Manager().ConfigureMotionRuntime(1000.0f, 0.05f));
+	EXPECT_TRUE(Manager().ConfigureMotionRuntime(10.0f, 5.0f));
+	EXPECT_FALSE(Manager().ConfigureMotionRuntime(2000.0f, 0.25f));
+	EXPECT_FALSE(Manager().ConfigureMotionRuntime(100.0f, 0.0f));
+	EXPECT_EQ(KarvelLines(), (Strings{"[Karvel] Motion runtime settings refused, the current ones stay: FrameRate = 2000 is outside its range 10 to 1000 Hz",
+		"[Karvel] Motion runtime settings refused, the current ones stay: WatchdogSeconds = 0 is outside its range 0.05 to 5 s"}));
 }

@@ -68,7 +68,8 @@ TEST(SeatMotionReflection, TheComponentIsASpawnableActorComponent)
 TEST(SeatMotionReflection, ComponentPropertiesAreEditableAndReadableInBlueprints)
 {
 	const UClass& Type = *USeatMotionComponent::StaticClass();
-	EXPECT_EQ(NamesOf(Type.GetProperties()), (std::vector<std::string>{"MotionProfile", "bMotionEnabled", "bCueOwnerMotion", "bEffectsOffWhilePaused", "RecordingPath"}));
+	EXPECT_EQ(NamesOf(Type.GetProperties()),
+		(std::vector<std::string>{"MotionProfile", "bMotionEnabled", "bCueOwnerMotion", "bEffectsOffWhilePaused", "RecordingPath", "DriveSeat"}));
 	for (const FProperty* Property : Type.GetProperties())
 	{
 		SCOPED_TRACE(Property->GetName());
@@ -77,6 +78,16 @@ TEST(SeatMotionReflection, ComponentPropertiesAreEditableAndReadableInBlueprints
 		EXPECT_TRUE(Property->HasAllPropertyFlags(CPF_Edit | CPF_BlueprintVisible | CPF_BlueprintReadOnly));
 	}
 	EXPECT_EQ(Type.FindPropertyByName("MotionProfile")->GetTypeName(), "USeatMotionProfile");
+	EXPECT_EQ(Type.FindPropertyByName("DriveSeat")->GetTypeName(), "ESeatDrivePolicy");
+	EXPECT_EQ(Type.FindPropertyByName("DriveSeat")->ExportText(NewObject<USeatMotionComponent>()), "LocalPlayerOnly")
+		<< "the local player's vehicle only, unless the game says otherwise";
+
+	const UEnum& Policies = *StaticEnum<ESeatDrivePolicy>();
+	EXPECT_FALSE(Policies.GetMetaData("ToolTip").empty());
+	ASSERT_EQ(Policies.NumEnums(), 3);
+	EXPECT_EQ(Policies.GetDisplayNameTextByIndex(0), "仅本地玩家的载具");
+	EXPECT_EQ(Policies.GetDisplayNameTextByIndex(1), "始终");
+	EXPECT_EQ(Policies.GetDisplayNameTextByIndex(2), "从不");
 }
 
 TEST(SeatMotionReflection, ComponentBlueprintFunctions)

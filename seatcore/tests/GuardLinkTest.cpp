@@ -101,7 +101,7 @@ GuardLinkOptions OptionsFor(GuardPeer& Peer, std::vector<std::string>* Log = nul
 class GuardedHost : public ::testing::Test {
 protected:
     GuardedHost() {
-        KarvelSeatTest::Recorded() = KarvelSeatTest::Recorder();
+        KarvelSeatTest::Recorded().Reset();
         Host.SetGuard(&Link);
     }
 
@@ -156,7 +156,7 @@ TEST_F(GuardedHost, TheGuardLearnsWhatTheLibraryGotAndTheReleaseEndsIt) {
     const std::string Ended = Told();
     EXPECT_PRED2(EndsWith, Ended, "effects 0 0 0 0\nposture 0 0 0 0.5\nrelease\n")
         << "effects off and home first, as sent, then the release";
-    EXPECT_EQ(KarvelSeatTest::Recorded().Calls.back(), "Release") << "the library released before the guard is told";
+    EXPECT_EQ(KarvelSeatTest::Recorded().Take().back(), "Release") << "the library released before the guard is told";
 }
 
 TEST_F(GuardedHost, ARefusedConfigurationReleasesTheGuardAndTheNextRegistrationStartsAnother) {

@@ -15,9 +15,7 @@ namespace {
 
 class HostRules : public ::testing::Test {
 protected:
-    HostRules() {
-        Recorded() = KarvelSeatTest::Recorder();
-    }
+    HostRules() { Recorded().Reset(); }
 
     // A configured seat of Model with effects asked for, its calls so far forgotten.
     void Configure(const SeatModel& Model) {

@@ -19,7 +19,9 @@ struct FSeatBackendConfig
 
 // The binding to the seat library: finds, loads and binds it all or nothing, routes its log lines into the
 // engine log, and releases and frees it. The seat is driven through GetSeat(), by the rules every host of the
-// library follows; its commands do nothing until Configure has succeeded. Called from the game thread only.
+// library follows; its commands do nothing until Configure has succeeded. Binding, unbinding and the version
+// belong to the game thread; the seat (Configure, GetSeat) to whoever drives it, one thread at a time: the
+// manager's motion runtime, between a binding and the shutdown.
 class ISeatDeviceBackend
 {
 public:

@@ -6,13 +6,16 @@
 #include "SeatDeviceGuard.h"
 #include "SeatGuard/GuardLink.h"
 
+#include <atomic>
+
 namespace
 {
 // The library keeps one controller and one log callback for the whole process, but every game instance has
 // a backend of its own. These keep one instance's shutdown from releasing a configuration another instance
-// made, or from silencing the log while another instance still has the library bound. Game thread only.
+// made, or from silencing the log while another instance still has the library bound. The count is the game
+// thread's; the owner is written by the motion runtimes, which configure the seat on their own threads.
 int32 GBoundBackendCount = 0;
-const void* GConfigurationOwner = nullptr;
+std::atomic<const void*> GConfigurationOwner{nullptr};
 
 FString FindPluginBaseDir()
 {
@@ -93,10 +96,10 @@ public:
 			// Configure makes this backend the owner, whether or not the library accepted the configuration,
 			// so a failed one is released too. A configuration made since by another game instance is that
 			// instance's to release.
-			if (GConfigurationOwner == this)
+			const void* Owner = this;
+			if (GConfigurationOwner.compare_exchange_strong(Owner, nullptr))
 			{
 				Seat.Release();
-				GConfigurationOwner = nullptr;
 			}
 			if (--GBoundBackendCount == 0)
 			{

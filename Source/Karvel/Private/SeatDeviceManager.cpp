@@ -1,21 +1,20 @@
 #include "SeatDeviceManager.h"
 
 #include "Engine/GameInstance.h"
-#include "HAL/PlatformProcess.h"
 #include "HAL/PlatformTime.h"
 #include "Misc/CoreMisc.h"
 #include "SeatDeviceBackend.h"
-#include "SeatHost/SeatHost.h"
+#include "SeatHost/PostureRules.h"
 #include "SeatMotionSource.h"
+#include "SeatMotionStream.h"
+#include "SeatRuntime/SeatRuntime.h"
 #include "UObject/UObjectGlobals.h"
 
+#include <chrono>
 #include <cmath>
 
 namespace
 {
-// Park ramps are streamed at 100 Hz, a rate the seat's controller follows smoothly.
-constexpr float ParkStepSeconds = 0.01f;
-
 bool IsValidPort(int32 Port)
 {
 	return Port >= 1 && Port <= 65535;
@@ -26,6 +25,16 @@ const KarvelSeat::SeatModel& SeatModelOf(ESeatModelType Type)
 {
 	return Type != ESeatModelType::Tamsel ? KarvelSeat::OrvidaSeat : KarvelSeat::TamselSeat;
 }
+
+std::string Utf8(const FString& Text)
+{
+	return std::string(TCHAR_TO_UTF8(*Text));
+}
+}
+
+bool FSeatDeviceCall::IsDone() const
+{
+	return !Result || Result->IsDone();
 }
 
 USeatDeviceManager::USeatDeviceManager() = default;
@@ -33,7 +42,13 @@ USeatDeviceManager::USeatDeviceManager() = default;
 // Only builds an object to read its vtable from: nothing is loaded, so there is nothing to release either.
 USeatDeviceManager::USeatDeviceManager(FVTableHelper& Helper) : Super(Helper) {}
 
-USeatDeviceManager::~USeatDeviceManager() = default;
+USeatDeviceManager::~USeatDeviceManager()
+{
+	FTSTicker::RemoveTicker(TickHandle);
+	DetachMotionStream();
+	// The runtime goes first: its thread calls into the library the backend holds.
+	Runtime = nullptr;
+}
 
 bool USeatDeviceManager::ShouldCreateSubsystem(UObject* Outer) const
 {
@@ -106,55 +121,115 @@ void USeatDeviceManager::Initialize(FSubsystemCollectionBase& Collection)
 {
 	bSeatReady = false;
 	ActiveConfig = nullptr;
-	CurrentState = FSeatCurrentState();
+	ResetState();
 
 	// Binding may fail here (the binding logs why); every registration tries again.
 	Backend = CreateSeatDeviceBackend();
-	if (Backend)
+	if (!Backend)
 	{
-		Backend->Initialize();
+		return;
 	}
+	Backend->Initialize();
+	// The runtime's lines come from its thread; the engine's log takes lines from any thread.
+	Runtime = MakeUnique<KarvelSeat::SeatRuntime>(Backend->GetSeat(), [](KarvelSeat::RuntimeLogLevel Level, const std::string& Line) {
+		const FString Text(UTF8_TO_TCHAR(Line.c_str()));
+		if (Level == KarvelSeat::RuntimeLogLevel::Warning)
+		{
+			UE_LOG(LogTemp, Warning, TEXT("%s"), *Text);
+		}
+		else
+		{
+			UE_LOG(LogTemp, Log, TEXT("%s"), *Text);
+		}
+	});
+	TickHandle = FTSTicker::GetCoreTicker().AddTicker(TEXT("SeatDeviceManager"), 0.0f, [this](float) {
+		OnEngineFrame();
+		return true;
+	});
 }
 
 void USeatDeviceManager::Deinitialize()
 {
+	FTSTicker::RemoveTicker(TickHandle);
 	EndWarningRun();
 	UnregisterSeat();
-	if (Backend)
+	if (Runtime)
 	{
 		// Effects off and home once more, for whatever the library is still configured with: it stays configured
-		// after UnregisterSeat.
-		Seat().Stop();
-		// The library's workers send the queued commands in the background.
-		FPlatformProcess::Sleep(0.1f);
+		// after UnregisterSeat. Destroying the runtime waits for these and for the park under way, if any.
+		Runtime->StopSeat();
+		Runtime = nullptr;
+	}
+	if (Backend)
+	{
 		Backend->Shutdown();
 		Backend = nullptr;
+	}
+	Unfinished.Empty();
+	PendingRegistration = nullptr;
+}
+
+void USeatDeviceManager::OnEngineFrame()
+{
+	if (!Runtime)
+	{
+		return;
+	}
+	Runtime->Heartbeat();
+	// A copy: finishing a call takes it out of the list.
+	const TArray<TSharedPtr<FSeatDeviceCall>> Calls = Unfinished;
+	for (const TSharedPtr<FSeatDeviceCall>& Call : Calls)
+	{
+		if (Call->IsDone())
+		{
+			FinishSeatCall(*Call);
+		}
 	}
 }
 
 bool USeatDeviceManager::RegisterSeatConfig(USeatDeviceConfig* InConfig)
 {
+	return WaitAndFinish(StartRegisterSeatConfig(InConfig));
+}
+
+TSharedPtr<FSeatDeviceCall> USeatDeviceManager::StartRegisterSeatConfig(USeatDeviceConfig* InConfig)
+{
 	if (!InConfig)
 	{
 		EndWarningRun();
 		UE_LOG(LogTemp, Error, TEXT("[Karvel] Register failed: InConfig is null."));
-		return false;
+		return nullptr;
 	}
 	// The project's asset stays as it is: endpoint switches write into the manager's copy.
-	return RegisterActiveConfig(DuplicateObject<USeatDeviceConfig>(InConfig, this));
+	return StartRegistration(DuplicateObject<USeatDeviceConfig>(InConfig, this));
 }
 
-bool USeatDeviceManager::RegisterActiveConfig(USeatDeviceConfig* Config)
+TSharedPtr<FSeatDeviceCall> USeatDeviceManager::StartRegistration(USeatDeviceConfig* Config)
 {
-	if (!Backend)
+	if (!Backend || !Runtime)
 	{
 		EndWarningRun();
 		UE_LOG(LogTemp, Error, TEXT("[Karvel] Register failed: Backend not initialized."));
-		return false;
+		return nullptr;
 	}
-	if (bSeatReady)
+	// The previous seat, if there is one or one is being registered, goes off and home first.
+	Runtime->Unregister();
+	DetachMotionStream();
+	bSeatReady = false;
+	ActiveConfig = nullptr;
+	ResetState();
+
+	TSharedPtr<FSeatDeviceCall> Call = MakeShared<FSeatDeviceCall>();
+	Call->Kind = FSeatDeviceCall::EKind::Registration;
+	Call->Config = Config;
+	PendingRegistration = Call;
+	PendingConfig = Config;
+	Unfinished.Add(Call);
+	// Binding needs the engine's paths and loader, so it happens here; a library that cannot be bound fails the
+	// registration at once (the binding logs why).
+	if (!Backend->Initialize())
 	{
-		UnregisterSeat();
+		return Call;
 	}
 
 	// The registration as it stands; the seat decides what of the effects reaches the library.
@@ -167,24 +242,12 @@ bool USeatDeviceManager::RegisterActiveConfig(USeatDeviceConfig* Config)
 	BackendConfig.RelayPort = Config->RelayPort;
 	BackendConfig.SpeedIp = Config->SpeedIp;
 	BackendConfig.SpeedPort = Config->SpeedPort;
-
-	bSeatReady = Backend->Configure(BackendConfig);
-	if (!bSeatReady)
-	{
-		ActiveConfig = nullptr;
-		EndWarningRun();
-		UE_LOG(LogTemp, Error, TEXT("[Karvel] Failed to configure hardware backend."));
-		return false;
-	}
-
-	ActiveConfig = Config;
-	UpdateState();
-	EndWarningRun();
-	UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat Registered successfully with IP: %s"), *Config->UdpIp);
-	return true;
+	ISeatDeviceBackend* Binding = Backend.Get();
+	Call->Result = Runtime->Register([Binding, BackendConfig] { return Binding->Configure(BackendConfig); });
+	return Call;
 }
 
-bool USeatDeviceManager::RegisterSeatWithParameters(FSeatConnectParams ConnectParams)
+USeatDeviceConfig* USeatDeviceManager::MakeConfig(const FSeatConnectParams& ConnectParams)
 {
 	USeatDeviceConfig* Config = NewObject<USeatDeviceConfig>(this);
 	Config->SeatType = ConnectParams.SeatType;
@@ -208,7 +271,17 @@ bool USeatDeviceManager::RegisterSeatWithParameters(FSeatConnectParams ConnectPa
 		Config->RelayIp = FString();
 		Config->SpeedIp = FString();
 	}
-	return RegisterActiveConfig(Config);
+	return Config;
+}
+
+bool USeatDeviceManager::RegisterSeatWithParameters(FSeatConnectParams ConnectParams)
+{
+	return WaitAndFinish(StartRegisterSeatWithParameters(ConnectParams));
+}
+
+TSharedPtr<FSeatDeviceCall> USeatDeviceManager::StartRegisterSeatWithParameters(const FSeatConnectParams& ConnectParams)
+{
+	return StartRegistration(MakeConfig(ConnectParams));
 }
 
 bool USeatDeviceManager::RegisterTamselSeat(const FString& UdpIp, int32 UdpPort)
@@ -218,6 +291,61 @@ bool USeatDeviceManager::RegisterTamselSeat(const FString& UdpIp, int32 UdpPort)
 	Params.UdpIp = UdpIp;
 	Params.UdpPort = UdpPort;
 	return RegisterSeatWithParameters(Params);
+}
+
+bool USeatDeviceManager::WaitAndFinish(const TSharedPtr<FSeatDeviceCall>& Call)
+{
+	if (!Call)
+	{
+		return false;
+	}
+	if (Call->Result)
+	{
+		Call->Result->Wait();
+	}
+	return FinishSeatCall(*Call);
+}
+
+bool USeatDeviceManager::FinishSeatCall(FSeatDeviceCall& Call)
+{
+	if (Call.bFinished || !Call.IsDone())
+	{
+		return Call.bSucceeded;
+	}
+	Unfinished.RemoveAll([&Call](const TSharedPtr<FSeatDeviceCall>& Entry) { return Entry.Get() == &Call; });
+	const bool bRan = Call.Result && Call.Result->Succeeded();
+	switch (Call.Kind)
+	{
+	case FSeatDeviceCall::EKind::Registration: Call.bSucceeded = FinishRegistration(Call, bRan); break;
+	case FSeatDeviceCall::EKind::UdpEndpoint: Call.bSucceeded = FinishUdpEndpoint(Call, bRan); break;
+	case FSeatDeviceCall::EKind::EffectsEndpoints: Call.bSucceeded = FinishEffectsEndpoints(Call, bRan); break;
+	}
+	Call.bFinished = true;
+	return Call.bSucceeded;
+}
+
+bool USeatDeviceManager::FinishRegistration(FSeatDeviceCall& Call, bool bConfigured)
+{
+	if (PendingRegistration.Get() != &Call)
+	{
+		// A later registration or an unregistration came while it ran: that one is in force.
+		return false;
+	}
+	PendingRegistration = nullptr;
+	PendingConfig = nullptr;
+	bSeatReady = bConfigured;
+	EndWarningRun();
+	if (!bConfigured)
+	{
+		ActiveConfig = nullptr;
+		UE_LOG(LogTemp, Error, TEXT("[Karvel] Failed to configure hardware backend."));
+		return false;
+	}
+	ActiveConfig = Call.Config.Get();
+	ResetState();
+	UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat Registered successfully with IP: %s"), ActiveConfig ? *ActiveConfig->UdpIp : TEXT(""));
+	WakeMotionSources();
+	return true;
 }
 
 void USeatDeviceManager::AddMotionSourceObject(UObject* Object, ISeatMotionSource* Source)
@@ -233,52 +361,84 @@ void USeatDeviceManager::RemoveMotionSource(const ISeatMotionSource* Source)
 	MotionSources.RemoveAll([Source](const FMotionSourceEntry& Entry) { return Entry.Source == Source; });
 }
 
-void USeatDeviceManager::ParkMotionSource(ISeatMotionSource& Source)
+void USeatDeviceManager::WakeMotionSources()
 {
-	if (!CanCommand())
-	{
-		return;
-	}
-	Source.BeginPark();
-	// One step more than the park time allows, so a ramp that needs all of it still ends at home.
-	const int32 MaxSteps = static_cast<int32>(std::ceil(Source.GetParkSeconds() / ParkStepSeconds)) + 1;
-	for (int32 Step = 0; Step < MaxSteps && Source.StepPark(ParkStepSeconds); ++Step)
-	{
-		FPlatformProcess::Sleep(ParkStepSeconds);
-	}
-}
-
-void USeatDeviceManager::ParkMotionSources()
-{
-	// Sources that are gone are dropped first; a copy, so that a source may remove itself while it parks.
+	// Sources that are gone are dropped first; a copy, so that a source may remove itself while it wakes.
 	MotionSources.RemoveAll([](const FMotionSourceEntry& Entry) { return !Entry.Object.IsValid(); });
 	const TArray<FMotionSourceEntry> Sources = MotionSources;
 	for (const FMotionSourceEntry& Entry : Sources)
 	{
 		if (Entry.Object.IsValid())
 		{
-			ParkMotionSource(*Entry.Source);
+			Entry.Source->OnSeatReady();
 		}
+	}
+}
+
+TUniquePtr<FSeatMotionStream> USeatDeviceManager::BeginMotionStream(const UObject& Holder, const KarvelCueing::CueingProfile& Profile)
+{
+	if (!CanCommand() || (LiveStream && StreamHolder.IsValid() && StreamHolder.Get() != &Holder))
+	{
+		return nullptr;
+	}
+	DetachMotionStream();
+	TUniquePtr<FSeatMotionStream> Stream = MakeUnique<FSeatMotionStream>(FSeatMotionStream::FGrant(), *this);
+	LiveStream = Stream.Get();
+	StreamHolder = &Holder;
+	Runtime->BeginStream(Profile);
+	return Stream;
+}
+
+const UObject* USeatDeviceManager::GetMotionStreamHolder() const
+{
+	return LiveStream ? StreamHolder.Get() : nullptr;
+}
+
+void USeatDeviceManager::EndMotionStream(FSeatMotionStream& Stream)
+{
+	if (LiveStream == &Stream)
+	{
+		Runtime->EndStream();
+		LiveStream = nullptr;
+		StreamHolder = nullptr;
+	}
+}
+
+void USeatDeviceManager::DetachMotionStream()
+{
+	if (LiveStream)
+	{
+		LiveStream->Manager = nullptr;
+		LiveStream = nullptr;
+		StreamHolder = nullptr;
 	}
 }
 
 void USeatDeviceManager::UnregisterSeat()
 {
-	if (CanCommand())
+	// The runtime parks a stream under way, then turns the effects off and sends the seat home, if a seat is
+	// registered or being registered; this returns at once.
+	if (Runtime && (bSeatReady || PendingRegistration))
 	{
-		Seat().Stop([this] { ParkMotionSources(); });
+		Runtime->Unregister();
 	}
-	ActiveConfig = nullptr;
-	CurrentState = FSeatCurrentState();
+	DetachMotionStream();
+	PendingRegistration = nullptr;
+	PendingConfig = nullptr;
 	bSeatReady = false;
+	ActiveConfig = nullptr;
+	ResetState();
 }
 
 void USeatDeviceManager::HoldEffectsForPause()
 {
 	if (CanCommand())
 	{
-		Seat().HoldEffectsForPause();
-		UpdateState();
+		Runtime->HoldEffectsForPause();
+		CurrentState.WindLevel = 0;
+		CurrentState.WaterMistType = 0;
+		CurrentState.ScentType = 0;
+		CurrentState.bHeaterOn = false;
 	}
 }
 
@@ -286,14 +446,18 @@ void USeatDeviceManager::RestoreEffectsAfterPause()
 {
 	if (CanCommand())
 	{
-		Seat().RestoreEffectsAfterPause();
-		UpdateState();
+		Runtime->RestoreEffectsAfterPause();
 	}
 }
 
 const KarvelSeat::SeatModel& USeatDeviceManager::GetSeatModel() const
 {
-	return CanCommand() ? Seat().Model() : KarvelSeat::TamselSeat;
+	return CanCommand() && ActiveConfig ? SeatModelOf(ActiveConfig->SeatType) : KarvelSeat::TamselSeat;
+}
+
+bool USeatDeviceManager::WaitForSeatCommands(float TimeoutSeconds) const
+{
+	return !Runtime || Runtime->WaitForCommands(std::chrono::milliseconds(static_cast<int64>(TimeoutSeconds * 1000.0f)));
 }
 
 bool USeatDeviceManager::IsSeatReady() const
@@ -308,6 +472,7 @@ USeatDeviceConfig* USeatDeviceManager::GetActiveConfig() const
 
 const FSeatCurrentState& USeatDeviceManager::GetCurrentState() const
 {
+	RefreshState();
 	return CurrentState;
 }
 
@@ -318,26 +483,43 @@ FString USeatDeviceManager::GetSDKVersion() const
 
 bool USeatDeviceManager::CanCommand() const
 {
-	return bSeatReady && Backend;
+	return bSeatReady && Backend && Runtime;
 }
 
-KarvelSeat::SeatHost& USeatDeviceManager::Seat() const
+void USeatDeviceManager::ResetState()
 {
-	return Backend->GetSeat();
+	// Unregistered, the state holds its defaults; registered, the seat rests at its model's own home.
+	CurrentState = FSeatCurrentState();
+	const KarvelSeat::Posture& Home = GetSeatModel().Home;
+	if (CanCommand())
+	{
+		CurrentState.CurrentPitch = Home.Pitch;
+		CurrentState.CurrentRoll = Home.Roll;
+		CurrentState.CurrentYaw = Home.Yaw;
+		CurrentState.CurrentHeight = Home.Height;
+	}
 }
 
-void USeatDeviceManager::UpdateState()
+void USeatDeviceManager::RefreshState() const
 {
-	const KarvelSeat::Posture& Posture = Seat().PostureInForce();
-	const KarvelSeat::EffectLevels& Effects = Seat().EffectsInForce();
-	CurrentState.CurrentPitch = Posture.Pitch;
-	CurrentState.CurrentRoll = Posture.Roll;
-	CurrentState.CurrentYaw = Posture.Yaw;
-	CurrentState.CurrentHeight = Posture.Height;
-	CurrentState.WindLevel = Effects.Wind;
-	CurrentState.WaterMistType = Effects.WaterMist;
-	CurrentState.ScentType = Effects.Scent;
-	CurrentState.bHeaterOn = Effects.Heater;
+	if (!CanCommand())
+	{
+		return;
+	}
+	const KarvelSeat::RuntimeState& State = Runtime->State();
+	// Until the runtime has run everything the game asked, the state holds what was asked.
+	if (State.CommandsDone != Runtime->CommandsPosted())
+	{
+		return;
+	}
+	CurrentState.CurrentPitch = State.PostureInForce.Pitch;
+	CurrentState.CurrentRoll = State.PostureInForce.Roll;
+	CurrentState.CurrentYaw = State.PostureInForce.Yaw;
+	CurrentState.CurrentHeight = State.PostureInForce.Height;
+	CurrentState.WindLevel = State.EffectsInForce.Wind;
+	CurrentState.WaterMistType = State.EffectsInForce.WaterMist;
+	CurrentState.ScentType = State.EffectsInForce.Scent;
+	CurrentState.bHeaterOn = State.EffectsInForce.Heater;
 }
 
 void USeatDeviceManager::SendPosture(float Pitch, float Roll, float Yaw, float Height)
@@ -358,8 +540,12 @@ void USeatDeviceManager::SendPosture(float Pitch, float Roll, float Yaw, float H
 		return;
 	}
 	EndNonFiniteRun();
-	Seat().SendPosture(Requested);
-	UpdateState();
+	Runtime->SendPosture(Requested);
+	const KarvelSeat::Posture Sent = KarvelSeat::ClampPosture(Requested);
+	CurrentState.CurrentPitch = Sent.Pitch;
+	CurrentState.CurrentRoll = Sent.Roll;
+	CurrentState.CurrentYaw = Sent.Yaw;
+	CurrentState.CurrentHeight = Sent.Height;
 }
 
 void USeatDeviceManager::SendRotation(FRotator Rotation, float Height, float PitchSign, float RollSign, float YawSign)
@@ -388,70 +574,113 @@ void USeatDeviceManager::ResetPosition()
 {
 	if (CanCommand())
 	{
-		Seat().ResetPosition();
-		UpdateState();
+		Runtime->ResetPosition();
+		const KarvelSeat::Posture& Home = GetSeatModel().Home;
+		CurrentState.CurrentPitch = Home.Pitch;
+		CurrentState.CurrentRoll = Home.Roll;
+		CurrentState.CurrentYaw = Home.Yaw;
+		CurrentState.CurrentHeight = Home.Height;
 	}
 }
 
 bool USeatDeviceManager::SetUdpEndpoint(const FString& UdpIp, int32 UdpPort)
 {
+	return WaitAndFinish(StartSetUdpEndpoint(UdpIp, UdpPort));
+}
+
+TSharedPtr<FSeatDeviceCall> USeatDeviceManager::StartSetUdpEndpoint(const FString& UdpIp, int32 UdpPort)
+{
 	if (!CanCommand())
 	{
 		Warn(TEXT("[Karvel] SetUdpEndpoint failed: SDK is not configured yet."));
-		return false;
+		return nullptr;
 	}
 	if (UdpIp.IsEmpty() || !IsValidPort(UdpPort))
 	{
 		Warn(FString::Printf(TEXT("[Karvel] SetUdpEndpoint failed: Invalid IP or Port (%s:%d)."), *UdpIp, UdpPort));
+		return nullptr;
+	}
+	TSharedPtr<FSeatDeviceCall> Call = MakeShared<FSeatDeviceCall>();
+	Call->Kind = FSeatDeviceCall::EKind::UdpEndpoint;
+	Call->Config = ActiveConfig.Get();
+	Call->Ip = UdpIp;
+	Call->Port = UdpPort;
+	Call->Result = Runtime->SetUdpEndpoint(Utf8(UdpIp), UdpPort);
+	Unfinished.Add(Call);
+	return Call;
+}
+
+bool USeatDeviceManager::FinishUdpEndpoint(FSeatDeviceCall& Call, bool bSwitched)
+{
+	if (!bSwitched)
+	{
+		Warn(FString::Printf(TEXT("[Karvel] Failed to switch UDP Endpoint to %s:%d"), *Call.Ip, Call.Port));
 		return false;
 	}
-	if (!Seat().SetUdpEndpoint(TCHAR_TO_UTF8(*UdpIp), UdpPort))
+	// The registration in force when the switch began holds the new target; a later one has its own.
+	if (USeatDeviceConfig* Config = Call.Config.Get(); Config && Config == ActiveConfig)
 	{
-		Warn(FString::Printf(TEXT("[Karvel] Failed to switch UDP Endpoint to %s:%d"), *UdpIp, UdpPort));
-		return false;
-	}
-	if (ActiveConfig)
-	{
-		ActiveConfig->UdpIp = UdpIp;
-		ActiveConfig->UdpPort = UdpPort;
+		Config->UdpIp = Call.Ip;
+		Config->UdpPort = Call.Port;
 	}
 	EndWarningRun();
-	UE_LOG(LogTemp, Log, TEXT("[Karvel] UDP Endpoint switched successfully to %s:%d"), *UdpIp, UdpPort);
+	UE_LOG(LogTemp, Log, TEXT("[Karvel] UDP Endpoint switched successfully to %s:%d"), *Call.Ip, Call.Port);
 	return true;
 }
 
 bool USeatDeviceManager::SetEffectsEndpoints(const FString& RelayIp, int32 RelayPort, const FString& SpeedIp, int32 SpeedPort)
 {
+	return WaitAndFinish(StartSetEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort));
+}
+
+TSharedPtr<FSeatDeviceCall> USeatDeviceManager::StartSetEffectsEndpoints(const FString& RelayIp, int32 RelayPort, const FString& SpeedIp, int32 SpeedPort)
+{
 	if (!CanCommand())
 	{
 		Warn(TEXT("[Karvel] SetEffectsEndpoints failed: SDK is not configured yet."));
-		return false;
+		return nullptr;
 	}
 	if (RelayIp.IsEmpty() || SpeedIp.IsEmpty() || !IsValidPort(RelayPort) || !IsValidPort(SpeedPort))
 	{
 		Warn(TEXT("[Karvel] SetEffectsEndpoints failed: Invalid IP or Port parameters."));
-		return false;
+		return nullptr;
 	}
-	const FTCHARToUTF8 Relay(*RelayIp);
-	const FTCHARToUTF8 Speed(*SpeedIp);
-	if (!Seat().SetEffectsEndpoints(Relay.Get(), RelayPort, Speed.Get(), SpeedPort))
+	TSharedPtr<FSeatDeviceCall> Call = MakeShared<FSeatDeviceCall>();
+	Call->Kind = FSeatDeviceCall::EKind::EffectsEndpoints;
+	Call->Config = ActiveConfig.Get();
+	Call->Ip = RelayIp;
+	Call->Port = RelayPort;
+	Call->SpeedIp = SpeedIp;
+	Call->SpeedPort = SpeedPort;
+	Call->Result = Runtime->SetEffectsEndpoints(Utf8(RelayIp), RelayPort, Utf8(SpeedIp), SpeedPort);
+	Unfinished.Add(Call);
+	return Call;
+}
+
+bool USeatDeviceManager::FinishEffectsEndpoints(FSeatDeviceCall& Call, bool bSwitched)
+{
+	if (!bSwitched)
 	{
 		Warn(FString::Printf(TEXT("[Karvel] Failed to switch Effects Endpoints (Relay: %s:%d, Speed: %s:%d). Old connections retained."),
-			*RelayIp, RelayPort, *SpeedIp, SpeedPort));
+			*Call.Ip, Call.Port, *Call.SpeedIp, Call.SpeedPort));
 		return false;
 	}
-	if (ActiveConfig)
+	if (USeatDeviceConfig* Config = Call.Config.Get(); Config && Config == ActiveConfig)
 	{
-		ActiveConfig->bEnableEffects = true;
-		ActiveConfig->RelayIp = RelayIp;
-		ActiveConfig->RelayPort = RelayPort;
-		ActiveConfig->SpeedIp = SpeedIp;
-		ActiveConfig->SpeedPort = SpeedPort;
+		Config->bEnableEffects = true;
+		Config->RelayIp = Call.Ip;
+		Config->RelayPort = Call.Port;
+		Config->SpeedIp = Call.SpeedIp;
+		Config->SpeedPort = Call.SpeedPort;
 	}
-	UpdateState();
+	// The new devices start with every effect off.
+	CurrentState.WindLevel = 0;
+	CurrentState.WaterMistType = 0;
+	CurrentState.ScentType = 0;
+	CurrentState.bHeaterOn = false;
 	EndWarningRun();
 	UE_LOG(LogTemp, Log, TEXT("[Karvel] Effects Endpoints atomically switched successfully (Relay: %s:%d, Speed: %s:%d)"),
-		*RelayIp, RelayPort, *SpeedIp, SpeedPort);
+		*Call.Ip, Call.Port, *Call.SpeedIp, Call.SpeedPort);
 	return true;
 }
 
@@ -459,8 +688,8 @@ void USeatDeviceManager::SetWindSpeed(ESeatWindLevel Level)
 {
 	if (CanCommand())
 	{
-		Seat().SetWindSpeed(static_cast<int32>(Level));
-		UpdateState();
+		Runtime->SetWindSpeed(static_cast<int32>(Level));
+		CurrentState.WindLevel = static_cast<int32>(Level);
 	}
 }
 
@@ -468,8 +697,8 @@ void USeatDeviceManager::SetWaterMist(ESeatWaterMistLevel Level)
 {
 	if (CanCommand())
 	{
-		Seat().SetWaterMist(static_cast<int32>(Level));
-		UpdateState();
+		Runtime->SetWaterMist(static_cast<int32>(Level));
+		CurrentState.WaterMistType = static_cast<int32>(Level);
 	}
 }
 
@@ -477,8 +706,8 @@ void USeatDeviceManager::SetScent(ESeatScentLevel Level)
 {
 	if (CanCommand())
 	{
-		Seat().SetScent(static_cast<int32>(Level));
-		UpdateState();
+		Runtime->SetScent(static_cast<int32>(Level));
+		CurrentState.ScentType = static_cast<int32>(Level);
 	}
 }
 
@@ -486,8 +715,8 @@ void USeatDeviceManager::SetHeater(bool bOn)
 {
 	if (CanCommand())
 	{
-		Seat().SetHeater(bOn);
-		UpdateState();
+		Runtime->SetHeater(bOn);
+		CurrentState.bHeaterOn = bOn;
 	}
 }
 
@@ -495,7 +724,81 @@ void USeatDeviceManager::TurnOffAllEffects()
 {
 	if (CanCommand())
 	{
-		Seat().TurnOffAllEffects();
-		UpdateState();
+		Runtime->TurnOffAllEffects();
+		CurrentState.WindLevel = 0;
+		CurrentState.WaterMistType = 0;
+		CurrentState.ScentType = 0;
+		CurrentState.bHeaterOn = false;
 	}
+}
+
+bool USeatDeviceManager::ConfigureMotionRuntime(float FrameRate, float WatchdogSeconds)
+{
+	KarvelSeat::RuntimeSettings Settings;
+	Settings.FrameRate = FrameRate;
+	Settings.WatchdogSeconds = WatchdogSeconds;
+	const std::string Problem = Settings.Validate();
+	if (!Problem.empty())
+	{
+		Warn(FString::Printf(TEXT("[Karvel] Motion runtime settings refused, the current ones stay: %s"), UTF8_TO_TCHAR(Problem.c_str())));
+		return false;
+	}
+	if (Runtime)
+	{
+		Runtime->ApplySettings(Settings);
+	}
+	return true;
+}
+
+FSeatMotionStream::~FSeatMotionStream()
+{
+	if (Manager)
+	{
+		Manager->EndMotionStream(*this);
+	}
+}
+
+void FSeatMotionStream::Post(const KarvelSeat::MotionSample& Sample)
+{
+	if (Manager)
+	{
+		Manager->Runtime->PostSample(Sample);
+	}
+}
+
+void FSeatMotionStream::SetProfile(const KarvelCueing::CueingProfile& Profile)
+{
+	if (Manager)
+	{
+		Manager->Runtime->SetProfile(Profile);
+	}
+}
+
+void FSeatMotionStream::Recentre()
+{
+	if (Manager)
+	{
+		Manager->Runtime->Recentre();
+	}
+}
+
+void FSeatMotionStream::Record(std::unique_ptr<KarvelCueing::CueRecorder> Recorder)
+{
+	if (Manager)
+	{
+		Manager->Runtime->Record(std::move(Recorder));
+	}
+}
+
+void FSeatMotionStream::StopRecording()
+{
+	if (Manager)
+	{
+		Manager->Runtime->StopRecording();
+	}
+}
+
+bool FSeatMotionStream::IsParked() const
+{
+	return !Manager || Manager->Runtime->State().StreamParked;
 }

@@ -4,6 +4,7 @@
 #include "Engine/GameInstance.h"
 #include "Engine/World.h"
 #include "GameFramework/Actor.h"
+#include "GameFramework/Pawn.h"
 #include "SeatDeviceManager.h"
 #include "SeatMotionProfile.h"
 
@@ -14,6 +15,7 @@ namespace
 {
 using KarvelCueing::SeatPose;
 using KarvelCueing::VehicleMotion;
+using KarvelSeat::MotionSample;
 
 constexpr double CentimetresToMetres = 0.01;
 constexpr double DegreesPerRadian = 57.29577951308232;
@@ -46,13 +48,16 @@ KarvelCueing::Vec3 ToVec3(const FVector& Vector)
 USeatMotionComponent::USeatMotionComponent()
 {
 	PrimaryComponentTick.bCanEverTick = true;
-	// Parking on pause needs the ticks of a paused game.
+	// A paused game parks the seat through the component's ticks, which also tell the seat's watchdog that the
+	// game lives.
 	PrimaryComponentTick.bTickEvenWhenPaused = true;
 }
 
 USeatMotionComponent::~USeatMotionComponent()
 {
-	// EndPlay normally did this; a component destroyed without it must not stay in the manager's list.
+	// EndPlay normally did this; a component destroyed without it must not hold the stream or stay in the
+	// manager's list.
+	Stream.Reset();
 	if (bRegisteredWithManager)
 	{
 		if (USeatDeviceManager* Seat = Manager.Get())
@@ -73,27 +78,44 @@ void USeatMotionComponent::BeginPlay()
 	{
 		StartRecording(RecordingPath);
 	}
-	FindManager();
+	// No component ticks without a seat: the manager wakes it when one is registered.
+	const USeatDeviceManager* Seat = FindManager();
+	if (!Seat)
+	{
+		SayIdle(EIdleReason::NoManager, nullptr);
+	}
+	if (!Seat || !Seat->IsSeatReady())
+	{
+		SetComponentTickEnabled(false);
+	}
 }
 
 void USeatMotionComponent::EndPlay(const EEndPlayReason::Type EndPlayReason)
 {
+	const bool bDrove = Stream && Stream->IsLive();
+	// The seat parks softly on the runtime; this returns at once.
+	LetGo();
 	if (USeatDeviceManager* Seat = Manager.Get())
 	{
-		Seat->ParkMotionSource(*this);
 		Seat->RemoveMotionSource(this);
-		// A vehicle that leaves play (a level change, its destruction) leaves no fan or water running.
-		if (bEffectsOffWhilePaused && Seat->IsSeatReady())
+		// The vehicle that drove the seat leaves play (a level change, its destruction): nothing is left running.
+		if (bDrove && bEffectsOffWhilePaused)
 		{
 			Seat->TurnOffAllEffects();
 		}
 	}
-	bEffectsHeldForPause = false;
 	bRegisteredWithManager = false;
 	Manager = nullptr;
-	bStreaming = false;
 	StopRecording();
 	Super::EndPlay(EndPlayReason);
+}
+
+void USeatMotionComponent::OnSeatReady()
+{
+	if (HasBegunPlay())
+	{
+		SetComponentTickEnabled(true);
+	}
 }
 
 USeatDeviceManager* USeatMotionComponent::FindManager()
@@ -104,7 +126,7 @@ USeatDeviceManager* USeatMotionComponent::FindManager()
 	}
 	// The manager went with its game instance: whatever a later one holds starts afresh.
 	bRegisteredWithManager = false;
-	bStreaming = false;
+	Stream.Reset();
 	const AActor* Owner = GetOwner();
 	UGameInstance* GameInstance = Owner ? Owner->GetGameInstance() : nullptr;
 	USeatDeviceManager* Seat = GameInstance ? GameInstance->GetSubsystem<USeatDeviceManager>() : nullptr;
@@ -124,18 +146,28 @@ void USeatMotionComponent::TickComponent(float DeltaTime, ELevelTick TickType, F
 	USeatDeviceManager* Seat = FindManager();
 	if (!Seat || !Seat->IsSeatReady())
 	{
-		// Unregistering homed the seat and turned its effects off; the next registration starts afresh.
-		bStreaming = false;
+		// Unregistering homed the seat and turned its effects off. The component rests until a seat is
+		// registered again (OnSeatReady).
+		LetGo();
 		bEffectsHeldForPause = false;
+		if (!Seat)
+		{
+			SayIdle(EIdleReason::NoManager, nullptr);
+		}
+		SetComponentTickEnabled(false);
 		return;
 	}
-	if (!bStreaming)
+	const EIdleReason Reason = WhyIdle();
+	if (Reason != EIdleReason::None)
 	{
-		StartStream(*Seat);
+		LetGo();
+		SayIdle(Reason, Seat);
+		return;
 	}
-	if (std::isfinite(DeltaTime) && DeltaTime > 0.0f)
+	if (!(Stream && Stream->IsLive()) && !TakeStream(*Seat))
 	{
-		RecordSeconds += DeltaTime;
+		SayIdle(EIdleReason::AnotherDrives, Seat);
+		return;
 	}
 
 	const UWorld* World = GetWorld();
@@ -150,46 +182,119 @@ void USeatMotionComponent::TickComponent(float DeltaTime, ELevelTick TickType, F
 		bEffectsHeldForPause = false;
 		Seat->RestoreEffectsAfterPause();
 	}
+	Stream->Post(NextSample(DeltaTime, bPaused));
+}
+
+USeatMotionComponent::EIdleReason USeatMotionComponent::WhyIdle() const
+{
+	switch (DriveSeat)
+	{
+	case ESeatDrivePolicy::Never: return EIdleReason::DriveSeatNever;
+	case ESeatDrivePolicy::Always: return EIdleReason::None;
+	case ESeatDrivePolicy::LocalPlayerOnly: break;
+	}
+	return IsTheLocalPlayersVehicle() ? EIdleReason::None : EIdleReason::NotLocalPlayer;
+}
+
+bool USeatMotionComponent::IsTheLocalPlayersVehicle() const
+{
+	// The vehicle is a pawn, or an actor a pawn owns (a trailer, a seat of a larger rig).
+	for (const AActor* Actor = GetOwner(); Actor; Actor = Actor->GetOwner())
+	{
+		if (const APawn* Pawn = Cast<APawn>(Actor))
+		{
+			// Not an AI's vehicle, and not another machine's player's.
+			return Pawn->IsLocallyControlled() && Pawn->IsPlayerControlled();
+		}
+	}
+	// No pawn owns it: in a game without networking the one player is local.
+	const AActor* Owner = GetOwner();
+	return Owner && Owner->GetNetMode() == NM_Standalone;
+}
+
+void USeatMotionComponent::SayIdle(EIdleReason Reason, const USeatDeviceManager* Seat)
+{
+	if (Reason == SaidIdle)
+	{
+		return;
+	}
+	SaidIdle = Reason;
+	const FString Vehicle = GetNameSafe(GetOwner());
+	switch (Reason)
+	{
+	case EIdleReason::None:
+		break;
+	case EIdleReason::NoManager:
+		UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat motion on %s stays idle: this game instance has no seat device manager (a dedicated server has none)."), *Vehicle);
+		break;
+	case EIdleReason::NotLocalPlayer:
+		UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat motion on %s stays idle: it is not the local player's vehicle (DriveSeat is LocalPlayerOnly)."), *Vehicle);
+		break;
+	case EIdleReason::DriveSeatNever:
+		UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat motion on %s stays idle: DriveSeat is Never."), *Vehicle);
+		break;
+	case EIdleReason::AnotherDrives:
+	{
+		const UObject* Holder = Seat ? Seat->GetMotionStreamHolder() : nullptr;
+		const UActorComponent* Component = Cast<UActorComponent>(Holder);
+		const FString Driver = Component ? GetNameSafe(Component->GetOwner()) : GetNameSafe(Holder);
+		UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat motion on %s stays idle: the seat is driven from %s."), *Vehicle, *Driver);
+		break;
+	}
+	}
+}
+
+bool USeatMotionComponent::TakeStream(USeatDeviceManager& Seat)
+{
+	Stream = Seat.BeginMotionStream(*this, Profile);
+	if (!Stream)
+	{
+		return false;
+	}
+	if (!bHasRequestedPosture)
+	{
+		// Until the game sends its own, a pass-through stream holds the seat at its model's home.
+		RequestedPosture = KarvelCueing::HomePose(Seat.GetSeatModel());
+	}
+	bHasHistory = false;
+	if (Recorder)
+	{
+		Stream->Record(std::move(Recorder));
+	}
+	SaidIdle = EIdleReason::None;
+	UE_LOG(LogTemp, Log, TEXT("[Karvel] Seat motion on %s drives the seat."), *GetNameSafe(GetOwner()));
+	return true;
+}
+
+void USeatMotionComponent::LetGo()
+{
+	// Ending the stream parks the seat softly, then the runtime leaves it alone.
+	Stream.Reset();
+}
+
+MotionSample USeatMotionComponent::NextSample(float DeltaSeconds, bool bPaused)
+{
+	MotionSample Sample;
 	if (bPaused || !bMotionEnabled || bParkRequested)
 	{
 		// Motion across a pause is no motion: differences start afresh on resuming.
 		bHasHistory = false;
 		bHasRequestedPosture = false;
-		if (!Cueing.IsParked())
-		{
-			SendParkStep(DeltaTime);
-		}
-		return;
+		return Sample;
 	}
-	if (Cueing.IsParking())
-	{
-		Cueing.Resume();
-	}
-
 	VehicleMotion Motion;
-	ReadOwnerMotion(DeltaTime, Motion);
+	ReadOwnerMotion(DeltaSeconds, Motion);
 	if (bHasRequestedPosture || !bCueOwnerMotion)
 	{
 		bHasRequestedPosture = false;
-		Send(Cueing.StepPosture(DeltaTime, RequestedPosture), nullptr);
-		return;
+		Sample.Kind = MotionSample::EKind::Posture;
+		Sample.Posture = RequestedPosture;
+		return Sample;
 	}
-	Send(Cueing.Step(DeltaTime, Motion), &Motion);
-}
-
-void USeatMotionComponent::StartStream(const USeatDeviceManager& Seat)
-{
-	// The seat's crank geometry for the envelope, and its home as a posture, so that parking ends exactly where
-	// the seat's own home command puts it: Orvida homes mid-stroke, Tamsel at the bottom of the stroke.
-	Cueing.SetSeatModel(Seat.GetSeatModel());
-	Cueing.Reset();
-	if (!bHasRequestedPosture)
-	{
-		// Until the game sends its own, a pass-through stream holds the seat at home.
-		RequestedPosture = Cueing.Home();
-	}
-	bHasHistory = false;
-	bStreaming = true;
+	Sample.Kind = MotionSample::EKind::Motion;
+	Sample.Motion = Motion;
+	Sample.Acceleration = OwnerAcceleration;
+	return Sample;
 }
 
 bool USeatMotionComponent::ReadOwnerMotion(float DeltaSeconds, VehicleMotion& OutMotion)
@@ -242,30 +347,6 @@ bool USeatMotionComponent::ReadOwnerMotion(float DeltaSeconds, VehicleMotion& Ou
 	return true;
 }
 
-void USeatMotionComponent::Send(const SeatPose& Pose, const VehicleMotion* Motion)
-{
-	if (USeatDeviceManager* Seat = Manager.Get())
-	{
-		Seat->SendPosture(static_cast<float>(Pose.Pitch), static_cast<float>(Pose.Roll), static_cast<float>(Pose.Yaw),
-			static_cast<float>(Pose.Height));
-	}
-	if (Recorder.IsOpen())
-	{
-		if (Motion)
-		{
-			Recorder.WriteCued(RecordSeconds, *Motion, OwnerAcceleration, Pose);
-		}
-		else
-		{
-			Recorder.WritePosture(RecordSeconds, Pose);
-		}
-	}
-	if (Cueing.TakeNonFiniteReport())
-	{
-		UE_LOG(LogTemp, Warning, TEXT("[Karvel] Seat motion holds its last posture: the vehicle's motion, a requested posture or the time step is not finite."));
-	}
-}
-
 void USeatMotionComponent::SetMotionEnabled(bool bEnabled)
 {
 	bMotionEnabled = bEnabled;
@@ -278,20 +359,28 @@ bool USeatMotionComponent::IsMotionEnabled() const
 
 void USeatMotionComponent::Recentre()
 {
-	Cueing.Recentre();
 	bHasHistory = false;
+	if (Stream)
+	{
+		Stream->Recentre();
+	}
 }
 
 bool USeatMotionComponent::SetProfile(USeatMotionProfile* NewProfile)
 {
 	const KarvelCueing::CueingProfile Values = NewProfile ? NewProfile->ToCueingProfile() : KarvelCueing::RoadVehicleProfile();
-	std::string Error;
-	if (!Cueing.SetProfile(Values, &Error))
+	const std::string Error = KarvelCueing::ValidateProfile(Values);
+	if (!Error.empty())
 	{
 		UE_LOG(LogTemp, Warning, TEXT("[Karvel] Motion profile refused, the current one stays: %s"), UTF8_TO_TCHAR(Error.c_str()));
 		return false;
 	}
+	Profile = Values;
 	MotionProfile = NewProfile;
+	if (Stream)
+	{
+		Stream->SetProfile(Profile);
+	}
 	return true;
 }
 
@@ -307,7 +396,7 @@ void USeatMotionComponent::ResumeMotion()
 
 bool USeatMotionComponent::IsParked() const
 {
-	return !bStreaming || Cueing.IsParked();
+	return !Stream || Stream->IsParked();
 }
 
 void USeatMotionComponent::SendPosture(float Pitch, float Roll, float Yaw, float Height)
@@ -318,51 +407,31 @@ void USeatMotionComponent::SendPosture(float Pitch, float Roll, float Yaw, float
 
 bool USeatMotionComponent::StartRecording(const FString& Path)
 {
+	auto Opened = std::make_unique<KarvelCueing::CueRecorder>();
 	std::string Error;
-	if (!Recorder.Open(TCHAR_TO_UTF8(*Path), Error))
+	if (!Opened->Open(TCHAR_TO_UTF8(*Path), Error))
 	{
 		UE_LOG(LogTemp, Warning, TEXT("[Karvel] Motion recording not started: %s"), UTF8_TO_TCHAR(Error.c_str()));
 		return false;
 	}
-	RecordSeconds = 0.0;
+	StopRecording();
+	// The runtime writes each frame it sends while this component drives.
+	if (Stream && Stream->IsLive())
+	{
+		Stream->Record(std::move(Opened));
+	}
+	else
+	{
+		Recorder = std::move(Opened);
+	}
 	return true;
 }
 
 void USeatMotionComponent::StopRecording()
 {
-	if (Recorder.IsOpen() && Recorder.HadWriteError())
+	if (Stream && Stream->IsLive())
 	{
-		UE_LOG(LogTemp, Warning, TEXT("[Karvel] Motion recording is incomplete: a write to the file failed."));
+		Stream->StopRecording();
 	}
-	Recorder.Close();
-}
-
-void USeatMotionComponent::BeginPark()
-{
-	if (bStreaming)
-	{
-		Cueing.Park();
-	}
-}
-
-bool USeatMotionComponent::StepPark(float DeltaSeconds)
-{
-	if (!bStreaming)
-	{
-		return false;
-	}
-	SendParkStep(DeltaSeconds);
-	return !Cueing.IsParked();
-}
-
-void USeatMotionComponent::SendParkStep(float DeltaSeconds)
-{
-	const SeatPose Pose = Cueing.StepPark(DeltaSeconds);
-	// At rest the seat is home: send home exactly, the very posture the home command stands for.
-	Send(Cueing.IsParked() ? Cueing.Home() : Pose, nullptr);
-}
-
-float USeatMotionComponent::GetParkSeconds() const
-{
-	return static_cast<float>(Cueing.Profile().ParkSeconds);
+	Recorder.reset();
 }

@@ -1,30 +1,71 @@
 ﻿#pragma once
 
 #include "CoreMinimal.h"
+#include "Containers/Ticker.h"
+#include "MotionCueing/CueingProfile.h"
 #include "Subsystems/GameInstanceSubsystem.h"
 #include "SeatDeviceConfig.h"
 #include "SeatModels/SeatModel.h"
 #include "Templates/UniquePtr.h"
 #include "UObject/WeakObjectPtr.h"
 
+#include <memory>
 #include <type_traits>
 
 #include "SeatDeviceManager.generated.h"
 
 // USeatDeviceManager is the one object through which game code and Blueprints drive the seat. Calls come from
-// the game thread; callers serialise them and stop any continuous posture stream before registering,
-// unregistering or homing. A comment directly above a reflected declaration would become its tooltip: the
-// Chinese ones in the markers are the only tooltips the editor shows.
+// the game thread and never wait for the seat: every library call runs on the manager's motion runtime
+// (KarvelSeat::SeatRuntime), a thread of its own that sends the seat's frames at a steady rate and runs the game's
+// commands in the order given. The blocking registration and endpoint switches wait for theirs; their Start...
+// versions (the Blueprint async node USeatDeviceAsyncAction) do not. A comment directly above a reflected
+// declaration would become its tooltip: the Chinese ones in the markers are the only tooltips the editor shows.
 //
 // The manager works on its own transient copy of the registered configuration: GetActiveConfig returns that
 // copy, and the endpoint switches write into it, never into the project's asset. The seat itself is driven by
 // the host rules of the KarvelSeatCore module (KarvelSeat::SeatHost), which karvel follows too.
+class FSeatMotionStream;
 class ISeatDeviceBackend;
 class ISeatMotionSource;
 namespace KarvelSeat
 {
-class SeatHost;
+class PendingResult;
+class SeatRuntime;
 }
+
+// A registration or an endpoint switch started without waiting (USeatDeviceManager::Start...). It runs on the seat's
+// runtime; once it IsDone, USeatDeviceManager::FinishSeatCall does on the game thread what the blocking function
+// does after its library call, and tells the result. The manager finishes it itself at its next tick if nobody
+// else does.
+class KARVEL_API FSeatDeviceCall
+{
+public:
+	bool IsDone() const;
+	// The result once finished.
+	bool Succeeded() const { return bSucceeded; }
+
+private:
+	friend class USeatDeviceManager;
+	enum class EKind : uint8
+	{
+		Registration,
+		UdpEndpoint,
+		EffectsEndpoints
+	};
+
+	EKind Kind = EKind::Registration;
+	// Null: it failed before reaching the runtime (logged then).
+	std::shared_ptr<const KarvelSeat::PendingResult> Result;
+	// The configuration it registers, or the one in force when a switch started (a switch writes into it only if
+	// it is still in force).
+	TWeakObjectPtr<USeatDeviceConfig> Config;
+	FString Ip;
+	int32 Port = 0;
+	FString SpeedIp;
+	int32 SpeedPort = 0;
+	bool bFinished = false;
+	bool bSucceeded = false;
+};
 
 UCLASS()
 class KARVEL_API USeatDeviceManager : public UGameInstanceSubsystem
@@ -47,10 +88,18 @@ public:
 	// Registers a transient copy of InConfig; the asset itself is never written.
 	bool RegisterSeatConfig(USeatDeviceConfig* InConfig);
 
-	// Native callers only: sources of a continuous posture stream (USeatMotionComponent) register here so that
-	// unregistering and the end of the game instance park them softly before the seat is homed. A source is an
-	// object that implements ISeatMotionSource; the manager holds it weakly, so one the garbage collector
-	// reclaimed without removing itself is skipped, never called.
+	// Native callers: the registration and the endpoint switches without waiting. Each returns the call under way,
+	// or null when it failed at once (logged as the blocking function logs it).
+	TSharedPtr<FSeatDeviceCall> StartRegisterSeatConfig(USeatDeviceConfig* InConfig);
+	TSharedPtr<FSeatDeviceCall> StartRegisterSeatWithParameters(const FSeatConnectParams& ConnectParams);
+	TSharedPtr<FSeatDeviceCall> StartSetUdpEndpoint(const FString& UdpIp, int32 UdpPort);
+	TSharedPtr<FSeatDeviceCall> StartSetEffectsEndpoints(const FString& RelayIp, int32 RelayPort, const FString& SpeedIp, int32 SpeedPort);
+	// Once Call.IsDone(): the bookkeeping and log lines of the blocking function, once; its result.
+	bool FinishSeatCall(FSeatDeviceCall& Call);
+
+	// Native callers only: sources of the motion stream (USeatMotionComponent) register here to be told when a
+	// seat becomes ready. A source is an object that implements ISeatMotionSource; the manager holds it weakly, so
+	// one the garbage collector reclaimed without removing itself is skipped, never called.
 	template <typename TSource>
 	void AddMotionSource(TSource* Source)
 	{
@@ -59,8 +108,11 @@ public:
 		AddMotionSourceObject(Source, Source);
 	}
 	void RemoveMotionSource(const ISeatMotionSource* Source);
-	// Streams Source's park ramp now, paced in real time, for at most its park time; nothing while unregistered.
-	void ParkMotionSource(ISeatMotionSource& Source);
+
+	// Native callers only: Holder takes the seat's motion stream, with Profile (valid), from where the seat stands.
+	// Null while no seat is registered or while another holder has it (GetMotionStreamHolder).
+	TUniquePtr<FSeatMotionStream> BeginMotionStream(const UObject& Holder, const KarvelCueing::CueingProfile& Profile);
+	const UObject* GetMotionStreamHolder() const;
 
 	// Native callers only: a pause turns the effects off and its end gives back the levels that were in force,
 	// unless the game commanded effects meanwhile (KarvelSeat::SeatHost); nothing while unregistered.
@@ -68,6 +120,10 @@ public:
 	void RestoreEffectsAfterPause();
 	// The registered seat's model (Tamsel when none is registered): its home, its crank, whether it has effects.
 	const KarvelSeat::SeatModel& GetSeatModel() const;
+
+	// Native tools and tests, never the game thread: waits at most TimeoutSeconds until everything asked of the
+	// seat so far has run; whether it has.
+	bool WaitForSeatCommands(float TimeoutSeconds) const;
 
 	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Registration", meta = (ToolTip = "初始化或重新配置座椅：建立姿态 UDP 链路及可选的特效 TCP 链路；调用前请停止连续发送，并与其他动态库调用串行执行。ConnectParams：型号、姿态 UDP 地址与端口、特效开关及特效端点。返回 true：本地配置流程成功，不代表 UDP 设备在线或已收到数据；返回 false：本地初始化失败，部分资源可能已创建，请清理后重新配置。"))
 	bool RegisterSeatWithParameters(FSeatConnectParams ConnectParams);
@@ -120,17 +176,32 @@ public:
 	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Effects", meta = (ToolTip = "提交风速 0、水雾 0、香薰 0 与加热关闭，不等待执行完成。"))
 	void TurnOffAllEffects();
 
+	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "设置座椅运动线程：FrameRate 为发送给座椅的帧率（赫兹，10 到 1000，默认 100），体感算法始终以约 1000 赫兹的内部步长计算；WatchdogSeconds 为看门狗时间（秒，0.05 到 5，默认 0.25）：游戏卡住、断点或长时间卡顿超过该时间未发送任何数据时，座椅平稳回位并关闭全部特效，游戏恢复后平稳继续并恢复特效。数值超出范围时返回 false 并在日志中说明，设置保持不变。"))
+	bool ConfigureMotionRuntime(float FrameRate = 100.0f, float WatchdogSeconds = 0.25f);
+
 private:
+	friend class FSeatMotionStream;
+
 	// Commands are silently ignored unless a seat is registered.
 	bool CanCommand() const;
-	// The seat driven through the backend; only while there is a backend.
-	KarvelSeat::SeatHost& Seat() const;
-	// Registers Config, a transient object of the manager's own.
-	bool RegisterActiveConfig(USeatDeviceConfig* Config);
-	// CurrentState from what the seat has in force.
-	void UpdateState();
+	// Starts registering Config, a transient object of the manager's own.
+	TSharedPtr<FSeatDeviceCall> StartRegistration(USeatDeviceConfig* Config);
+	USeatDeviceConfig* MakeConfig(const FSeatConnectParams& ConnectParams);
+	// Waits for a call a blocking function started, then finishes it.
+	bool WaitAndFinish(const TSharedPtr<FSeatDeviceCall>& Call);
+	bool FinishRegistration(FSeatDeviceCall& Call, bool bConfigured);
+	bool FinishUdpEndpoint(FSeatDeviceCall& Call, bool bSwitched);
+	bool FinishEffectsEndpoints(FSeatDeviceCall& Call, bool bSwitched);
+	// Once an engine frame on the game thread: the game lives, and calls that ran are finished.
+	void OnEngineFrame();
+	// CurrentState from what the runtime has in force, once it has run everything the game asked.
+	void RefreshState() const;
+	void ResetState();
 	void AddMotionSourceObject(UObject* Object, ISeatMotionSource* Source);
-	void ParkMotionSources();
+	void WakeMotionSources();
+	// The stream's holder no longer has it (unregistered, gone).
+	void DetachMotionStream();
+	void EndMotionStream(FSeatMotionStream& Stream);
 
 	// Writes a warning; identical ones that follow are held back and written with their count at most once a
 	// second, so a call failing every frame cannot flood the log. Any other line of the manager first writes
@@ -145,15 +216,31 @@ private:
 	void EndNonFiniteRun();
 
 	// The library binding; created in Initialize, destroyed in Deinitialize or by the destructor. ActiveConfig
-	// below is reflected only so that the garbage collector keeps the configuration in force alive.
+	// and PendingConfig below are reflected only so that the garbage collector keeps the configuration in force,
+	// and the one a registration under way registers, alive.
 	TUniquePtr<ISeatDeviceBackend> Backend;
+	// Every library call runs on it; created after the backend, gone before it.
+	TUniquePtr<KarvelSeat::SeatRuntime> Runtime;
+	FTSTicker::FDelegateHandle TickHandle;
 
 	UPROPERTY()
 	TObjectPtr<USeatDeviceConfig> ActiveConfig;
 
-	FSeatCurrentState CurrentState;
+	UPROPERTY()
+	TObjectPtr<USeatDeviceConfig> PendingConfig;
+
+	// What was last commanded; refreshed from the runtime once it has run all that was asked.
+	mutable FSeatCurrentState CurrentState;
 
 	bool bSeatReady = false;
+
+	// The latest registration under way: an earlier one that is still running is superseded by it.
+	TSharedPtr<FSeatDeviceCall> PendingRegistration;
+	// Calls under way that nobody has finished yet.
+	TArray<TSharedPtr<FSeatDeviceCall>> Unfinished;
+
+	FSeatMotionStream* LiveStream = nullptr;
+	TWeakObjectPtr<const UObject> StreamHolder;
 
 	FString LastWarning;
 	int32 HeldWarnings = 0;

@@ -4,13 +4,29 @@
 #include "Components/ActorComponent.h"
 #include "MotionCueing/MotionCueing.h"
 #include "SeatMotionSource.h"
+#include "SeatMotionStream.h"
+#include "Templates/UniquePtr.h"
 #include "UObject/WeakObjectPtr.h"
+
+#include <memory>
 #include "SeatMotionComponent.generated.h"
 
 class USeatDeviceManager;
 class USeatMotionProfile;
 
-UCLASS(ClassGroup = (SeatDevice), meta = (BlueprintSpawnableComponent, ToolTip = "座椅体感组件：添加到载具 Actor 上，每帧读取载具的加速度与角速度，经体感算法（洗出与倾斜协调）和安全包络后通过 SeatDeviceManager 发送姿态。暂停时座椅平稳回位，恢复时平稳启动；Actor 结束或游戏实例结束时平稳回位。"))
+UENUM(BlueprintType, meta = (ToolTip = "哪一辆载具驱动座椅：仅本地玩家的载具、始终或从不。"))
+enum class ESeatDrivePolicy : uint8
+{
+	LocalPlayerOnly = 0 UMETA(DisplayName = "仅本地玩家的载具"),
+	Always = 1 UMETA(DisplayName = "始终"),
+	Never = 2 UMETA(DisplayName = "从不")
+};
+
+// The component reads its vehicle's motion on the game thread and posts it, once a tick, to the seat device
+// manager's motion runtime, which cues it and sends the seat's frames on its own thread at its own rate. One
+// component drives the seat at a time: by default the local player's vehicle only; the others stay idle and say
+// why once. Without a manager, or while no seat is registered, the component does not tick.
+UCLASS(ClassGroup = (SeatDevice), meta = (BlueprintSpawnableComponent, ToolTip = "座椅体感组件：添加到载具 Actor 上，每帧读取载具的加速度与角速度，交给座椅运动线程经体感算法（洗出与倾斜协调）和安全包络后以稳定帧率发送姿态。默认只有本地玩家的载具驱动座椅。暂停时座椅平稳回位，恢复时平稳启动；Actor 结束或游戏实例结束时平稳回位。"))
 class KARVEL_API USeatMotionComponent : public UActorComponent, public ISeatMotionSource
 {
 	GENERATED_BODY()
@@ -33,6 +49,9 @@ public:
 
 	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "调参录制：非空时，开始运行即把每一步的输入（比力即含重力的加速度、角速度、不含重力的加速度）与输出姿态写入该 CSV 文件（已存在则覆盖），可用 karvel tune 生成体感报告。"))
 	FString RecordingPath;
+
+	UPROPERTY(EditAnywhere, BlueprintReadOnly, Category = "SeatDevice|Motion", meta = (ToolTip = "哪一辆载具驱动座椅。仅本地玩家的载具（默认）：多人游戏中只有本机玩家控制的载具驱动座椅，其他玩家的载具保持静止并在日志中说明一次原因；始终：无论由谁控制都驱动（例如无人控制的过山车车厢）；从不：此组件不驱动座椅。同一时间只有一个组件驱动座椅。"))
+	ESeatDrivePolicy DriveSeat = ESeatDrivePolicy::LocalPlayerOnly;
 
 	UFUNCTION(BlueprintCallable, Category = "SeatDevice|Motion", meta = (ToolTip = "启用或关闭体感。关闭：座椅在回位时间内平稳回到原位，之后停止发送；启用：从当前位置平稳启动。"))
 	void SetMotionEnabled(bool bEnabled);
@@ -68,28 +87,44 @@ public:
 	virtual void EndPlay(const EEndPlayReason::Type EndPlayReason) override;
 	virtual void TickComponent(float DeltaTime, ELevelTick TickType, FActorComponentTickFunction* ThisTickFunction) override;
 
-	virtual void BeginPark() override;
-	virtual bool StepPark(float DeltaSeconds) override;
-	virtual float GetParkSeconds() const override;
+	// The longest a park of the profile in force may take.
+	float GetParkSeconds() const { return static_cast<float>(Profile.ParkSeconds); }
+
+	virtual void OnSeatReady() override;
 
 private:
-	USeatDeviceManager* FindManager();
-	void StartStream(const USeatDeviceManager& Seat);
-	bool ReadOwnerMotion(float DeltaSeconds, KarvelCueing::VehicleMotion& OutMotion);
-	void Send(const KarvelCueing::SeatPose& Pose, const KarvelCueing::VehicleMotion* Motion);
-	void SendParkStep(float DeltaSeconds);
+	// Why the component does not drive the seat.
+	enum class EIdleReason : uint8
+	{
+		None,
+		NoManager,
+		NotLocalPlayer,
+		DriveSeatNever,
+		AnotherDrives
+	};
 
-	KarvelCueing::MotionCueing Cueing;
-	KarvelCueing::CueRecorder Recorder;
+	USeatDeviceManager* FindManager();
+	EIdleReason WhyIdle() const;
+	bool IsTheLocalPlayersVehicle() const;
+	void SayIdle(EIdleReason Reason, const USeatDeviceManager* Seat);
+	bool TakeStream(USeatDeviceManager& Seat);
+	void LetGo();
+	KarvelSeat::MotionSample NextSample(float DeltaSeconds, bool bPaused);
+	bool ReadOwnerMotion(float DeltaSeconds, KarvelCueing::VehicleMotion& OutMotion);
+
+	// The profile in force, checked; the runtime cues with it while this component drives.
+	KarvelCueing::CueingProfile Profile = KarvelCueing::RoadVehicleProfile();
+	// A recording started while the component does not drive; it goes to the stream when it does.
+	std::unique_ptr<KarvelCueing::CueRecorder> Recorder;
 	TWeakObjectPtr<USeatDeviceManager> Manager;
 	bool bRegisteredWithManager = false;
+	// Held while this component drives the seat.
+	TUniquePtr<FSeatMotionStream> Stream;
+	EIdleReason SaidIdle = EIdleReason::None;
 
-	// A stream runs from the first posture after the seat became ready until it is unregistered.
-	bool bStreaming = false;
 	bool bParkRequested = false;
 	bool bHasRequestedPosture = false;
 	KarvelCueing::SeatPose RequestedPosture;
-	double RecordSeconds = 0.0;
 
 	// This component turned the effects off for a pause; the manager gives them back when it ends.
 	bool bEffectsHeldForPause = false;

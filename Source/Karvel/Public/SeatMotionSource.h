@@ -2,17 +2,13 @@
 
 #include "CoreMinimal.h"
 
-// Something that streams postures through USeatDeviceManager and can bring the seat home softly. The manager
-// asks its sources to park before it homes the seat, so that the home command never causes a jump.
+// Something that may drive the seat's motion stream (USeatMotionComponent). It registers with the manager, which
+// tells it when a seat becomes ready, so that a source that rests while no seat is registered can wake up.
 class KARVEL_API ISeatMotionSource
 {
 public:
 	virtual ~ISeatMotionSource() = default;
 
-	// Starts a ramp to the seat model's home within the source's limits.
-	virtual void BeginPark() = 0;
-	// Sends the next posture of the ramp through the manager; false once the seat rests at home.
-	virtual bool StepPark(float DeltaSeconds) = 0;
-	// The longest a ramp may take.
-	virtual float GetParkSeconds() const = 0;
+	// A registration completed: the seat is ready.
+	virtual void OnSeatReady() = 0;
 };

@@ -36,6 +36,21 @@ def take_statement(cursor):
         tokens.append(token)
 
 
+def take_balanced(cursor):
+    """Consumes the tokens up to the ')' that closes a '(' already taken; returns them without it."""
+    tokens = []
+    level = 1
+    while True:
+        token = cursor.next()
+        if token.text == "(":
+            level += 1
+        elif token.text == ")":
+            level -= 1
+            if level == 0:
+                return tokens
+        tokens.append(token)
+
+
 def _skip_balanced(cursor, opener):
     closer = _OPENERS[opener]
     level = 1

@@ -59,11 +59,20 @@ class Struct:
 
 
 @dataclass
+class Delegate:
+    """A dynamic multicast delegate type, as DECLARE_DYNAMIC_MULTICAST_DELEGATE... declares it."""
+
+    name: str
+    parameters: List[Tuple[str, str]]  # (C++ type, name)
+
+
+@dataclass
 class Header:
     path: str
     relative_path: str  # relative to the module directory, e.g. "Public/SeatDeviceConfig.h"
     enums: List[Enum] = field(default_factory=list)
     structs: List[Struct] = field(default_factory=list)
+    delegates: List[Delegate] = field(default_factory=list)
 
     @property
     def stem(self):

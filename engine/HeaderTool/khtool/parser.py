@@ -4,10 +4,10 @@ import re
 
 from .comments import with_comment_tooltip
 from .cursor import Cursor
-from .declarations import join_type, split_declarator, split_top_level, take_statement
+from .declarations import join_type, split_declarator, split_top_level, take_balanced, take_statement
 from .errors import HeaderError
 from .lexer import tokenize
-from .model import Enum, Enumerator, Function, Header, Property, Struct
+from .model import Delegate, Enum, Enumerator, Function, Header, Property, Struct
 from .marker_arguments import parse_specifiers
 
 _MARKERS = ("UENUM", "USTRUCT", "UCLASS", "UPROPERTY", "UFUNCTION")
@@ -18,7 +18,10 @@ PROPERTY_FLAGS = {
     "VisibleAnywhere": ["CPF_Edit", "CPF_EditConst"],
     "BlueprintReadWrite": ["CPF_BlueprintVisible"],
     "BlueprintReadOnly": ["CPF_BlueprintVisible", "CPF_BlueprintReadOnly"],
+    "BlueprintAssignable": ["CPF_BlueprintAssignable"],
 }
+# DECLARE_DYNAMIC_MULTICAST_DELEGATE, _OneParam, _TwoParams, ... : the delegate's name, then type and name pairs.
+_DELEGATE_MACRO = re.compile(r"DECLARE_DYNAMIC_MULTICAST_DELEGATE(_[A-Za-z]+Params?)?$")
 _EXCLUSIVE_PROPERTY_FLAGS = (("EditAnywhere", "VisibleAnywhere"), ("BlueprintReadWrite", "BlueprintReadOnly"))
 _ACCESS_FLAGS = {"public": "FUNC_Public", "protected": "FUNC_Protected", "private": "FUNC_Private"}
 
@@ -75,7 +78,20 @@ class _HeaderParser:
                 self._parse_struct(token)
             elif token.text in ("UPROPERTY", "UFUNCTION"):
                 raise cursor.error(token, f"{token.text} outside a reflected struct or class")
+            elif _DELEGATE_MACRO.match(token.text):
+                self._parse_delegate(token)
         return self.header
+
+    def _parse_delegate(self, macro):
+        cursor = self.cursor
+        cursor.expect("(")
+        arguments = [join_type(part) for part in split_top_level(take_balanced(cursor), ",")]
+        if not arguments or len(arguments) % 2 != 1:
+            raise cursor.error(macro, f"{macro.text} takes the delegate's name, then a type and a name per parameter")
+        parameters = list(zip(arguments[1::2], arguments[2::2]))
+        self.header.delegates.append(Delegate(arguments[0], parameters))
+        if cursor.peek().text == ";":
+            cursor.next()
 
     def _parse_enum(self, marker):
         cursor = self.cursor
@@ -233,13 +249,19 @@ class _HeaderParser:
             raise cursor.error(statement[0] if statement else cursor.peek(), "cannot read the function declaration")
         open_index = parts.index("(")
         close_index = len(parts) - 1 - parts[::-1].index(")")
-        head = [token for token in statement[:open_index] if token.text not in ("virtual", "inline", "FORCEINLINE")]
+        is_static = any(token.text == "static" for token in statement[:open_index])
+        head = [token for token in statement[:open_index] if token.text not in ("virtual", "inline", "FORCEINLINE", "static")]
         qualifiers = parts[close_index + 1 :]
-        if len(head) < 2 or head[-1].kind != "ident" or any(token.text == "static" for token in head):
-            raise cursor.error(statement[0], "reflected functions must be non-static member functions")
+        if len(head) < 2 or head[-1].kind != "ident":
+            raise cursor.error(statement[0], "cannot read the function declaration")
         name = head[-1]
         return_type = join_type(head[:-1])
         flags = ["FUNC_Native", _ACCESS_FLAGS[access]]
+        if is_static:
+            # A static function is called without an object: an async node's factory, a function library's.
+            if "const" in qualifiers:
+                raise cursor.error(name, f"static function {name.text} cannot be const")
+            flags.append("FUNC_Static")
         if not any(token.text == "virtual" for token in statement[:open_index]) and "override" not in qualifiers:
             flags.insert(0, "FUNC_Final")
         if "BlueprintCallable" in specifiers.flags or "BlueprintPure" in specifiers.flags:

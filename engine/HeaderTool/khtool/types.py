@@ -15,10 +15,14 @@ def _base_type(cpp_type):
     return base.rstrip("&")
 
 
-def resolve_kind(path, item, enums, structs, is_parameter):
+def resolve_kind(path, item, enums, structs, delegates, is_parameter):
     base = _base_type(item.cpp_type)
     object_match = re.fullmatch(r"TObjectPtr<(\w+)>", base) or (is_parameter and re.fullmatch(r"(U\w+)\*", base))
-    if base in _PLAIN_KINDS:
+    if "CPF_BlueprintAssignable" in item.flags and base not in delegates:
+        raise HeaderError(path, item.line, f"BlueprintAssignable {item.name} must be a dynamic multicast delegate")
+    if base in delegates and not is_parameter:
+        item.kind, item.type_name = "MulticastDelegate", base
+    elif base in _PLAIN_KINDS:
         item.kind = _PLAIN_KINDS[base]
     elif base in enums:
         item.kind, item.type_name = "Enum", base
@@ -65,12 +69,13 @@ def resolve(headers):
     """Resolves kinds across all headers of the module and adds CPP_Default_ metadata to the functions."""
     enums = {enum.name: {entry.name for entry in enum.enumerators} for header in headers for enum in header.enums}
     structs = {struct.name for header in headers for struct in header.structs if struct.keyword == "struct"}
+    delegates = {delegate.name for header in headers for delegate in header.delegates}
     for header in headers:
         for reflected in header.structs:
             for prop in reflected.properties:
-                resolve_kind(header.path, prop, enums, structs, is_parameter=False)
+                resolve_kind(header.path, prop, enums, structs, delegates, is_parameter=False)
             for function in reflected.functions:
                 for parameter in function.parameters:
-                    resolve_kind(header.path, parameter, enums, structs, is_parameter=True)
+                    resolve_kind(header.path, parameter, enums, structs, delegates, is_parameter=True)
                     if parameter.default_tokens:
                         function.metadata.insert(-1, (f"CPP_Default_{parameter.name}", cpp_default_text(header.path, parameter, enums)))

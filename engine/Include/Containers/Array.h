@@ -39,6 +39,7 @@ public:
 		Items.erase(std::remove_if(Items.begin(), Items.end(), Pred), Items.end());
 		return static_cast<int32>(Before - Items.size());
 	}
+	void Empty() { Items.clear(); }
 	T& operator[](int32 Index) { return Items.at(static_cast<size_t>(Index)); }
 	const T& operator[](int32 Index) const { return Items.at(static_cast<size_t>(Index)); }
 

@@ -4,6 +4,16 @@
 
 class UActorComponent;
 
+// What a world is in a networked game: every mode below NM_Client is a kind of server.
+enum ENetMode
+{
+	NM_Standalone,
+	NM_DedicatedServer,
+	NM_ListenServer,
+	NM_Client,
+	NM_MAX,
+};
+
 // What kind of frame the world is ticking.
 enum ELevelTick
 {

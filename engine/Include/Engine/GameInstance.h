@@ -23,6 +23,10 @@ class UGameInstance : public UObject
 		return static_cast<T*>(GetSubsystemBase(T::StaticClass()));
 	}
 
+	// Keeps an object alive as long as this game instance, until it is unregistered.
+	virtual void RegisterReferencedObject(UObject* ObjectToReference);
+	virtual void UnregisterReferencedObject(UObject* ObjectToReference);
+
 	virtual void AddReferencedObjects(FReferenceCollector& Collector) const override;
 
 private:
@@ -31,4 +35,5 @@ private:
 	bool bRunAsDedicated = false;
 	FSubsystemCollectionBase Collection;
 	std::vector<UGameInstanceSubsystem*> Subsystems;
+	std::vector<UObject*> ReferencedObjects;
 };

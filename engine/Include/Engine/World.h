@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Engine/EngineBaseTypes.h"
+#include "StandIn/StandInControl.h"
 #include "Engine/EngineTypes.h"
 #include "GameFramework/Actor.h"
 #include "UObject/Object.h"
@@ -30,6 +31,8 @@ class UWorld : public UObject
 
 	void Tick(ELevelTick TickType, float DeltaSeconds);
 	bool IsPaused() const { return bPaused; }
+	// Standalone unless set (UE::StandIn::SetNetMode).
+	ENetMode GetNetMode() const { return NetMode; }
 	// The last tick's time step; game time and real time since play began.
 	float GetDeltaSeconds() const { return DeltaTimeSeconds; }
 	double GetTimeSeconds() const { return TimeSeconds; }
@@ -42,6 +45,7 @@ class UWorld : public UObject
 private:
 	friend class AActor;
 	friend class UGameplayStatics;
+	friend void UE::StandIn::SetNetMode(UWorld&, ENetMode);
 
 	AActor* SpawnActorOfClass(UClass* Class);
 	void RemoveActor(AActor* Actor);
@@ -50,6 +54,7 @@ private:
 	std::vector<AActor*> Actors;
 	bool bBegunPlay = false;
 	bool bPaused = false;
+	ENetMode NetMode = NM_Standalone;
 	float DeltaTimeSeconds = 0.0f;
 	double TimeSeconds = 0.0;
 	double RealTimeSeconds = 0.0;

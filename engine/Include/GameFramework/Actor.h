@@ -19,6 +19,12 @@ class AActor : public UObject
 
 	UWorld* GetWorld() const;
 	UGameInstance* GetGameInstance() const;
+	// The world's mode in a networked game.
+	ENetMode GetNetMode() const;
+
+	// The actor that owns this one in the network's sense (a vehicle's player, say); kept alive with it.
+	AActor* GetOwner() const { return Owner; }
+	virtual void SetOwner(AActor* NewOwner) { Owner = NewOwner; }
 
 	USceneComponent* GetRootComponent() const { return RootComponent; }
 	bool SetRootComponent(USceneComponent* NewRootComponent);
@@ -50,6 +56,7 @@ private:
 	void TickActorAndComponents(float DeltaSeconds, bool bPaused);
 
 	USceneComponent* RootComponent = nullptr;
+	AActor* Owner = nullptr;
 	std::vector<UActorComponent*> OwnedComponents;
 	bool bActorHasBegunPlay = false;
 };

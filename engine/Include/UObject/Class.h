@@ -70,6 +70,7 @@ enum EFunctionFlags : uint32
 {
 	FUNC_None = 0,
 	FUNC_Final = 0x1,
+	FUNC_Static = 0x2000,
 	FUNC_Native = 0x400,
 	FUNC_Public = 0x20000,
 	FUNC_Private = 0x40000,

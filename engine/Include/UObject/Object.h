@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CoreTypes.h"
+#include "Containers/UnrealString.h"
 #include "UObject/Class.h"
 #include "UObject/ObjectMacros.h"
 #include "UObject/ObjectPtr.h"
@@ -50,6 +51,9 @@ public:
 
 	UClass* GetClass() const { return ClassPrivate; }
 	UObject* GetOuter() const { return OuterPrivate; }
+	// As the engine names an object created without a name: its class's name without the prefix letter, and a
+	// number ("SeatMotionComponent_12").
+	FString GetName() const;
 	uint32 GetUniqueID() const { return UniqueID; }
 	bool IsA(const UClass* Class) const { return ClassPrivate && ClassPrivate->IsChildOf(Class); }
 
@@ -78,5 +82,8 @@ private:
 	bool bRooted = false;
 	int32 ModifyCount = 0;
 };
+
+// The object's name, "None" for no object.
+FString GetNameSafe(const UObject* Object);
 
 #include "UObject/UObjectGlobals.h"

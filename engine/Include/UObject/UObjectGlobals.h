@@ -45,6 +45,12 @@ T* Cast(UObject* Object)
 	return Object && Object->IsA(T::StaticClass()) ? static_cast<T*>(Object) : nullptr;
 }
 
+template <typename T>
+const T* Cast(const UObject* Object)
+{
+	return Object && Object->IsA(T::StaticClass()) ? static_cast<const T*>(Object) : nullptr;
+}
+
 // Frees every object that no rooted object reaches through outers, reflected object properties
 // or AddReferencedObjects.
 void CollectGarbage();

@@ -19,7 +19,9 @@ enum class EPropertyKind : uint8
 	String,
 	Enum,
 	Struct,
-	Object
+	Object,
+	// A dynamic multicast delegate that Blueprints bind to (BlueprintAssignable).
+	MulticastDelegate
 };
 
 enum EPropertyFlags : uint64
@@ -33,7 +35,8 @@ enum EPropertyFlags : uint64
 	CPF_OutParm = 0x100,
 	CPF_ReturnParm = 0x400,
 	CPF_EditConst = 0x20000,
-	CPF_ReferenceParm = 0x8000000
+	CPF_ReferenceParm = 0x8000000,
+	CPF_BlueprintAssignable = 0x10000000
 };
 
 // Returns the address of the property inside its container (struct or object); null for parameters.

@@ -8,7 +8,10 @@ class TWeakObjectPtr
 {
 public:
 	TWeakObjectPtr() = default;
-	TWeakObjectPtr(T* InObject) : Object(InObject), UniqueID(InObject ? InObject->GetUniqueID() : 0) {}
+	TWeakObjectPtr(T* InObject)
+		: Object(const_cast<UObject*>(static_cast<const UObject*>(InObject))), UniqueID(InObject ? InObject->GetUniqueID() : 0)
+	{
+	}
 
 	T* Get() const { return UE::StandIn::IsLiveObject(Object, UniqueID) ? static_cast<T*>(Object) : nullptr; }
 	bool IsValid() const { return Get() != nullptr; }

@@ -19,6 +19,22 @@ public:
 	static std::vector<FString>& Calls();
 };
 
+// Counts what an async node reports, as the Blueprint wired to its pins would see it.
+UCLASS()
+class KARVELTESTFIXTURES_API UTestAsyncListener : public UObject
+{
+	GENERATED_BODY()
+
+public:
+	UFUNCTION()
+	void OnSucceeded() { ++Succeeded; }
+	UFUNCTION()
+	void OnFailed() { ++Failed; }
+
+	int32 Succeeded = 0;
+	int32 Failed = 0;
+};
+
 // Holds another object the way the seat device manager holds its configuration.
 UCLASS()
 class KARVELTESTFIXTURES_API UTestHolder : public UObject

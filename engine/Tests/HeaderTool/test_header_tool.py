@@ -214,7 +214,7 @@ class ComponentClassTest(unittest.TestCase):
     def test_motion_declarations_all_carry_chinese_tooltips(self):
         chinese = re.compile("[\u4e00-\u9fff]")
         headers = []
-        for stem in ("SeatMotionComponent", "SeatMotionProfile"):
+        for stem in ("SeatMotionComponent", "SeatMotionProfile", "SeatDeviceAsyncAction"):
             with open(os.path.join(PLUGIN_HEADERS_DIR, stem + ".h"), encoding="utf-8-sig") as source:
                 headers.append(parse_header(stem + ".h", f"Public/{stem}.h", source.read()))
         for header in headers:
@@ -226,6 +226,44 @@ class ComponentClassTest(unittest.TestCase):
     def test_class_group_takes_a_list_only_on_classes(self):
         with self.assertRaises(HeaderError):
             parse("USTRUCT(ClassGroup = (A))\nstruct FProbe\n{\n\tGENERATED_BODY()\n};\n")
+
+
+class AsyncNodeTest(unittest.TestCase):
+    """What an async Blueprint node declares: delegate types, assignable delegate properties, static factories."""
+
+    def test_delegates_assignable_properties_and_static_factories(self):
+        header = parse(
+            "DECLARE_DYNAMIC_MULTICAST_DELEGATE(FDone);\n"
+            "DECLARE_DYNAMIC_MULTICAST_DELEGATE_OneParam(FCounted, int32, Count);\n"
+            "UCLASS()\nclass UProbe : public UBlueprintAsyncActionBase\n{\n\tGENERATED_BODY()\npublic:\n"
+            "\tUPROPERTY(BlueprintAssignable)\n\tFDone Done;\n"
+            "\tUPROPERTY(BlueprintAssignable)\n\tFCounted Counted;\n"
+            '\tUFUNCTION(BlueprintCallable, Category = "X", meta = (BlueprintInternalUseOnly = "true"))\n'
+            "\tstatic UProbe* Start(UObject* Context, const FString& Name = TEXT(\"seat\"));\n};\n"
+        )
+        self.assertEqual([(delegate.name, delegate.parameters) for delegate in header.delegates],
+                         [("FDone", []), ("FCounted", [("int32", "Count")])])
+        probe = header.structs[0]
+        self.assertEqual([(prop.name, prop.kind, prop.type_name, prop.flags) for prop in probe.properties],
+                         [("Done", "MulticastDelegate", "FDone", ["CPF_BlueprintAssignable"]),
+                          ("Counted", "MulticastDelegate", "FCounted", ["CPF_BlueprintAssignable"])])
+        start = probe.functions[0]
+        self.assertEqual(start.flags, ["FUNC_Final", "FUNC_Native", "FUNC_Public", "FUNC_Static", "FUNC_BlueprintCallable"])
+        self.assertEqual(dict(start.metadata)["BlueprintInternalUseOnly"], "true")
+        self.assertEqual(dict(start.metadata)["CPP_Default_Name"], "seat")
+        self.assertEqual([(parameter.name, parameter.kind) for parameter in start.parameters],
+                         [("Context", "Object"), ("Name", "String"), ("ReturnValue", "Object")])
+        self.assertIn("EPropertyKind::MulticastDelegate", generated_source(header, "Probe", "/Script/Probe"))
+
+    def test_what_an_async_node_cannot_declare(self):
+        for text, message, parser in (
+            ("UPROPERTY(BlueprintAssignable)\n\tint32 Count = 0;", "must be a dynamic multicast delegate", manager_with),
+            ('UFUNCTION(BlueprintCallable, Category = "X")\n\tstatic int32 F() const;', "cannot be const", manager_with),
+            ("DECLARE_DYNAMIC_MULTICAST_DELEGATE_OneParam(FHalf, int32);\n", "a type and a name per parameter", parse),
+        ):
+            with self.subTest(message), self.assertRaises(HeaderError) as raised:
+                parser(text)
+            self.assertIn(message, str(raised.exception))
 
 
 if __name__ == "__main__":

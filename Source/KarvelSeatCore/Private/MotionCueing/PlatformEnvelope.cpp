@@ -21,11 +21,13 @@ double AngleRounding(double Angle) {
 // The posture limits are met by the steps' own rules up to rounding: compared this loosely.
 constexpr double Loose = 1 + 1e-12;
 // When the wanted step is refused, shares of it (taken from braking) are
-// tried: half, then a quarter of the last each time (near an end of the stroke
-// a crank may take only a sliver of what the posture limits allow), then the
-// last gap is halved.
+// tried: half, then a quarter of the last each time, then the last gap is
+// halved. Near an end of the stroke a crank may take only a sliver of what the
+// posture limits allow: leaving the end from rest, the share that fits shrinks
+// with the square of the step (the crank's angle grows as the root of the
+// axis's way), so at short steps it is tiny and the tries go down that far.
 constexpr double ShareStep = 0.25;
-constexpr int Shares = 7;
+constexpr double SmallestShare = 1e-12;
 constexpr int Refinements = 3;
 constexpr double MaxTilt = 15.0; // degrees of pitch or roll the library takes
 // Where the last leg of a park into the end of a stroke may start: this near
@@ -236,7 +238,7 @@ const PlatformVector& PlatformEnvelope::Advance(double Dt, const PlatformVector&
     const double slowing = std::max(0.0, 1.0 - rate * Dt);
     const PlatformVector braking{V[0] * slowing, V[1] * slowing, V[2] * slowing};
     double fits = 0, fails = 1;
-    for (double share = 0.5, tries = 0; tries < Shares; share *= ShareStep, ++tries) {
+    for (double share = 0.5; share > SmallestShare; share *= ShareStep) {
         if (Try(Dt, Between(braking, wanted, share), next)) {
             fits = share;
             break;

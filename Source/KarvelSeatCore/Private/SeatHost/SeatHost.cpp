@@ -1,8 +1,23 @@
 #include "SeatHost/SeatHost.h"
 
+#include <mutex>
+
 #include "SeatGuard/GuardLink.h"
 
 namespace KarvelSeat {
+
+namespace {
+
+// The library has one controller for the whole process and takes its calls one at a time: hosts on several
+// threads (a motion runtime per game instance) take turns.
+template <typename FCall>
+auto InTurn(FCall&& Call) {
+    static std::mutex Turn;
+    std::lock_guard<std::mutex> Lock(Turn);
+    return Call();
+}
+
+} // namespace
 
 SeatHost::SeatHost(const LibraryFunctions& InLibrary) : Library(InLibrary) {}
 
@@ -13,9 +28,11 @@ bool SeatHost::Configure(const SeatSetup& Setup) {
     const SeatModel& Model = SeatModelOf(Setup.Model);
     const bool bEffects = Model.HasEffects && Setup.EnableEffects;
     bConfigureAttempted = true;
-    bConfigured = Library.SetConfiguration(Setup.Model, Setup.UdpIp, Setup.UdpPort, bEffects ? 1 : 0,
-                                           bEffects ? Setup.RelayIp : "", Setup.RelayPort,
-                                           bEffects ? Setup.SpeedIp : "", Setup.SpeedPort);
+    bConfigured = InTurn([&] {
+        return Library.SetConfiguration(Setup.Model, Setup.UdpIp, Setup.UdpPort, bEffects ? 1 : 0,
+                                        bEffects ? Setup.RelayIp : "", Setup.RelayPort, bEffects ? Setup.SpeedIp : "",
+                                        Setup.SpeedPort);
+    });
     CurrentModel = &Model;
     bEffectsEnabled = bConfigured && bEffects;
     LastPosture = Model.Home;
@@ -43,61 +60,62 @@ bool SeatHost::Configure(const SeatSetup& Setup) {
 bool SeatHost::SendPosture(const Posture& Requested) {
     if (!bConfigured || !IsFinite(Requested)) return false;
     LastPosture = ClampPosture(Requested);
-    Library.SendSeatPosture(LastPosture.Pitch, LastPosture.Roll, LastPosture.Yaw, LastPosture.Height);
+    InTurn([&] { Library.SendSeatPosture(LastPosture.Pitch, LastPosture.Roll, LastPosture.Yaw, LastPosture.Height); });
     TellGuardPosture();
     return true;
 }
 
 void SeatHost::ResetPosition() {
     if (!bConfigured) return;
-    Library.ResetPosition();
+    InTurn([&] { Library.ResetPosition(); });
     LastPosture = CurrentModel->Home;
     TellGuardPosture();
 }
 
 void SeatHost::SetWindSpeed(int Level) {
     if (!bConfigured) return;
-    Library.SetWindSpeed(Level);
+    InTurn([&] { Library.SetWindSpeed(Level); });
     Effects.Wind = Level;
     NoteEffectsCommand();
 }
 
 void SeatHost::SetWaterMist(int Level) {
     if (!bConfigured) return;
-    Library.SetWaterMist(Level);
+    InTurn([&] { Library.SetWaterMist(Level); });
     Effects.WaterMist = Level;
     NoteEffectsCommand();
 }
 
 void SeatHost::SetScent(int Level) {
     if (!bConfigured) return;
-    Library.SetScent(Level);
+    InTurn([&] { Library.SetScent(Level); });
     Effects.Scent = Level;
     NoteEffectsCommand();
 }
 
 void SeatHost::SetHeater(bool bOn) {
     if (!bConfigured) return;
-    Library.SetHeater(bOn ? 1 : 0);
+    InTurn([&] { Library.SetHeater(bOn ? 1 : 0); });
     Effects.Heater = bOn;
     NoteEffectsCommand();
 }
 
 void SeatHost::TurnOffAllEffects() {
     if (!bConfigured) return;
-    Library.TurnOffAllEffects();
+    InTurn([&] { Library.TurnOffAllEffects(); });
     Effects = EffectLevels();
     NoteEffectsCommand();
 }
 
 bool SeatHost::SetUdpEndpoint(const char* Ip, int Port) {
-    if (!bConfigured || !Library.SetUdpEndpoint(Ip, Port)) return false;
+    if (!bConfigured || !InTurn([&] { return Library.SetUdpEndpoint(Ip, Port); })) return false;
     if (Guard != nullptr) Guard->UpdateUdpEndpoint(Ip, Port);
     return true;
 }
 
 bool SeatHost::SetEffectsEndpoints(const char* RelayIp, int RelayPort, const char* SpeedIp, int SpeedPort) {
-    if (!bConfigured || !Library.SetEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort)) return false;
+    if (!bConfigured || !InTurn([&] { return Library.SetEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort); }))
+        return false;
     bEffectsEnabled = true;
     Effects = EffectLevels();
     if (Guard != nullptr) Guard->UpdateEffectsEndpoints(RelayIp, RelayPort, SpeedIp, SpeedPort);
@@ -111,7 +129,7 @@ void SeatHost::HoldEffectsForPause() {
     bHeld = true;
     bCommandedWhileHeld = false;
     // Off whatever the levels say: the devices may hold more than was commanded here.
-    Library.TurnOffAllEffects();
+    InTurn([&] { Library.TurnOffAllEffects(); });
     Effects = EffectLevels();
     TellGuardEffects();
 }
@@ -136,7 +154,7 @@ void SeatHost::Stop(const std::function<void()>& Park) {
 }
 
 void SeatHost::Release() {
-    if (bConfigureAttempted && Library.Release != nullptr) Library.Release();
+    if (bConfigureAttempted && Library.Release != nullptr) InTurn([&] { Library.Release(); });
     // Only now: a host that ends during the release is still parked by its guard.
     if (Guard != nullptr) Guard->Release();
     Abandon();

@@ -3,7 +3,9 @@
 // pause, the shutdown order (park, effects off, home, release), and keeping the guard that parks the seat after a
 // crash informed. The engine plugin and karvel drive their seat through one SeatHost each.
 //
-// A SeatHost is called from one thread at a time: a host that drives it from several serialises the calls.
+// A SeatHost is called from one thread at a time: a host that drives it from several serialises the calls (the
+// engine plugin's motion runtime calls it from its own thread only). Library calls of all hosts in the process
+// take turns, as the library takes one call at a time.
 #pragma once
 
 #include <functional>
