@@ -4,7 +4,8 @@
 #     project's Plugins/ folder: Karvel/Karvel.uplugin, the two modules
 #     Karvel/Source/Karvel/... and Karvel/Source/KarvelSeatCore/...,
 #     Karvel/Binaries/ThirdParty/Win64/Karvel.dll with its guard
-#     karvel-guard.exe beside it, and Karvel/README.md;
+#     karvel-guard.exe beside it, Karvel/README.md and the user's guides in
+#     Karvel/docs/ (all but the developer's guide);
 #   out/Karvel-tools-<version>-Win64.zip: the Windows tools, Karvel-tools/
 #     with the programs, Karvel.dll beside them and README.txt (the build's
 #     tools-win64/ folder, staged by CMake: a program is added to it where it is
@@ -64,6 +65,8 @@ plugin="$stage/Karvel"
 mkdir -p "$plugin/Binaries/ThirdParty/Win64"
 cp "$root/Karvel.uplugin" "$plugin/"
 cp "$root/README.md" "$plugin/"
+# The user's guides the README links to; the developer's guide stays in the repository.
+(cd "$root" && find docs -type f ! -name developer-guide.md -print0 | xargs -0 cp --parents -t "$plugin")
 cp "$dll" "$plugin/Binaries/ThirdParty/Win64/Karvel.dll"
 cp "$guard" "$plugin/Binaries/ThirdParty/Win64/karvel-guard.exe"
 # The modules' sources only: the engine builds them, and generates their reflection code itself.

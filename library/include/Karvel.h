@@ -7,7 +7,11 @@
  * the effects endpoint switch and release wait for the effects devices only
  * within the bounds stated below. A true result means the request was
  * validated and the local socket and workers were set up, not that the
- * hardware moved. */
+ * hardware moved. Addresses that cannot name a device (0.0.0.0/8, multicast,
+ * reserved and broadcast) are refused wherever an address is taken. The host
+ * calls the functions one at a time: no posture call overlaps
+ * Ridova_SetConfiguration or Ridova_Release. docs/c-interface.md has a
+ * section per function. */
 #ifndef KARVEL_H
 #define KARVEL_H
 
@@ -71,13 +75,32 @@ enum { KARVEL_LOG_DEBUG = 0, KARVEL_LOG_INFO = 1, KARVEL_LOG_ERROR = 2 };
  *   the end, or set the callback to null first. */
 typedef void (*LogCallback)(int level, const char* message);
 
+/* Registers a seat: seatType 1 = Orvida, anything else = Tamsel; the motion
+ * controller at udpIp:udpPort. Closes any previous transport and turns the
+ * previous effects devices off, then binds 0.0.0.0:8410 and starts the
+ * sender. With enableEffects non-zero it also connects the relay board and the
+ * fan speed controller; their failure is logged, not returned. True: the
+ * socket is bound and the sender runs; false: nothing is configured. */
 KARVEL_EXPORT bool Ridova_SetConfiguration(int seatType, const char* udpIp, int udpPort, int enableEffects,
                                            const char* relayIp, int relayPort, const char* speedIp, int speedPort);
+/* Points the motion stream at another address, keeping the socket; frames
+ * queued for the old one are dropped. False leaves the old target. */
 KARVEL_EXPORT bool Ridova_SetUdpEndpoint(const char* ip, int port);
+/* Sends what each effects device still has queued (at most 2 s), then the
+ * queued frames (at most four), closes the socket and frees port 8410. Safe
+ * to call twice or unconfigured; the log callback stays. */
 KARVEL_EXPORT void Ridova_Release(void);
+/* Pitch and roll in degrees (beyond +-15 limited), yaw in degrees, height
+ * 0..1, through the seat model's crank kinematics into one queued frame;
+ * returns at once. Non-finite input sends nothing (an ERROR line). At most
+ * four frames wait: when the sender falls behind, the oldest gives way. */
 KARVEL_EXPORT void Ridova_SendSeatPosture(float pitch, float roll, float yaw, float height);
+/* Axis positions 0..1 (outside: 0 pulses) and a rotation angle in degrees
+ * (half the pulses per degree of the posture call). */
 KARVEL_EXPORT void Ridova_SendPostureCommand(float x, float y, float z, float angle);
+/* Sends the seat model's home targets in one frame. */
 KARVEL_EXPORT void Ridova_ResetPosition(void);
+/* "Karvel-PC v0.6.0": static text, neither copied nor freed by the caller. */
 KARVEL_EXPORT const char* Ridova_GetVersion(void);
 /* Installs the log callback (null: the fallback output); see LogCallback for its rules. */
 KARVEL_EXPORT void Ridova_SetLogCallback(LogCallback callback);
@@ -98,11 +121,20 @@ KARVEL_EXPORT void Ridova_SetLogCallback(LogCallback callback);
  * device still has queued (at most 2 s). Ridova_SetEffectsEndpoints connects
  * the devices whose endpoint changes, the relay board first (at most 2 s
  * each); the workers turn the old ones off afterwards. */
+/* Moves the devices whose endpoint changes to new ones (distinct endpoints);
+ * true once switched, or at once when nothing changes; false leaves the old
+ * devices and their queued calls in force. */
 KARVEL_EXPORT bool Ridova_SetEffectsEndpoints(const char* relayIp, int relayPort, const char* speedIp, int speedPort);
+/* Fan speed controller, holding register 3: 1 -> 50, 2 -> 70, 3 -> 100, else 0. */
 KARVEL_EXPORT void Ridova_SetWindSpeed(int level);
+/* Relay board coils 4..7: pump (any non-zero level), mist 1, small water 2, big water 3. */
 KARVEL_EXPORT void Ridova_SetWaterMist(int level);
+/* Relay board coils 8..10: channel 1, channel 2, the scent fan (any non-zero level). */
 KARVEL_EXPORT void Ridova_SetScent(int level);
+/* Relay board coil 15, on for any non-zero value. */
 KARVEL_EXPORT void Ridova_SetHeater(int on);
+/* Water mist, scent and heater off on the relay board, speed 0 on the fan;
+ * never dropped, supersedes the changes queued before it. */
 KARVEL_EXPORT void Ridova_TurnOffAllEffects(void);
 
 #ifdef __cplusplus

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # check_package.sh BUILD OBJDUMP VERSION WORKDIR: builds the plugin zip twice
 # from the Windows build BUILD with scripts/package.sh, unpacks it and checks what a user gets:
-# the layout (every source of both modules, nothing else), the files as they are in
+# the layout (every source of both modules, the user's guides, nothing else), the files as they are in
 # the repository, the DLL's exports and imports, the guard's imports, the .uplugin fields, and the
 # same bytes from the same inputs, and that the build rules stage the library
 # from every place the module looks for it.
@@ -20,11 +20,13 @@ zip_file="$work/first/Karvel-$version-Win64.zip"
 [ -f "$zip_file" ] || fail "no $(basename "$zip_file"); got: $(ls "$work/first")"
 cmp -s "$zip_file" "$work/second/Karvel-$version-Win64.zip" || fail "two runs gave different zips"
 
-# Layout: exactly the plugin descriptor, the read-me, the DLL, its guard and every file of the modules' directories.
+# Layout: exactly the plugin descriptor, the read-me with the user's guides (not the developer's), the DLL,
+# its guard and every file of the modules' directories.
 expected=$(
   { printf '%s\n' Karvel/Karvel.uplugin Karvel/README.md Karvel/Binaries/ThirdParty/Win64/Karvel.dll \
       Karvel/Binaries/ThirdParty/Win64/karvel-guard.exe
-    (cd "$root" && find Source -type f | sed 's|^|Karvel/|'); } | LC_ALL=C sort)
+    (cd "$root" && find Source -type f && find docs -type f ! -name developer-guide.md) | sed 's|^|Karvel/|'; } |
+  LC_ALL=C sort)
 actual=$(unzip -Z1 "$zip_file" | LC_ALL=C sort)
 [ "$actual" = "$expected" ] || fail "layout differs:
 $(diff <(echo "$expected") <(echo "$actual") || true)"
@@ -35,9 +37,16 @@ cmp -s "$plugin/Binaries/ThirdParty/Win64/Karvel.dll" "$dll" || fail "the DLL is
 cmp -s "$plugin/Binaries/ThirdParty/Win64/karvel-guard.exe" "$guard" || fail "the guard is not the build's"
 cmp -s "$plugin/Karvel.uplugin" "$root/Karvel.uplugin" || fail "Karvel.uplugin differs from the repository's"
 cmp -s "$plugin/README.md" "$root/README.md" || fail "README.md differs from the repository's"
-(cd "$root" && find Source -type f) | while read -r file; do
+(cd "$root" && find Source docs -type f ! -name developer-guide.md) | while read -r file; do
   cmp -s "$plugin/$file" "$root/$file" || fail "$file differs from the repository's"
 done
+
+# The user's guide is whole: each guide the README links to is in, the developer's guide is not.
+for guide in c-interface plugin-guide cueing-guide operator-guide virtual-seat; do
+  [ -f "$plugin/docs/$guide.md" ] || fail "the user's guide lacks docs/$guide.md"
+  grep -q "(docs/$guide.md)" "$plugin/README.md" || fail "README.md does not link to docs/$guide.md"
+done
+[ ! -e "$plugin/docs/developer-guide.md" ] || fail "the developer's guide is in the plugin zip"
 
 # Every place the module loads the library from is staged for packaged games by its build rules.
 searched=$(grep -o 'TEXT("[^"]*Karvel\.dll")' "$plugin/Source/Karvel/Private/SeatDeviceBackend_Win64.cpp" | sed 's/TEXT("\(.*\)")/\1/')

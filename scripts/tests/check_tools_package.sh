@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # check_tools_package.sh BUILD OBJDUMP VERSION WORKDIR: builds the tools zip
 # twice from the Windows build BUILD with scripts/package.sh, unpacks it and
-# checks what a user gets: the files the README lists (and no others), the
+# checks what a user gets: the files the virtual seat's guide lists (and no others), the
 # programs and the DLL as the build staged them, imports from system DLLs
 # only, every program named in the zip's read-me, fixed file times, the same
 # bytes from the same build, and that the shipped karvel-sim and karvel start
@@ -21,11 +21,12 @@ zip_file="$work/first/$name"
 [ -f "$zip_file" ] || fail "no $name; got: $(ls "$work/first")"
 cmp -s "$zip_file" "$work/second/$name" || fail "two runs gave different zips"
 
-# The README lists the zip's files, one "- \`Karvel-tools/NAME\`" a line.
-listed=$(sed -n 's/^- `\(Karvel-tools\/[^`]*\)`.*/\1/p' "$root/README.md" | LC_ALL=C sort)
-[ -n "$listed" ] || fail "README.md lists no file of the tools zip"
+# The virtual seat's guide lists the zip's files, one "- \`Karvel-tools/NAME\`" a line.
+guide=docs/virtual-seat.md
+listed=$(sed -n 's/^- `\(Karvel-tools\/[^`]*\)`.*/\1/p' "$root/$guide" | LC_ALL=C sort)
+[ -n "$listed" ] || fail "$guide lists no file of the tools zip"
 actual=$(unzip -Z1 "$zip_file" | LC_ALL=C sort)
-[ "$actual" = "$listed" ] || fail "the zip differs from what README.md lists:
+[ "$actual" = "$listed" ] || fail "the zip differs from what $guide lists:
 $(diff <(echo "$listed") <(echo "$actual") || true)"
 staged=$(cd "$build/tools-win64" && find . -type f | sed 's|^\./|Karvel-tools/|' | LC_ALL=C sort)
 [ "$actual" = "$staged" ] || fail "the zip differs from the staged tools:
