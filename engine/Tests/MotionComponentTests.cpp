@@ -569,7 +569,10 @@ TEST_F(SeatMotionComponent, ARecordingHoldsEachFramesInputAndOutput)
 		EXPECT_NEAR(Values[13], Posture.Height, 1e-5);
 		++Row;
 	}
-	EXPECT_EQ(Row, Sent.size() + After.size()) << "every frame the seat got while recording";
+	// Every frame of the drive is recorded; of those sent while the stop was on its way to the runtime, the ones
+	// before it took effect are too, and none after.
+	EXPECT_GE(Row, Sent.size()) << "every frame the seat got while recording";
+	EXPECT_LE(Row, Sent.size() + After.size()) << "a row for a frame the seat never got";
 	EXPECT_GT(Row, 50u);
 }
 
